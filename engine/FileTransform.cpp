@@ -1,0 +1,184 @@
+#include "engine/FileTransform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+#include <utility>
+
+namespace engine {
+
+namespace {
+
+std::span<std::uint8_t> blockOf(std::vector<std::uint8_t>& buffer) {
+    return {buffer.data(), static_cast<std::size_t>(kBlockSize)};
+}
+
+// Keys the trailer could not give back intact would make the file impossible to decrypt: the key
+// field holds 64 bytes, and a stored key is read up to its first zero byte.
+void checkKeyStorable(const std::string& path, const std::string& key) {
+    if (key.size() > kKeyFieldSize)
+        throw TransformError(path + ": the key is longer than 64 bytes; the file was not changed");
+    if (key.find('\0') != std::string::npos)
+        throw TransformError(path + ": the key contains a zero byte; the file was not changed");
+}
+
+void copyText(std::uint8_t* field, std::size_t width, std::string_view text) {
+    std::memcpy(field, text.data(), std::min(width, text.size()));
+}
+
+}  // namespace
+
+void XorBlock(std::uint8_t* __restrict data, const std::uint8_t* __restrict pattern, std::size_t n) noexcept {
+    for (std::size_t i = 0; i < n; ++i) data[i] ^= pattern[i];
+}
+
+std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const std::string& path) {
+    try {
+        return fs.open(path, platform::FileAccess::Read)->lastWriteTime();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void RestoreFileTime(platform::FileSystem& fs, const std::string& path, platform::FileTime time) {
+    try {
+        fs.open(path, platform::FileAccess::Write)->setLastWriteTime(time);
+    } catch (const std::exception&) {
+        // Not reported: the file itself is complete.
+    }
+}
+
+TFileTransform::TFileTransform(TKZVFlag params, bool keepFileTime, platform::FileSystem& fileSystem)
+    : params_(std::move(params)),
+      keepFileTime_(keepFileTime),
+      fileSystem_(fileSystem),
+      buffer_(static_cast<std::size_t>(kBlockSize)),
+      inversionStream_(static_cast<std::size_t>(kBlockSize), std::uint8_t{0xFF}) {}
+
+const std::vector<std::uint8_t>& TFileTransform::streamFor(const std::string& effectiveKey) {
+    if (effectiveKey.empty()) return inversionStream_;
+    if (keyStream_.empty() || keyStreamKey_ != effectiveKey) {
+        keyStream_.resize(static_cast<std::size_t>(kBlockSize));
+        // Lay the key out once, then double the filled prefix: no per-byte modulo.
+        const std::size_t length = std::min(effectiveKey.size(), keyStream_.size());
+        std::memcpy(keyStream_.data(), effectiveKey.data(), length);
+        for (std::size_t filled = length; filled < keyStream_.size(); filled *= 2) {
+            const std::size_t count = std::min(filled, keyStream_.size() - filled);
+            std::memcpy(keyStream_.data() + filled, keyStream_.data(), count);
+        }
+        keyStreamKey_ = effectiveKey;
+    }
+    return keyStream_;
+}
+
+void TFileTransform::transformBlocks(platform::File& file, std::int64_t count,
+                                     const std::vector<std::uint8_t>& stream, Progress& progress) {
+    const auto block = blockOf(buffer_);
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::int64_t offset = i * kBlockSize;
+        file.readAt(offset, block);
+        XorBlock(block.data(), stream.data(), block.size());
+        progress.writing = true;
+        file.writeAt(offset, block);
+        progress.writing = false;
+        ++progress.blocksDone;
+    }
+}
+
+void TFileTransform::undo(platform::File& file, const Progress& progress,
+                          const std::vector<std::uint8_t>& stream, std::int64_t originalSize) {
+    const auto block = blockOf(buffer_);
+    if (progress.writing) {
+        // The interrupted write may have landed in part; the buffer still holds what it was to write,
+        // so transforming it again gives the block's original bytes.
+        XorBlock(block.data(), stream.data(), block.size());
+        file.writeAt(progress.blocksDone * kBlockSize, block);
+    }
+    for (std::int64_t i = progress.blocksDone - 1; i >= 0; --i) {
+        const std::int64_t offset = i * kBlockSize;
+        file.readAt(offset, block);
+        XorBlock(block.data(), stream.data(), block.size());
+        file.writeAt(offset, block);
+    }
+    if (file.size() != originalSize) file.setSize(originalSize);
+}
+
+TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
+    std::optional<platform::FileTime> savedTime;
+    if (keepFileTime_) savedTime = SaveFileTime(fileSystem_, path);
+
+    TProcessOutcome outcome{};
+    std::int64_t sizeAfter = 0;
+    {
+        const auto file = fileSystem_.open(path, platform::FileAccess::ReadWrite);
+        const std::int64_t size = file->size();
+        if (size < kBlockSize) {
+            return {params_.FileType == ftOnlyEncrypted ? TProcessOutcome::Skipped : TProcessOutcome::TooSmall,
+                    size};
+        }
+
+        TKZVTrailer record;
+        ReadTrailer(*file, record);
+        const bool decrypt = IsValidTrailer(record);
+        std::string effectiveKey;
+        std::int32_t limit = 0;
+        if (decrypt) {
+            if (params_.FileType == ftOnlyUnencrypted) return {TProcessOutcome::Skipped, size};
+            const std::string_view stored = FieldText(record.Key, kKeyFieldSize);
+            if (!stored.empty()) {
+                if (stored != key) return {TProcessOutcome::WrongKey, size};
+                effectiveKey = key;
+            }
+            // Cutting by any other size would eat into the video or leave trailer bytes behind; and
+            // every file this program encrypts holds at least one whole block before its trailer.
+            if (record.Size != kTrailerSize)
+                throw TransformError(path + ": the trailer's size field holds " + std::to_string(record.Size) +
+                                     " instead of 96; the file was not changed");
+            if (size - kTrailerSize < kBlockSize)
+                throw TransformError(path + ": the file is too short for its trailer; the file was not changed");
+            limit = record.Blocks;
+        } else {
+            if (params_.FileType == ftOnlyEncrypted) return {TProcessOutcome::Skipped, size};
+            checkKeyStorable(path, key);
+            record = TKZVTrailer{};
+            record.Blocks = params_.Blocks;
+            copyText(record.Key, kKeyFieldSize, key);
+            effectiveKey = key;
+            limit = params_.Blocks;
+            // Claim the trailer's room first, so that a full disk is found before any block changes.
+            file->reserve(size, kTrailerSize);
+        }
+
+        const std::int64_t contentSize = decrypt ? size - kTrailerSize : size;
+        const std::int64_t blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
+        const auto& stream = streamFor(effectiveKey);
+        Progress progress;
+        try {
+            transformBlocks(*file, blocks, stream, progress);
+            if (decrypt) {
+                file->setSize(contentSize);
+            } else {
+                copyText(record.Version, kVersionFieldSize,
+                         params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
+                copyText(record.Magic, kMagicFieldSize, kMagic);
+                record.Size = kTrailerSize;
+                WriteTrailer(*file, record);
+            }
+        } catch (const std::exception& error) {
+            try {
+                undo(*file, progress, stream, size);
+            } catch (const std::exception& undoError) {
+                throw TransformError(std::string(error.what()) +
+                                     "; the file could not be put back as it was: " + undoError.what());
+            }
+            throw;
+        }
+        outcome = decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
+        sizeAfter = file->size();
+    }  // closed here, before its time is restored
+
+    if (savedTime) RestoreFileTime(fileSystem_, path, *savedTime);
+    return {outcome, sizeAfter};
+}
+
+}  // namespace engine

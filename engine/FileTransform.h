@@ -1,0 +1,96 @@
+#pragma once
+// Toggles one file in place: a file without a valid trailer is encrypted (its leading blocks XORed
+// with the key, or inverted without one, and the trailer appended); a file with one is decrypted (key
+// checked, the same blocks restored, the trailer cut off). Standard library and platform/ only.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/Trailer.h"
+#include "platform/FileIo.h"
+
+class QObject;  // the window that hears from the job; the transform never touches it
+
+namespace engine {
+
+// Target filter: the index of the window's target drop-down.
+enum TFileType : std::uint8_t { ftBoth = 0, ftOnlyEncrypted = 1, ftOnlyUnencrypted = 2 };
+
+// The job's parameters, complete before the job starts and never changed by it.
+struct TKZVFlag {
+    std::string Key;            // empty: no key; never more than 64 bytes
+    std::uint8_t FileType = ftBoth;
+    std::string Version;        // version text for new trailers, at most 13 characters used
+    std::int32_t Blocks = 8;    // block limit for new encryptions
+    QObject* NotifyWnd = nullptr;
+};
+
+// Error codes of a failed file, as the failed list stores them.
+inline constexpr int kErrorIo = 1;        // could not be opened, read, written or resized
+inline constexpr int kErrorWrongKey = 2;  // encrypted with another key
+inline constexpr int kErrorTooSmall = 3;  // smaller than one block
+
+enum class TProcessOutcome { Encrypted, Decrypted, Skipped, WrongKey, TooSmall };
+
+struct TProcessResult {
+    TProcessOutcome Outcome;
+    std::int64_t SizeAfter;  // the file's size as it now is
+};
+
+// Raised for a file that must not be touched (code 1 in the job). The file is unchanged.
+class TransformError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The last-write time of a file, or nothing when it cannot be read. Never raises.
+std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const std::string& path);
+// Sets the last-write time and leaves the other times alone. Failure is silent.
+void RestoreFileTime(platform::FileSystem& fs, const std::string& path, platform::FileTime time);
+
+// One job's transform. Holds the block buffer and the key streams, laid out once and reused for every
+// file, so that nothing is allocated per block.
+class TFileTransform {
+public:
+    TFileTransform(TKZVFlag params, bool keepFileTime,
+                   platform::FileSystem& fileSystem = platform::localFileSystem());
+
+    // Toggles one file. Decided refusals come back as outcomes; any failure raises, and a file that
+    // was already partly rewritten is first put back exactly as it was (which raises too if that
+    // fails). The file is held open without sharing throughout.
+    TProcessResult ProcessFile(const std::string& path, const std::string& key);
+
+    const TKZVFlag& Params() const noexcept { return params_; }
+
+private:
+    // The XOR pattern of one block for the given effective key (all 0xFF without one); the cycle of
+    // the key restarts at every block.
+    const std::vector<std::uint8_t>& streamFor(const std::string& effectiveKey);
+
+    // Rewrites the first `count` blocks; `progress` tells an undo how far it got.
+    struct Progress {
+        std::int64_t blocksDone = 0;
+        bool writing = false;  // a block's write had begun and may be partial
+    };
+    void transformBlocks(platform::File& file, std::int64_t count, const std::vector<std::uint8_t>& stream,
+                         Progress& progress);
+    // Puts every rewritten block back and restores the original size.
+    void undo(platform::File& file, const Progress& progress, const std::vector<std::uint8_t>& stream,
+              std::int64_t originalSize);
+
+    TKZVFlag params_;
+    bool keepFileTime_;
+    platform::FileSystem& fileSystem_;
+    std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> inversionStream_;
+    std::vector<std::uint8_t> keyStream_;
+    std::string keyStreamKey_;
+};
+
+// XORs n bytes of data with the pattern. Kept free of aliasing so that the compiler vectorises it.
+void XorBlock(std::uint8_t* __restrict data, const std::uint8_t* __restrict pattern, std::size_t n) noexcept;
+
+}  // namespace engine

@@ -1,0 +1,161 @@
+#include "platform/FileIo.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string systemErrorText(int errorNumber) {
+    return std::strerror(errorNumber);
+}
+
+// The text users see when another program (or another open of ours) holds the file.
+constexpr const char* kInUseText =
+    "The process cannot access the file because it is being used by another process.";
+
+class LocalFile final : public File {
+public:
+    LocalFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~LocalFile() override { ::close(fd_); }  // also releases the lock
+
+    const std::string& path() const noexcept override { return path_; }
+
+    std::int64_t size() const override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(errno);
+        return st.st_size;
+    }
+
+    void readAt(std::int64_t offset, std::span<std::uint8_t> buffer) override {
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                                      static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail(errno);
+            }
+            if (n == 0) throw FileError(path_, "unexpected end of file while reading");
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
+                                       static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail(errno);
+            }
+            if (n == 0) throw FileError(path_, "the file system accepted no bytes", ENOSPC);
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    void setSize(std::int64_t size) override {
+        while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+            if (errno != EINTR) fail(errno);
+        }
+    }
+
+    bool reserve(std::int64_t offset, std::int64_t length) override {
+#ifdef FALLOC_FL_KEEP_SIZE
+        while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length)) !=
+               0) {
+            if (errno == EINTR) continue;
+            if (errno == EOPNOTSUPP || errno == ENOSYS) return false;
+            fail(errno);
+        }
+        return true;
+#else
+        (void)offset;
+        (void)length;
+        return false;
+#endif
+    }
+
+    FileTime lastWriteTime() const override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(errno);
+        return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    }
+
+    void setLastWriteTime(FileTime time) override {
+        // Access time stays as it is; only the last-write time is set.
+        const struct timespec times[2] = {{0, UTIME_OMIT},
+                                          {static_cast<time_t>(time.seconds), static_cast<long>(time.nanoseconds)}};
+        if (::futimens(fd_, times) != 0) fail(errno);
+    }
+
+    void sync() override {
+        if (::fsync(fd_) != 0) fail(errno);
+    }
+
+private:
+    [[noreturn]] void fail(int errorNumber) const { throw FileError(path_, systemErrorText(errorNumber), errorNumber); }
+
+    std::string path_;
+    int fd_;
+};
+
+class LocalFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::string& path, FileAccess access) override {
+        // O_NONBLOCK keeps a FIFO or device from blocking the open; regular files ignore it.
+        int flags = O_CLOEXEC | O_NONBLOCK;
+        switch (access) {
+            case FileAccess::Read: flags |= O_RDONLY; break;
+            case FileAccess::Write: flags |= O_WRONLY; break;
+            case FileAccess::ReadWrite: flags |= O_RDWR; break;
+        }
+        int fd = -1;
+        do {
+            fd = ::open(path.c_str(), flags);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            const int err = errno;
+            throw FileError(path, systemErrorText(err), err);
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            const int err = errno;
+            ::close(fd);
+            throw FileError(path, systemErrorText(err), err);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            if (S_ISDIR(st.st_mode)) throw FileError(path, systemErrorText(EISDIR), EISDIR);
+            throw FileError(path, "not a regular file", EINVAL);
+        }
+        // No sharing: a lock held by any other open description makes this open fail at once.
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            if (err == EINTR) continue;
+            ::close(fd);
+            throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
+        }
+        return std::make_unique<LocalFile>(path, fd);
+    }
+};
+
+}  // namespace
+
+FileError::FileError(std::string path, const std::string& reason, int errorNumber)
+    : std::runtime_error(path + ": " + reason), path_(std::move(path)), errorNumber_(errorNumber) {}
+
+FileSystem& localFileSystem() {
+    static LocalFileSystem instance;  // stateless
+    return instance;
+}
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#pragma once
+// Positioned, exclusive file access for the engine. Standard library and POSIX only: no Qt, so the
+// engine that builds on it can be reused and tested alone.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+// Any failure of a file service. what() reads "<path>: <the system's error text>".
+class FileError : public std::runtime_error {
+public:
+    FileError(std::string path, const std::string& reason, int errorNumber = 0);
+
+    const std::string& path() const noexcept { return path_; }
+    int errorNumber() const noexcept { return errorNumber_; }
+
+private:
+    std::string path_;
+    int errorNumber_;
+};
+
+// A last-write time with its nanoseconds.
+struct FileTime {
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    friend bool operator==(const FileTime&, const FileTime&) = default;
+};
+
+enum class FileAccess { Read, Write, ReadWrite };
+
+// One open file, held without sharing: while it is open, no other exclusive open of the same file
+// succeeds, in this process or another one. Reads and writes are positioned and all-or-nothing:
+// a short count is an error.
+class File {
+public:
+    virtual ~File() = default;
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    virtual const std::string& path() const noexcept = 0;
+    virtual std::int64_t size() const = 0;
+    virtual void readAt(std::int64_t offset, std::span<std::uint8_t> buffer) = 0;
+    virtual void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) = 0;
+    virtual void setSize(std::int64_t size) = 0;
+    // Allocates room for [offset, offset + length) without changing the size. Returns false where the
+    // file system cannot reserve space; raises on any other failure (a full disk among them).
+    virtual bool reserve(std::int64_t offset, std::int64_t length) = 0;
+    virtual FileTime lastWriteTime() const = 0;
+    virtual void setLastWriteTime(FileTime time) = 0;
+    // Makes the data written so far durable.
+    virtual void sync() = 0;
+};
+
+// Opens files. The engine takes one by reference so that tests can put failures between it and the disk.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Raises FileError when the file is missing, not accessible or held open by someone else.
+    virtual std::unique_ptr<File> open(const std::string& path, FileAccess access) = 0;
+};
+
+// The machine's own file system.
+FileSystem& localFileSystem();
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need, and only those missing.
+# Sourced by run.sh and test.sh.
+
+velmora_packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation fonts-wqy-microhei
+  xvfb xauth imagemagick xdotool
+)
+
+velmora_install_deps() {
+  local missing=()
+  local pkg
+  for pkg in "${velmora_packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,47 @@
+#pragma once
+// A file system that passes every call to the real one, except the one chosen to fail. A failing
+// write may first write part of its bytes, as a disk that fills up mid-write does.
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/FileIo.h"
+
+namespace testsupport {
+
+enum class FileOp { Open, Read, Write, SetSize, Reserve, SetTime };
+
+class FaultyFileSystem final : public platform::FileSystem {
+public:
+    struct Fault {
+        FileOp op;
+        int nth = 1;                // fail the nth call of op (counted from 1, over all files)
+        int errorNumber = ENOSPC;
+        bool partialWrite = false;  // a failing write first writes half its bytes
+        bool repeat = false;        // every call from the nth on fails
+    };
+
+    FaultyFileSystem() = default;
+    explicit FaultyFileSystem(Fault fault) : fault_(fault) {}
+
+    std::unique_ptr<platform::File> open(const std::string& path, platform::FileAccess access) override;
+
+    int calls(FileOp op) const {
+        const auto it = calls_.find(op);
+        return it == calls_.end() ? 0 : it->second;
+    }
+
+    // Counts the call and raises when it is the one chosen to fail. Returns true when a failing
+    // write should land in part first.
+    bool countAndCheck(FileOp op, const std::string& path, bool* writePartially = nullptr);
+    void raise(const std::string& path) const;
+
+private:
+    std::optional<Fault> fault_;
+    std::map<FileOp, int> calls_;
+};
+
+}  // namespace testsupport
