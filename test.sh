@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 velmora_install_deps
 
-build=build/test
+build=${VELMORA_BUILD_DIR:-build/test}  # another folder lets builds run side by side
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_WERROR=ON -DVELMORA_SANITIZE=ON
 cmake --build "$build" --parallel "$(nproc)"
 

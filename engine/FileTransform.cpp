@@ -28,10 +28,6 @@ void copyText(std::uint8_t* field, std::size_t width, std::string_view text) {
 
 }  // namespace
 
-void XorBlock(std::uint8_t* __restrict data, const std::uint8_t* __restrict pattern, std::size_t n) noexcept {
-    for (std::size_t i = 0; i < n; ++i) data[i] ^= pattern[i];
-}
-
 std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const std::string& path) {
     try {
         return fs.open(path, platform::FileAccess::Read)->lastWriteTime();
@@ -52,32 +48,21 @@ TFileTransform::TFileTransform(TKZVFlag params, bool keepFileTime, platform::Fil
     : params_(std::move(params)),
       keepFileTime_(keepFileTime),
       fileSystem_(fileSystem),
-      buffer_(static_cast<std::size_t>(kBlockSize)),
-      inversionStream_(static_cast<std::size_t>(kBlockSize), std::uint8_t{0xFF}) {}
+      buffer_(static_cast<std::size_t>(kBlockSize)) {}
 
-const std::vector<std::uint8_t>& TFileTransform::streamFor(const std::string& effectiveKey) {
-    if (effectiveKey.empty()) return inversionStream_;
-    if (keyStream_.empty() || keyStreamKey_ != effectiveKey) {
-        keyStream_.resize(static_cast<std::size_t>(kBlockSize));
-        // Lay the key out once, then double the filled prefix: no per-byte modulo.
-        const std::size_t length = std::min(effectiveKey.size(), keyStream_.size());
-        std::memcpy(keyStream_.data(), effectiveKey.data(), length);
-        for (std::size_t filled = length; filled < keyStream_.size(); filled *= 2) {
-            const std::size_t count = std::min(filled, keyStream_.size() - filled);
-            std::memcpy(keyStream_.data() + filled, keyStream_.data(), count);
-        }
-        keyStreamKey_ = effectiveKey;
-    }
-    return keyStream_;
+const TKeyPattern& TFileTransform::patternFor(const std::string& effectiveKey) {
+    if (effectiveKey.empty()) return inversion_;
+    if (keyed_.key() != effectiveKey) keyed_ = TKeyPattern(effectiveKey);
+    return keyed_;
 }
 
 void TFileTransform::transformBlocks(platform::File& file, std::int64_t count,
-                                     const std::vector<std::uint8_t>& stream, Progress& progress) {
+                                     const TKeyPattern& pattern, Progress& progress) {
     const auto block = blockOf(buffer_);
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t offset = i * kBlockSize;
         file.readAt(offset, block);
-        XorBlock(block.data(), stream.data(), block.size());
+        pattern.apply(block);
         progress.writing = true;
         file.writeAt(offset, block);
         progress.writing = false;
@@ -86,18 +71,18 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count,
 }
 
 void TFileTransform::undo(platform::File& file, const Progress& progress,
-                          const std::vector<std::uint8_t>& stream, std::int64_t originalSize) {
+                          const TKeyPattern& pattern, std::int64_t originalSize) {
     const auto block = blockOf(buffer_);
     if (progress.writing) {
         // The interrupted write may have landed in part; the buffer still holds what it was to write,
         // so transforming it again gives the block's original bytes.
-        XorBlock(block.data(), stream.data(), block.size());
+        pattern.apply(block);
         file.writeAt(progress.blocksDone * kBlockSize, block);
     }
     for (std::int64_t i = progress.blocksDone - 1; i >= 0; --i) {
         const std::int64_t offset = i * kBlockSize;
         file.readAt(offset, block);
-        XorBlock(block.data(), stream.data(), block.size());
+        pattern.apply(block);
         file.writeAt(offset, block);
     }
     if (file.size() != originalSize) file.setSize(originalSize);
@@ -143,30 +128,27 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
             record = TKZVTrailer{};
             record.Blocks = params_.Blocks;
             copyText(record.Key, kKeyFieldSize, key);
+            copyText(record.Version, kVersionFieldSize,
+                     params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
+            copyText(record.Magic, kMagicFieldSize, kMagic);
+            record.Size = kTrailerSize;
             effectiveKey = key;
             limit = params_.Blocks;
-            // Claim the trailer's room first, so that a full disk is found before any block changes.
-            file->reserve(size, kTrailerSize);
         }
 
         const std::int64_t contentSize = decrypt ? size - kTrailerSize : size;
         const std::int64_t blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
-        const auto& stream = streamFor(effectiveKey);
+        const auto& pattern = patternFor(effectiveKey);
         Progress progress;
         try {
-            transformBlocks(*file, blocks, stream, progress);
-            if (decrypt) {
-                file->setSize(contentSize);
-            } else {
-                copyText(record.Version, kVersionFieldSize,
-                         params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
-                copyText(record.Magic, kMagicFieldSize, kMagic);
-                record.Size = kTrailerSize;
-                WriteTrailer(*file, record);
-            }
+            // The trailer goes on first: appending it claims its room on any file system, so a full
+            // disk shows before a single block has changed, and the undo below only has to cut it.
+            if (!decrypt) WriteTrailer(*file, record);
+            transformBlocks(*file, blocks, pattern, progress);
+            if (decrypt) file->setSize(contentSize);
         } catch (const std::exception& error) {
             try {
-                undo(*file, progress, stream, size);
+                undo(*file, progress, pattern, size);
             } catch (const std::exception& undoError) {
                 throw TransformError(std::string(error.what()) +
                                      "; the file could not be put back as it was: " + undoError.what());

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/KeyPattern.h"
 #include "engine/Trailer.h"
 #include "platform/FileIo.h"
 
@@ -66,31 +67,27 @@ public:
     const TKZVFlag& Params() const noexcept { return params_; }
 
 private:
-    // The XOR pattern of one block for the given effective key (all 0xFF without one); the cycle of
-    // the key restarts at every block.
-    const std::vector<std::uint8_t>& streamFor(const std::string& effectiveKey);
+    // The pattern for the effective key; the keyed one is rebuilt only when the key changes.
+    const TKeyPattern& patternFor(const std::string& effectiveKey);
 
     // Rewrites the first `count` blocks; `progress` tells an undo how far it got.
     struct Progress {
         std::int64_t blocksDone = 0;
         bool writing = false;  // a block's write had begun and may be partial
     };
-    void transformBlocks(platform::File& file, std::int64_t count, const std::vector<std::uint8_t>& stream,
+    void transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                          Progress& progress);
     // Puts every rewritten block back and restores the original size.
-    void undo(platform::File& file, const Progress& progress, const std::vector<std::uint8_t>& stream,
+    void undo(platform::File& file, const Progress& progress, const TKeyPattern& pattern,
               std::int64_t originalSize);
 
     TKZVFlag params_;
     bool keepFileTime_;
     platform::FileSystem& fileSystem_;
     std::vector<std::uint8_t> buffer_;
-    std::vector<std::uint8_t> inversionStream_;
-    std::vector<std::uint8_t> keyStream_;
-    std::string keyStreamKey_;
+    TKeyPattern inversion_;
+    TKeyPattern keyed_;
 };
 
-// XORs n bytes of data with the pattern. Kept free of aliasing so that the compiler vectorises it.
-void XorBlock(std::uint8_t* __restrict data, const std::uint8_t* __restrict pattern, std::size_t n) noexcept;
 
 }  // namespace engine

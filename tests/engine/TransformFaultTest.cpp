@@ -82,12 +82,12 @@ TEST(TransformFaults, AnyFailureAfterTheFirstRewriteLeavesTheFileByteIdentical) 
         FaultyFileSystem::Fault fault;
     };
     const Case cases[] = {
-        {"reserving the trailer's room", false, {FileOp::Reserve, 1, ENOSPC}},
-        {"writing the first block", false, {FileOp::Write, 1, EIO}},
-        {"half-writing the first block", false, {FileOp::Write, 1, EIO, true}},
-        {"half-writing the third block", false, {FileOp::Write, 3, EIO, true}},
-        {"appending the trailer", false, {FileOp::Write, 4, ENOSPC}},
-        {"appending half the trailer", false, {FileOp::Write, 4, ENOSPC, true}},
+        // On encryption the trailer is the first write, the blocks follow.
+        {"appending the trailer", false, {FileOp::Write, 1, ENOSPC}},
+        {"appending half the trailer", false, {FileOp::Write, 1, ENOSPC, true}},
+        {"writing the first block", false, {FileOp::Write, 2, EIO}},
+        {"half-writing the first block", false, {FileOp::Write, 2, EIO, true}},
+        {"half-writing the third block", false, {FileOp::Write, 4, EIO, true}},
         {"reading the second block", false, {FileOp::Read, 3, EIO}},  // read 1 is the trailer
         {"cutting the trailer off", true, {FileOp::SetSize, 1, EIO}},
         {"half-writing the second block on decryption", true, {FileOp::Write, 2, EIO, true}},
@@ -110,7 +110,7 @@ TEST(TransformFaults, AFailedUndoSaysSo) {
     const auto path = dir.file("clip.mkv");
     writeFile(path, patternBytes(2 * kBlock));
     // The second block's write fails, and so does every write after it, the undo's included.
-    FaultyFileSystem fs({FileOp::Write, 2, EIO, false, true});
+    FaultyFileSystem fs({FileOp::Write, 3, EIO, false, true});
     TFileTransform transform(flag("key"), false, fs);
     try {
         transform.ProcessFile(path, "key");
