@@ -67,11 +67,12 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count,
         file.writeAt(offset, block);
         progress.writing = false;
         ++progress.blocksDone;
+        step(TToggleStep::BlockWritten);
     }
 }
 
-void TFileTransform::undo(platform::File& file, const Progress& progress,
-                          const TKeyPattern& pattern, std::int64_t originalSize) {
+void TFileTransform::undo(platform::File& file, const Progress& progress, const TKeyPattern& pattern,
+                          std::int64_t originalSize, const TKZVTrailer* cutTrailer) {
     const auto block = blockOf(buffer_);
     if (progress.writing) {
         // The interrupted write may have landed in part; the buffer still holds what it was to write,
@@ -85,7 +86,14 @@ void TFileTransform::undo(platform::File& file, const Progress& progress,
         pattern.apply(block);
         file.writeAt(offset, block);
     }
-    if (file.size() != originalSize) file.setSize(originalSize);
+    if (file.size() == originalSize) return;
+    if (cutTrailer) {
+        // A decryption got as far as the cut: the trailer goes back on.
+        file.setSize(originalSize - kTrailerSize);
+        WriteTrailer(file, *cutTrailer);
+    } else {
+        file.setSize(originalSize);
+    }
 }
 
 TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
@@ -139,21 +147,43 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
         const std::int64_t contentSize = decrypt ? size - kTrailerSize : size;
         const std::int64_t blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
         const auto& pattern = patternFor(effectiveKey);
+        if (journal_) {
+            journal_->Record(*file, decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt, blocks,
+                             blockOf(buffer_));
+            step(TToggleStep::JournalRecorded);
+        }
         Progress progress;
         try {
             // The trailer goes on first: appending it claims its room on any file system, so a full
             // disk shows before a single block has changed, and the undo below only has to cut it.
-            if (!decrypt) WriteTrailer(*file, record);
+            if (!decrypt) {
+                WriteTrailer(*file, record);
+                step(TToggleStep::TrailerAppended);
+            }
             transformBlocks(*file, blocks, pattern, progress);
-            if (decrypt) file->setSize(contentSize);
+            if (decrypt) {
+                file->setSize(contentSize);
+                step(TToggleStep::TrailerCut);
+            }
+            if (journal_) {
+                file->sync();
+                step(TToggleStep::VideoSynced);
+            }
         } catch (const std::exception& error) {
             try {
-                undo(*file, progress, pattern, size);
+                undo(*file, progress, pattern, size, decrypt ? &record : nullptr);
+                if (journal_) file->sync();
             } catch (const std::exception& undoError) {
+                if (journal_) journal_->Abandon();  // the next start finishes the undo
                 throw TransformError(std::string(error.what()) +
                                      "; the file could not be put back as it was: " + undoError.what());
             }
+            if (journal_) journal_->Drop();
             throw;
+        }
+        if (journal_) {
+            journal_->Drop();
+            step(TToggleStep::JournalDropped);
         }
         outcome = decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
         sizeAfter = file->size();

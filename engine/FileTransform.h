@@ -4,11 +4,14 @@
 // checked, the same blocks restored, the trailer cut off). Standard library and platform/ only.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/Journal.h"
 #include "engine/KeyPattern.h"
 #include "engine/Trailer.h"
 #include "platform/FileIo.h"
@@ -52,6 +55,9 @@ std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const s
 // Sets the last-write time and leaves the other times alone. Failure is silent.
 void RestoreFileTime(platform::FileSystem& fs, const std::string& path, platform::FileTime time);
 
+// The points between the steps of a toggle that change the video, in their order.
+enum class TToggleStep { JournalRecorded, TrailerAppended, BlockWritten, TrailerCut, VideoSynced, JournalDropped };
+
 // One job's transform. Holds the block buffer and the key streams, laid out once and reused for every
 // file, so that nothing is allocated per block.
 class TFileTransform {
@@ -63,6 +69,13 @@ public:
     // was already partly rewritten is first put back exactly as it was (which raises too if that
     // fails). The file is held open without sharing throughout.
     TProcessResult ProcessFile(const std::string& path, const std::string& key);
+
+    // From now on every toggle is recorded in the journal before the video changes, and the video is
+    // made durable before the record is dropped, so that a crash at any moment can be undone.
+    void UseJournal(std::unique_ptr<TJournal> journal) { journal_ = std::move(journal); }
+
+    // Called after each step that changes the video. For crash tests only.
+    void SetStepHookForTesting(std::function<void(TToggleStep)> hook) { stepHook_ = std::move(hook); }
 
     const TKZVFlag& Params() const noexcept { return params_; }
 
@@ -77,9 +90,13 @@ private:
     };
     void transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                          Progress& progress);
-    // Puts every rewritten block back and restores the original size.
+    void step(TToggleStep s) const {
+        if (stepHook_) stepHook_(s);
+    }
+    // Puts every rewritten block back and restores the original size, and with it the trailer that a
+    // decryption had cut off.
     void undo(platform::File& file, const Progress& progress, const TKeyPattern& pattern,
-              std::int64_t originalSize);
+              std::int64_t originalSize, const TKZVTrailer* cutTrailer);
 
     TKZVFlag params_;
     bool keepFileTime_;
@@ -87,6 +104,8 @@ private:
     std::vector<std::uint8_t> buffer_;
     TKeyPattern inversion_;
     TKeyPattern keyed_;
+    std::unique_ptr<TJournal> journal_;
+    std::function<void(TToggleStep)> stepHook_;
 };
 
 

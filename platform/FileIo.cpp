@@ -1,6 +1,8 @@
 #include "platform/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <cstring>
 #include <utility>
 
@@ -101,6 +103,12 @@ public:
         if (::fsync(fd_) != 0) fail(errno);
     }
 
+    FileIdentity identity() const override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(errno);
+        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
+
 private:
     [[noreturn]] void fail(int errorNumber) const { throw FileError(path_, systemErrorText(errorNumber), errorNumber); }
 
@@ -108,8 +116,31 @@ private:
     int fd_;
 };
 
+// No sharing: a lock held by any other open description makes this fail at once.
+void lockExclusive(const std::string& path, int fd) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        ::close(fd);
+        throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
+    }
+}
+
 class LocalFileSystem final : public FileSystem {
 public:
+    std::unique_ptr<File> create(const std::string& path) override {
+        int fd = -1;
+        do {
+            fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            const int err = errno;
+            throw FileError(path, systemErrorText(err), err);
+        }
+        lockExclusive(path, fd);
+        return std::make_unique<LocalFile>(path, fd);
+    }
+
     std::unique_ptr<File> open(const std::string& path, FileAccess access) override {
         // O_NONBLOCK keeps a FIFO or device from blocking the open; regular files ignore it.
         int flags = O_CLOEXEC | O_NONBLOCK;
@@ -137,13 +168,7 @@ public:
             if (S_ISDIR(st.st_mode)) throw FileError(path, systemErrorText(EISDIR), EISDIR);
             throw FileError(path, "not a regular file", EINVAL);
         }
-        // No sharing: a lock held by any other open description makes this open fail at once.
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            if (err == EINTR) continue;
-            ::close(fd);
-            throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
-        }
+        lockExclusive(path, fd);
         return std::make_unique<LocalFile>(path, fd);
     }
 };
@@ -152,6 +177,46 @@ public:
 
 FileError::FileError(std::string path, const std::string& reason, int errorNumber)
     : std::runtime_error(path + ": " + reason), path_(std::move(path)), errorNumber_(errorNumber) {}
+
+void makeFolder(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) throw FileError(path, error.message(), error.value());
+    if (!std::filesystem::is_directory(path, error)) throw FileError(path, systemErrorText(ENOTDIR), ENOTDIR);
+}
+
+void syncFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw FileError(path, systemErrorText(err), err);
+    }
+    const int result = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (result != 0) throw FileError(path, systemErrorText(err), err);
+}
+
+void removeFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        const int err = errno;
+        throw FileError(path, systemErrorText(err), err);
+    }
+}
+
+std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file() && name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            files.push_back(it->path().string());
+    }
+    if (error && error != std::errc::no_such_file_or_directory) throw FileError(folder, error.message(), error.value());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 FileSystem& localFileSystem() {
     static LocalFileSystem instance;  // stateless

@@ -7,6 +7,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +33,13 @@ struct FileTime {
 
 enum class FileAccess { Read, Write, ReadWrite };
 
+// Which file an open handle refers to, whatever name it is reached by.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // One open file, held without sharing: while it is open, no other exclusive open of the same file
 // succeeds, in this process or another one. Reads and writes are positioned and all-or-nothing:
 // a short count is an error.
@@ -54,6 +62,7 @@ public:
     virtual void setLastWriteTime(FileTime time) = 0;
     // Makes the data written so far durable.
     virtual void sync() = 0;
+    virtual FileIdentity identity() const = 0;
 };
 
 // Opens files. The engine takes one by reference so that tests can put failures between it and the disk.
@@ -62,7 +71,16 @@ public:
     virtual ~FileSystem() = default;
     // Raises FileError when the file is missing, not accessible or held open by someone else.
     virtual std::unique_ptr<File> open(const std::string& path, FileAccess access) = 0;
+    // Creates a new, empty file for reading and writing, held like open() holds one; raises when the
+    // file exists already or cannot be made.
+    virtual std::unique_ptr<File> create(const std::string& path) = 0;
 };
+
+// Folder services for the engine's journal. All raise FileError.
+void makeFolder(const std::string& path);           // with its parents; an existing folder is fine
+void syncFolder(const std::string& path);           // makes the folder's entries durable
+void removeFile(const std::string& path);           // a missing file is fine
+std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
 
 // The machine's own file system.
 FileSystem& localFileSystem();

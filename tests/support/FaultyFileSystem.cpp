@@ -45,7 +45,12 @@ public:
         inner_->setLastWriteTime(time);
     }
 
-    void sync() override { inner_->sync(); }
+    void sync() override {
+        owner_.countAndCheck(FileOp::Sync, path());
+        inner_->sync();
+    }
+
+    platform::FileIdentity identity() const override { return inner_->identity(); }
 
 private:
     FaultyFileSystem& owner_;
@@ -57,6 +62,11 @@ private:
 std::unique_ptr<platform::File> FaultyFileSystem::open(const std::string& path, platform::FileAccess access) {
     countAndCheck(FileOp::Open, path);
     return std::make_unique<FaultyFile>(*this, platform::localFileSystem().open(path, access));
+}
+
+std::unique_ptr<platform::File> FaultyFileSystem::create(const std::string& path) {
+    countAndCheck(FileOp::Create, path);
+    return std::make_unique<FaultyFile>(*this, platform::localFileSystem().create(path));
 }
 
 bool FaultyFileSystem::countAndCheck(FileOp op, const std::string& path, bool* writePartially) {

@@ -12,7 +12,7 @@
 
 namespace testsupport {
 
-enum class FileOp { Open, Read, Write, SetSize, Reserve, SetTime };
+enum class FileOp { Open, Create, Read, Write, SetSize, Reserve, SetTime, Sync };
 
 class FaultyFileSystem final : public platform::FileSystem {
 public:
@@ -28,6 +28,7 @@ public:
     explicit FaultyFileSystem(Fault fault) : fault_(fault) {}
 
     std::unique_ptr<platform::File> open(const std::string& path, platform::FileAccess access) override;
+    std::unique_ptr<platform::File> create(const std::string& path) override;
 
     int calls(FileOp op) const {
         const auto it = calls_.find(op);
