@@ -1,0 +1,41 @@
+#pragma once
+// Finding files by name patterns, as the directory mode of the main window and the program's own
+// file lookups do. Patterns are Windows-style wildcards ("*", "?"), matched without regard to case.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A set of ";"-separated name patterns, prepared once for matching many names.
+class TFileMask {
+public:
+    explicit TFileMask(std::string_view masks);
+    ~TFileMask();
+    TFileMask(TFileMask&&) noexcept;
+    TFileMask& operator=(TFileMask&&) noexcept;
+
+    bool Matches(std::string_view name) const;
+    bool Empty() const noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Appends the full path of every file in `folder` whose name matches one of the ";"-separated `masks`,
+// descending into subfolders when `subfolders` is set. Never clears `list`. Within a folder files come in
+// name order, and the files of a folder before those of its subfolders. Symbolic links to files count as
+// files; links to folders are not followed. A folder that cannot be read adds nothing.
+void SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
+                 bool subfolders);
+
+// `mask` is a folder and one pattern: "/data/Log*.txt".
+void FindDirFile(const std::string& mask, std::vector<std::string>& list, bool subfolders = false);
+// Every file of `folder` with the extension `extension` (".xml").
+void FindDirFile(const std::string& folder, const std::string& extension, std::vector<std::string>& list,
+                 bool subfolders = false);
+
+}  // namespace platform

@@ -1,0 +1,140 @@
+#include "platform/Utility.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMetaObject>
+#include <QObject>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QtGlobal>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "Version.h"
+
+namespace platform {
+
+std::string ToLocal8Bit(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QString FromLocal8Bit(std::string_view text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::uint32_t GetTickCount() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<std::uint32_t>(ms.count());
+}
+
+std::string GetAppDataPath() {
+    return ToLocal8Bit(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/";
+}
+
+std::string PureFileName(const std::string& path) {
+    return ToLocal8Bit(QFileInfo(FromLocal8Bit(path)).completeBaseName());
+}
+
+std::int64_t GetFileSize(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(size);
+}
+
+bool CopyFileEx(const std::string& source, const std::string& target) {
+    // Copied beside the target first and then renamed over it, so a failed copy never leaves a broken target.
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::is_regular_file(source, error)) return false;
+    const fs::path temporary = fs::path(target).concat(".copying");
+    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
+    if (!error) fs::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+std::string DeleteEnd(std::string text, std::size_t count) {
+    text.resize(text.size() > count ? text.size() - count : 0);
+    return text;
+}
+
+std::vector<std::string> DivStrToList(std::string_view text, std::string_view separator, bool keepEmpty) {
+    std::vector<std::string> pieces;
+    if (separator.empty()) {
+        if (keepEmpty || !text.empty()) pieces.emplace_back(text);
+        return pieces;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, start);
+        const std::string_view piece = text.substr(start, end == std::string_view::npos ? end : end - start);
+        if (keepEmpty || !piece.empty()) pieces.emplace_back(piece);
+        if (end == std::string_view::npos) break;
+        start = end + separator.size();
+    }
+    return pieces;
+}
+
+double StrToFloatDefEx(const QString& text, double defaultValue) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(trimmed, &ok);
+    if (!ok) value = QLocale::c().toDouble(trimmed, &ok);
+    // A value written where the decimal separator is a comma, read where it is not.
+    if (!ok) value = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
+    return ok && std::isfinite(value) ? value : defaultValue;
+}
+
+bool IsInheritsFrom(const QObject* object, const QMetaObject& base) {
+    return object != nullptr && IsInheritsFrom(object->metaObject(), base);
+}
+
+bool IsInheritsFrom(const QMetaObject* cls, const QMetaObject& base) {
+    return cls != nullptr && cls->inherits(&base);
+}
+
+void RaiseError(const std::string& message) {
+    throw AppError(message);
+}
+
+QString FormatSecond(std::int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    const std::int64_t hours = seconds / 3600;
+    const std::int64_t minutes = seconds / 60 % 60;
+    const std::int64_t rest = seconds % 60;
+    if (hours > 0)
+        return QStringLiteral("%1h %2m %3s")
+            .arg(hours)
+            .arg(minutes, 2, 10, QLatin1Char('0'))
+            .arg(rest, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1m %2s").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+std::string GetProVersion(bool compact) {
+    std::string version = velmora::kVersionText;
+    if (!compact)
+        version += std::string(" (Qt ") + qVersion() + ", " + ToLocal8Bit(QSysInfo::buildAbi()) + ")";
+    return version;
+}
+
+std::string GetWindowsVersion() {
+    return ToLocal8Bit(QSysInfo::prettyProductName());
+}
+
+std::string GetWindowsVerNum() {
+    return ToLocal8Bit(QSysInfo::kernelVersion());
+}
+
+bool IsWin64() {
+    return QSysInfo::currentCpuArchitecture().contains(QStringLiteral("64"));
+}
+
+}  // namespace platform

@@ -1,0 +1,74 @@
+#pragma once
+// The in-house utility routines that need no window: strings, paths and files, numbers, the tick
+// counter, version and system queries, and raising errors. Paths and other 8-bit texts are std::string
+// in the local 8-bit encoding (UTF-8 here); window texts are QString.
+
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QObject;
+struct QMetaObject;
+
+namespace platform {
+
+// 8-bit text in the local encoding, to and from window text.
+std::string ToLocal8Bit(const QString& text);
+QString FromLocal8Bit(std::string_view text);
+
+// Milliseconds of a monotonic clock, in 32 bits: wraps after about 49.7 days, so durations are taken
+// by unsigned subtraction.
+std::uint32_t GetTickCount();
+
+// The per-user application-data folder, ending with "/". Follows XDG_DATA_HOME.
+std::string GetAppDataPath();
+
+// File name without its folder and its last extension: "/a/Log3.txt" gives "Log3", "x.tar.gz" "x.tar".
+std::string PureFileName(const std::string& path);
+
+// The file's size in bytes, or -1 when it cannot be read.
+std::int64_t GetFileSize(const std::string& path);
+
+// Copies `source` to `target`, replacing it. Returns false when the copy failed; a target that could not
+// be replaced is left as it was.
+bool CopyFileEx(const std::string& source, const std::string& target);
+
+// The text without its last `count` characters (empty when it has fewer).
+std::string DeleteEnd(std::string text, std::size_t count = 1);
+
+// The pieces of `text` between the separators, in order; empty pieces only when `keepEmpty`.
+std::vector<std::string> DivStrToList(std::string_view text, std::string_view separator,
+                                      bool keepEmpty = false);
+
+// The number in `text`, or `defaultValue` when it holds none. Tolerant: surrounding blanks are ignored,
+// and both the user's decimal separator and "." are accepted.
+double StrToFloatDefEx(const QString& text, double defaultValue = 0);
+
+// True when the object (or class) is of class `base` or one derived from it.
+bool IsInheritsFrom(const QObject* object, const QMetaObject& base);
+bool IsInheritsFrom(const QMetaObject* cls, const QMetaObject& base);
+
+// What RaiseError raises.
+class AppError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+[[noreturn]] void RaiseError(const std::string& message);
+
+// A duration of a minute or more: "1m 05s", "2h 03m 04s".
+QString FormatSecond(std::int64_t seconds);
+
+// The program's version text. `compact` gives the bare version ("1.0.0") that settings files and new
+// trailers carry; otherwise build details follow it, for the log.
+std::string GetProVersion(bool compact = true);
+
+// The operating system's display name, its version number, and whether it is a 64-bit system.
+std::string GetWindowsVersion();
+std::string GetWindowsVerNum();
+bool IsWin64();
+
+}  // namespace platform

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/FileSearch.h"
+#include "support/TempDir.h"
+
+using platform::FindDirFile;
+using platform::SearchFile3;
+using testsupport::TempDir;
+using V = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+void touch(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    testsupport::writeFile(path.string(), {});
+}
+
+// root/ b.MP4 a.mkv c.txt .mp4 x.mp4.part
+//       sub/ d.avi e.doc   sub/deeper/ f.mkv
+//       z/ g.mp4
+class Tree : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string root = dir.path().string();
+    void SetUp() override {
+        for (const char* name : {"b.MP4", "a.mkv", "c.txt", ".mp4", "x.mp4.part", "sub/d.avi", "sub/e.doc",
+                                 "sub/deeper/f.mkv", "z/g.mp4"})
+            touch(dir.path() / name);
+    }
+    std::string at(const std::string& name) const { return root + "/" + name; }
+};
+
+}  // namespace
+
+TEST_F(Tree, MasksMatchWithoutRegardToCaseFilesInNameOrderThenSubfolders) {
+    V list;
+    SearchFile3(root, "*.mp4;*.mkv;*.avi", list, false);
+    EXPECT_EQ(list, (V{at(".mp4"), at("a.mkv"), at("b.MP4")}));
+
+    list.clear();
+    SearchFile3(root + "/", "*.mp4;*.mkv;*.avi", list, true);
+    EXPECT_EQ(list, (V{at(".mp4"), at("a.mkv"), at("b.MP4"), at("sub/d.avi"), at("sub/deeper/f.mkv"),
+                       at("z/g.mp4")}))
+        << "a trailing slash changes nothing";
+}
+
+TEST_F(Tree, AppendsWithoutClearingAndOtherPatternForms) {
+    V list{"kept"};
+    SearchFile3(root + "/sub", "*.*", list, false);
+    EXPECT_EQ(list, (V{"kept", at("sub/d.avi"), at("sub/e.doc")}));
+
+    list.clear();
+    SearchFile3(root, "?.mkv; *.PART ", list, true);
+    EXPECT_EQ(list, (V{at("a.mkv"), at("x.mp4.part"), at("sub/deeper/f.mkv")}));
+
+    list.clear();
+    SearchFile3(root, "*.mp4.part", list, false);
+    EXPECT_EQ(list, V{at("x.mp4.part")}) << "a suffix of two extensions";
+
+    list.clear();
+    SearchFile3(root, "", list, true);
+    SearchFile3(root + "/missing", "*.*", list, true);
+    SearchFile3(at("a.mkv"), "*.*", list, true);
+    EXPECT_TRUE(list.empty());
+}
+
+TEST_F(Tree, LinksToFilesCountLinksToFoldersAreNotFollowed) {
+    fs::create_symlink(dir.path() / "sub", dir.path() / "loop");
+    fs::create_directory_symlink(dir.path(), dir.path() / "sub/up");
+    fs::create_symlink(dir.path() / "a.mkv", dir.path() / "link.mkv");
+    fs::create_symlink(dir.path() / "gone.mkv", dir.path() / "dangling.mkv");
+    V list;
+    SearchFile3(root, "*.mkv", list, true);
+    EXPECT_EQ(list, (V{at("a.mkv"), at("link.mkv"), at("sub/deeper/f.mkv")}));
+}
+
+TEST_F(Tree, FindDirFileForms) {
+    touch(dir.path() / "Log.txt");
+    touch(dir.path() / "Log3.txt");
+    touch(dir.path() / "Languages/English.xml");
+    touch(dir.path() / "Languages/Chinese.XML");
+    V logs;
+    FindDirFile(root + "/Log*.txt", logs);
+    EXPECT_EQ(logs, (V{at("Log.txt"), at("Log3.txt")}));
+    V languages;
+    FindDirFile(root + "/Languages/", ".xml", languages);
+    EXPECT_EQ(languages, (V{at("Languages/Chinese.XML"), at("Languages/English.xml")}));
+}
