@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -37,9 +36,13 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
 }
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return bytes;
 }
 
 }  // namespace testsupport
