@@ -1,0 +1,51 @@
+#include "settings/BaseConfig.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <exception>
+
+#include "platform/Utility.h"
+
+namespace settings {
+
+TBaseConfig::TBaseConfig(QObject* owner)
+    : TProjObj(owner),
+      projectName_("ProjName"),
+      fileName_(QCoreApplication::applicationDirPath() + QStringLiteral("/ConfigSet.xml")) {}
+
+void TBaseConfig::Load() {
+    if (fileLoaded_ || !QFileInfo::exists(fileName_)) return;
+    try {
+        QFile file(fileName_);
+        if (!file.open(QIODevice::ReadOnly)) return;
+        const QByteArray bytes = file.readAll();
+        pugi::xml_document doc;
+        if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()))) return;
+        LoadFromXML(doc.document_element());
+    } catch (const std::exception&) {
+        return;  // what was read before the error stays; the next Load tries again
+    }
+    fileLoaded_ = true;
+    Loaded();
+}
+
+void TBaseConfig::BuildDocument(pugi::xml_document& doc) const {
+    doc.reset();
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version").set_value("1.0");
+    decl.append_attribute("encoding").set_value("UTF-16");
+    pugi::xml_node root = doc.append_child("Config");
+    root.append_attribute("project").set_value(projectName_.constData());
+    root.append_attribute("version").set_value(platform::GetProVersion(true).c_str());
+    SaveToXML(root);
+}
+
+bool TBaseConfig::Save(bool silent) {
+    pugi::xml_document doc;
+    BuildDocument(doc);
+    return SaveDocument(doc, fileName_, silent);
+}
+
+}  // namespace settings

@@ -1,0 +1,80 @@
+#pragma once
+// The program's settings, one global instance `Settings`, stored in "ConfigSet.kzvset" in the data
+// folder. The published properties below are the file's elements, in this order.
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+#include "settings/BaseConfig.h"
+#include "settings/StringsObj.h"
+
+namespace settings {
+
+// Every known video extension, each "." + lower-case extension + ";".
+inline constexpr const char* kDefaultVideoExts =
+    ".asf;.avi;.wm;.wmp;.wmv;.ram;.rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;.dat;.m1v;.m2v;.m2p;.m2ts;.mp2v;.mpe;"
+    ".mpeg;.mpeg1;.mpeg2;.mpg;.mpv2;.pss;.pva;.tp;.tpr;.ts;.m4b;.m4r;.m4p;.m4v;.mp4;.mpeg4;.3g2;.3gp;.3gp2;"
+    ".3gpp;.mov;.qt;.flv;.f4v;.swf;.hlv;.ifo;.vob;.amv;.csf;.divx;.evo;.mkv;.mod;.pmp;.vp6;.bik;.mts;.xlmv;"
+    ".ogm;.ogv;.ogx;";
+
+inline constexpr int kMaxHistoryPaths = 10;
+
+class TKZVConfig : public TBaseConfig {
+    Q_OBJECT
+    Q_PROPERTY(bool KeepFileTime READ KeepFileTime WRITE SetKeepFileTime)
+    Q_PROPERTY(QByteArray VideoExts READ VideoExts WRITE SetVideoExts)
+    Q_PROPERTY(settings::TStringsObj* HistoryPaths READ HistoryPaths WRITE SetHistoryPaths)
+    Q_PROPERTY(bool ShowRiskWarn READ ShowRiskWarn WRITE SetShowRiskWarn)
+    Q_PROPERTY(bool ShowSIBP READ ShowSIBP WRITE SetShowSIBP)
+    Q_PROPERTY(qint32 Blocks READ Blocks WRITE SetBlocks)
+    Q_PROPERTY(QString LangFileId READ LangFileId WRITE SetLangFileId)
+
+public:
+    // Newest first, at most ten: an empty path is ignored, a path already listed (letter case aside)
+    // moves to the front in its new form.
+    void AddHistoryPath(const QString& path);
+    // Whether the extension of the file-name part (from its last dot, lower-cased) is listed.
+    bool IsVideoFile(const QString& fileName) const;
+    // "*.asf;*.avi;...;*.ogx": every listed extension with a star in front, no closing semicolon.
+    QString GetVideoMask() const;
+    // Takes over the installer's language choice once ("SetupLang.ini", copied from the program folder
+    // into the data folder), then loads the language `LangFileId` names into the global Language.
+    void LoadLanguage();
+    void LoadLanguage(const QString& programFolder, const QString& dataFolder);
+
+    bool KeepFileTime() const noexcept { return keepFileTime_; }
+    void SetKeepFileTime(bool value) noexcept { keepFileTime_ = value; }
+    const QByteArray& VideoExts() const noexcept { return videoExts_; }
+    void SetVideoExts(const QByteArray& value) { videoExts_ = value; }
+    TStringsObj* HistoryPaths() const noexcept { return historyPaths_; }
+    bool ShowRiskWarn() const noexcept { return showRiskWarn_; }
+    void SetShowRiskWarn(bool value) noexcept { showRiskWarn_ = value; }
+    bool ShowSIBP() const noexcept { return showSIBP_; }
+    void SetShowSIBP(bool value) noexcept { showSIBP_ = value; }
+    qint32 Blocks() const noexcept { return blocks_; }
+    void SetBlocks(qint32 value) noexcept { blocks_ = value; }
+    const QString& LangFileId() const noexcept { return langFileId_; }
+    void SetLangFileId(const QString& value) { langFileId_ = value; }
+
+public:
+    // Public for the meta-object system; create through TProjObj::Create, which also makes the children.
+    Q_INVOKABLE explicit TKZVConfig(QObject* owner = nullptr);
+
+private:
+    void SetHistoryPaths(TStringsObj* value) noexcept { historyPaths_ = value; }
+
+    bool keepFileTime_ = true;
+    QByteArray videoExts_;
+    TStringsObj* historyPaths_ = nullptr;  // owned by the base, created with the object
+    bool showRiskWarn_ = true;
+    bool showSIBP_ = true;
+    qint32 blocks_ = 8;
+    QString langFileId_;
+};
+
+// The one settings object of the program: created at start-up, freed after the main window is gone.
+extern std::unique_ptr<TKZVConfig> Settings;
+
+}  // namespace settings

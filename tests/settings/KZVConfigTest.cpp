@@ -1,0 +1,219 @@
+// The program's settings: defaults, the file they make, the history, the extension test and mask,
+// and taking over the installer's language choice.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "lang/Language.h"
+#include "settings/AppFolders.h"
+#include "settings/KZVConfig.h"
+#include "support/TempDir.h"
+
+using settings::TKZVConfig;
+using settings::TProjObj;
+
+namespace {
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+class KZVConfigTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    std::unique_ptr<TKZVConfig> config = TProjObj::Create<TKZVConfig>();
+
+    QString Path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+
+    void SetUp() override { config->SetFileName(Path("ConfigSet.kzvset")); }
+};
+
+TEST_F(KZVConfigTest, StartsWithTheDefaults) {
+    auto fresh = TProjObj::Create<TKZVConfig>();
+    EXPECT_TRUE(fresh->KeepFileTime());
+    EXPECT_TRUE(fresh->ShowRiskWarn());
+    EXPECT_TRUE(fresh->ShowSIBP());
+    EXPECT_EQ(fresh->Blocks(), 8);
+    EXPECT_EQ(fresh->LangFileId(), QStringLiteral("English"));
+    EXPECT_EQ(fresh->HistoryPaths()->Count(), 0);
+    EXPECT_EQ(fresh->ProjectName(), QByteArray("KZV"));
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    EXPECT_EQ(fresh->FileName(), dataHome + QStringLiteral("/Brindlework/Velmora/ConfigSet.kzvset"));
+    EXPECT_EQ(settings::AppDataFolder(), dataHome + QStringLiteral("/Brindlework/Velmora/"));
+
+    const QByteArray exts = fresh->VideoExts();
+    EXPECT_EQ(exts.size(), 319);
+    EXPECT_EQ(exts.count(';'), 62);
+    EXPECT_EQ(exts.count('.'), 62);
+    EXPECT_TRUE(exts.startsWith(".asf;.avi;.wm;.wmp;.wmv;.ram;"));
+    EXPECT_TRUE(exts.endsWith(".xlmv;.ogm;.ogv;.ogx;"));
+}
+
+TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
+    ASSERT_TRUE(config->Save(true));
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(config->FileName().toLocal8Bit().constData()));
+    const pugi::xml_node root = doc.document_element();
+    EXPECT_STREQ(root.name(), "Config");
+    EXPECT_STREQ(root.attribute("project").value(), "KZV");
+    std::vector<std::string> names;
+    for (pugi::xml_node child : root.children()) names.emplace_back(child.name());
+    EXPECT_EQ(names, (std::vector<std::string>{"KeepFileTime", "VideoExts", "HistoryPaths", "ShowRiskWarn", "ShowSIBP",
+                                               "Blocks", "LangFileId"}));
+    EXPECT_STREQ(root.child("KeepFileTime").text().get(), "True");
+    EXPECT_STREQ(root.child("VideoExts").text().get(), settings::kDefaultVideoExts);
+    EXPECT_STREQ(root.child("Blocks").text().get(), "8");
+    EXPECT_STREQ(root.child("LangFileId").text().get(), "English");
+}
+
+TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped) {
+    config->SetKeepFileTime(false);
+    config->SetShowRiskWarn(false);
+    config->SetBlocks(200000);
+    config->SetVideoExts(".avi;.xyz;");
+    config->SetLangFileId(QStringLiteral("Chinese"));
+    config->AddHistoryPath(QStringLiteral("/videos/\u4e2d\u6587"));
+    ASSERT_TRUE(config->Save(true));
+
+    auto next = TProjObj::Create<TKZVConfig>();
+    next->SetFileName(config->FileName());
+    next->Load();
+    ASSERT_TRUE(next->FileLoaded());
+    EXPECT_FALSE(next->KeepFileTime());
+    EXPECT_FALSE(next->ShowRiskWarn());
+    EXPECT_TRUE(next->ShowSIBP());
+    EXPECT_EQ(next->Blocks(), 200000);
+    EXPECT_EQ(next->VideoExts(), QByteArray(".avi;.xyz;"));
+    EXPECT_EQ(next->LangFileId(), QStringLiteral("Chinese"));
+    ASSERT_EQ(next->HistoryPaths()->Count(), 1);
+    EXPECT_EQ(next->HistoryPaths()->Strings(0), QStringLiteral("/videos/\u4e2d\u6587"));
+
+    WriteText(config->FileName(), "<Config><FutureOption>1</FutureOption><Blocks>many</Blocks></Config>");
+    auto third = TProjObj::Create<TKZVConfig>();
+    third->SetFileName(config->FileName());
+    third->Load();
+    EXPECT_EQ(third->Blocks(), 0) << "what the integer rule gives";
+    ASSERT_TRUE(third->Save(true));
+    QFile file(config->FileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(QString::fromUtf16(reinterpret_cast<const char16_t*>(file.readAll().constData() + 2))
+                     .contains(QStringLiteral("FutureOption")));
+}
+
+TEST_F(KZVConfigTest, HistoryKeepsTheTenNewestFirstWithoutDuplicates) {
+    for (int i = 0; i < 11; ++i) config->AddHistoryPath(QStringLiteral("/v/%1").arg(i));
+    const settings::TStringsObj& history = *config->HistoryPaths();
+    ASSERT_EQ(history.Count(), 10);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/v/10"));
+    EXPECT_EQ(history.Strings(9), QStringLiteral("/v/1"));
+
+    config->AddHistoryPath(QStringLiteral("/V/5"));
+    EXPECT_EQ(history.Count(), 10);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/V/5"));
+    EXPECT_EQ(history.IndexOf(QStringLiteral("/v/5")), 0);
+    EXPECT_EQ(history.Strings(1), QStringLiteral("/v/10"));
+
+    config->AddHistoryPath(QString());
+    EXPECT_EQ(history.Count(), 10);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/V/5"));
+}
+
+TEST_F(KZVConfigTest, VideoFilesAreKnownByTheExtensionOfTheirName) {
+    EXPECT_TRUE(config->IsVideoFile(QStringLiteral("/home/u/Film.MKV")));
+    EXPECT_TRUE(config->IsVideoFile(QStringLiteral("clip.mp4")));
+    EXPECT_TRUE(config->IsVideoFile(QStringLiteral("C:\\Clips\\a.wm")));
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("/home/u/videos")));
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("/home/u/clips.avi/readme")));
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("/home/u/clips.avi/")));
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("notes.txt")));
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("movie.mp")));  // only whole entries count
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("movie.")));
+
+    config->SetVideoExts(QByteArray());
+    EXPECT_FALSE(config->IsVideoFile(QStringLiteral("clip.mp4")));
+    EXPECT_EQ(config->GetVideoMask(), QString());
+}
+
+TEST_F(KZVConfigTest, TheMaskListsEveryExtensionWithAStar) {
+    const QString mask = config->GetVideoMask();
+    EXPECT_TRUE(mask.startsWith(QStringLiteral("*.asf;*.avi;*.wm;"))) << mask.toStdString();
+    EXPECT_TRUE(mask.endsWith(QStringLiteral(";*.ogv;*.ogx"))) << mask.toStdString();
+    EXPECT_EQ(mask.count(QStringLiteral("*.")), 62);
+    config->SetVideoExts(".one;");
+    EXPECT_EQ(config->GetVideoMask(), QStringLiteral("*.one"));
+}
+
+class LoadLanguageTest : public KZVConfigTest {
+protected:
+    QString program = Path("program/");
+    QString data = Path("data/");
+
+    void SetUp() override {
+        KZVConfigTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(program + QStringLiteral("Languages")));
+        ASSERT_TRUE(QDir().mkpath(data));
+        WriteText(program + QStringLiteral("Languages/German.xml"),
+                  "<Language Id=\"German\" Name=\"Deutsch\"><Key>Wert</Key></Language>");
+        WriteText(program + QStringLiteral("Languages/Russian.xml"),
+                  "<Language Id=\"Russian\" Name=\"Russian\"><Key>R</Key></Language>");
+        lang::Language = std::make_unique<lang::TLanguage>(program + QStringLiteral("Languages/"));
+    }
+    void TearDown() override { lang::Language.reset(); }
+
+    int CopyRead() const {
+        QSettings ini(data + QStringLiteral("SetupLang.ini"), QSettings::IniFormat);
+        return ini.value(QStringLiteral("Default/Read"), -1).toInt();
+    }
+};
+
+TEST_F(LoadLanguageTest, TheInstallersChoiceIsTakenOverOnce) {
+    WriteText(program + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=German\n");
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("German"));
+    EXPECT_EQ(CopyRead(), 1);
+    EXPECT_EQ(lang::Language->LanguageName(), QByteArray("German"));
+    EXPECT_EQ(lang::Language->GetText(QStringLiteral("Key")), QStringLiteral("Wert"));
+
+    // The user switches language; the next start keeps that choice.
+    auto next = TProjObj::Create<TKZVConfig>();
+    next->SetLangFileId(QStringLiteral("Russian"));
+    lang::Language = std::make_unique<lang::TLanguage>(program + QStringLiteral("Languages/"));
+    next->LoadLanguage(program, data);
+    EXPECT_EQ(next->LangFileId(), QStringLiteral("Russian"));
+    EXPECT_EQ(lang::Language->GetLanguageId(), QStringLiteral("Russian"));
+}
+
+TEST_F(LoadLanguageTest, AnExistingCopyIsNotReplacedByTheProgramFoldersFile) {
+    WriteText(program + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=German\n");
+    WriteText(data + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=Russian\n");
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("Russian"));
+}
+
+TEST_F(LoadLanguageTest, MissingOrUnreadableKeysKeepTheCurrentLanguage) {
+    WriteText(data + QStringLiteral("SetupLang.ini"), "[Default]\nLangId=German\n");
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("English")) << "a missing Read counts as already read";
+
+    WriteText(data + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\n");
+    config->SetLangFileId(QStringLiteral("Russian"));
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("Russian")) << "a missing LangId keeps LangFileId";
+    EXPECT_EQ(CopyRead(), 1);
+}
+
+TEST_F(LoadLanguageTest, WithoutAnyIniTheSavedLanguageIsLoaded) {
+    config->SetLangFileId(QStringLiteral("German"));
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("German"));
+    EXPECT_TRUE(lang::Language->IsLoaded());
+    EXPECT_EQ(lang::Language->GetLanguageId(), QStringLiteral("German"));
+    EXPECT_FALSE(QFile::exists(data + QStringLiteral("SetupLang.ini")));
+}
+
+}  // namespace
