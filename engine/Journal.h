@@ -47,6 +47,7 @@ public:
 private:
     TJournal(std::string folder, platform::FileSystem& fileSystem);
     void open();
+    void invalidate();
 
     std::string folder_;
     platform::FileSystem& fileSystem_;
