@@ -34,7 +34,8 @@ public:
 private:
     class CountingFile final : public platform::File {
     public:
-        CountingFile(CountingFileSystem& fs, std::unique_ptr<platform::File> inner) : fs_(fs), inner_(std::move(inner)) {}
+        CountingFile(CountingFileSystem& fs, std::unique_ptr<platform::File> inner)
+            : fs_(fs), inner_(std::move(inner)) {}
         const std::string& path() const noexcept override { return inner_->path(); }
         std::int64_t size() const override { return inner_->size(); }
         void readAt(std::int64_t offset, std::span<std::uint8_t> b) override {
@@ -72,8 +73,10 @@ struct Scratch {
         video = (dir / "video.mp4").string();
         const int fd = ::open(video.c_str(), O_CREAT | O_WRONLY, 0644);
         std::vector<std::uint8_t> data(16 << 20);
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
-        if (fd < 0 || ::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) std::abort();
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+        if (fd < 0 || ::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+            std::abort();
         ::fsync(fd);
         ::close(fd);
     }
@@ -95,7 +98,8 @@ void toggle(benchmark::State& state) {
     params.Key = "a key of moderate length";
     params.Blocks = 8;
     engine::TFileTransform transform(params, false, fs);
-    if (variant != kNoJournal) transform.UseJournal(engine::TJournal::Create((scratch().dir / "journal").string(), fs));
+    if (variant != kNoJournal)
+        transform.UseJournal(engine::TJournal::Create((scratch().dir / "journal").string(), fs));
     for (auto _ : state) {
         transform.ProcessFile(scratch().video, params.Key);
         transform.ProcessFile(scratch().video, params.Key);
@@ -106,7 +110,12 @@ void toggle(benchmark::State& state) {
     state.counters["fsyncs/toggle"] = static_cast<double>(fs.io.syncs) / toggles;
 }
 
-BENCHMARK(toggle)->Arg(kNoJournal)->Arg(kJournalNoSync)->Arg(kJournal)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(toggle)
+    ->Arg(kNoJournal)
+    ->Arg(kJournalNoSync)
+    ->Arg(kJournal)
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
 
 }  // namespace
 

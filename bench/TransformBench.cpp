@@ -32,7 +32,8 @@ struct Files {
         small = (dir / "small.mp4").string();
         large = (dir / "large.mp4").string();
         std::vector<std::uint8_t> data(16 * kMiB);
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
         writeWhole(small, data);
         writeWhole(large, {});
         platform::localFileSystem().open(large, platform::FileAccess::ReadWrite)->setSize(4096 * kMiB);
@@ -43,7 +44,8 @@ struct Files {
         const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
         if (fd < 0) std::abort();
         ::close(fd);
-        if (!data.empty()) platform::localFileSystem().open(path, platform::FileAccess::Write)->writeAt(0, data);
+        if (!data.empty())
+            platform::localFileSystem().open(path, platform::FileAccess::Write)->writeAt(0, data);
     }
 };
 
@@ -93,10 +95,18 @@ void floorTwice(benchmark::State& state, const std::string& path) {
     }
 }
 
-void BM_ProcessFile_16MiB(benchmark::State& s) { toggleTwice(s, files().small); }
-void BM_Floor_16MiB(benchmark::State& s) { floorTwice(s, files().small); }
-void BM_ProcessFile_4GiB_sparse(benchmark::State& s) { toggleTwice(s, files().large); }
-void BM_Floor_4GiB_sparse(benchmark::State& s) { floorTwice(s, files().large); }
+void BM_ProcessFile_16MiB(benchmark::State& s) {
+    toggleTwice(s, files().small);
+}
+void BM_Floor_16MiB(benchmark::State& s) {
+    floorTwice(s, files().small);
+}
+void BM_ProcessFile_4GiB_sparse(benchmark::State& s) {
+    toggleTwice(s, files().large);
+}
+void BM_Floor_4GiB_sparse(benchmark::State& s) {
+    floorTwice(s, files().large);
+}
 
 // The transform alone, on one block held in cache.
 void BM_KeyPattern_apply(benchmark::State& state) {
@@ -112,8 +122,11 @@ void BM_KeyPattern_apply(benchmark::State& state) {
 // Page-cache timings are noisy (write-back runs beside them): repetitions are interleaved and the
 // ratios use the fastest repetition of each, the least disturbed one.
 void pairSetup(benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggregatesOnly(true)->ComputeStatistics(
-        "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    b->Unit(benchmark::kMicrosecond)
+        ->Repetitions(15)
+        ->ReportAggregatesOnly(true)
+        ->ComputeStatistics(
+            "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
 BENCHMARK(BM_KeyPattern_apply)->Unit(benchmark::kMicrosecond);

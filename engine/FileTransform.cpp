@@ -56,8 +56,8 @@ const TKeyPattern& TFileTransform::patternFor(const std::string& effectiveKey) {
     return keyed_;
 }
 
-void TFileTransform::transformBlocks(platform::File& file, std::int64_t count,
-                                     const TKeyPattern& pattern, Progress& progress) {
+void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
+                                     Progress& progress) {
     const auto block = blockOf(buffer_);
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t offset = i * kBlockSize;
@@ -106,8 +106,9 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
         const auto file = fileSystem_.open(path, platform::FileAccess::ReadWrite);
         const std::int64_t size = file->size();
         if (size < kBlockSize) {
-            return {params_.FileType == ftOnlyEncrypted ? TProcessOutcome::Skipped : TProcessOutcome::TooSmall,
-                    size};
+            return {
+                params_.FileType == ftOnlyEncrypted ? TProcessOutcome::Skipped : TProcessOutcome::TooSmall,
+                size};
         }
 
         TKZVTrailer record;
@@ -125,10 +126,12 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
             // Cutting by any other size would eat into the video or leave trailer bytes behind; and
             // every file this program encrypts holds at least one whole block before its trailer.
             if (record.Size != kTrailerSize)
-                throw TransformError(path + ": the trailer's size field holds " + std::to_string(record.Size) +
+                throw TransformError(path + ": the trailer's size field holds " +
+                                     std::to_string(record.Size) +
                                      " instead of 96; the file was not changed");
             if (size - kTrailerSize < kBlockSize)
-                throw TransformError(path + ": the file is too short for its trailer; the file was not changed");
+                throw TransformError(path +
+                                     ": the file is too short for its trailer; the file was not changed");
             limit = record.Blocks;
         } else {
             if (params_.FileType == ftOnlyEncrypted) return {TProcessOutcome::Skipped, size};
@@ -148,8 +151,8 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
         const std::int64_t blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
         const auto& pattern = patternFor(effectiveKey);
         if (journal_) {
-            journal_->Record(*file, decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt, blocks,
-                             blockOf(buffer_));
+            journal_->Record(*file, decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
+                             blocks, blockOf(buffer_));
             step(TToggleStep::JournalRecorded);
         }
         Progress progress;

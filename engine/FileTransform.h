@@ -25,10 +25,10 @@ enum TFileType : std::uint8_t { ftBoth = 0, ftOnlyEncrypted = 1, ftOnlyUnencrypt
 
 // The job's parameters, complete before the job starts and never changed by it.
 struct TKZVFlag {
-    std::string Key;            // empty: no key; never more than 64 bytes
+    std::string Key;  // empty: no key; never more than 64 bytes
     std::uint8_t FileType = ftBoth;
-    std::string Version;        // version text for new trailers, at most 13 characters used
-    std::int32_t Blocks = 8;    // block limit for new encryptions
+    std::string Version;      // version text for new trailers, at most 13 characters used
+    std::int32_t Blocks = 8;  // block limit for new encryptions
     QObject* NotifyWnd = nullptr;
 };
 
@@ -56,7 +56,14 @@ std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const s
 void RestoreFileTime(platform::FileSystem& fs, const std::string& path, platform::FileTime time);
 
 // The points between the steps of a toggle that change the video, in their order.
-enum class TToggleStep { JournalRecorded, TrailerAppended, BlockWritten, TrailerCut, VideoSynced, JournalDropped };
+enum class TToggleStep {
+    JournalRecorded,
+    TrailerAppended,
+    BlockWritten,
+    TrailerCut,
+    VideoSynced,
+    JournalDropped
+};
 
 // One job's transform. Holds the block buffer and the key streams, laid out once and reused for every
 // file, so that nothing is allocated per block.
@@ -107,6 +114,5 @@ private:
     std::unique_ptr<TJournal> journal_;
     std::function<void(TToggleStep)> stepHook_;
 };
-
 
 }  // namespace engine

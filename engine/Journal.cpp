@@ -106,8 +106,8 @@ std::optional<Entry> readEntry(platform::File& journal) {
     journal.readAt(0, {reinterpret_cast<std::uint8_t*>(&entry.header), sizeof entry.header});
     const auto& h = entry.header;
     if (std::memcmp(h.magic, kEntryMagic.data(), kEntryMagic.size()) != 0) return std::nullopt;
-    const std::int64_t expected = kHeaderSize + h.pathLength + kTailSize +
-                                  static_cast<std::int64_t>(h.blockCount) * kBlockSize + 8;
+    const std::int64_t expected =
+        kHeaderSize + h.pathLength + kTailSize + static_cast<std::int64_t>(h.blockCount) * kBlockSize + 8;
     if (h.pathLength == 0 || h.pathLength > 65536 || size != expected) return std::nullopt;
 
     Checksum checksum;
@@ -289,8 +289,10 @@ TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem&
             const std::int64_t size = video->size();
             if (video->identity() != platform::FileIdentity{h.device, h.inode} ||
                 size < h.originalSize - kTrailerSize || size > h.originalSize + kTrailerSize) {
-                report.Problems.push_back(entry->videoPath + " is no longer the file that was being changed; "
-                                          "its original bytes are kept in " + journalPath);
+                report.Problems.push_back(entry->videoPath +
+                                          " is no longer the file that was being changed; "
+                                          "its original bytes are kept in " +
+                                          journalPath);
                 continue;
             }
             for (std::uint32_t i = 0; i < h.blockCount; ++i) {

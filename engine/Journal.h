@@ -33,7 +33,8 @@ public:
     // blocks as they are now, `originalSize`, the last 96 bytes and the last-write time. `buffer`
     // (one block long) is only scratch space. Raises when the record cannot be made durable; the
     // video has not been touched then.
-    void Record(platform::File& video, Operation operation, std::int64_t blocks, std::span<std::uint8_t> buffer);
+    void Record(platform::File& video, Operation operation, std::int64_t blocks,
+                std::span<std::uint8_t> buffer);
 
     // The toggle is complete and the video durable: the entry is no longer needed.
     void Drop();

@@ -24,7 +24,8 @@ TKeyPattern::TKeyPattern(const std::string& key) : key_(key) {
     }
     const std::size_t periods = (kPatternTarget + key.size() - 1) / key.size();
     pattern_.resize(periods * key.size());
-    for (std::size_t p = 0; p < periods; ++p) std::memcpy(pattern_.data() + p * key.size(), key.data(), key.size());
+    for (std::size_t p = 0; p < periods; ++p)
+        std::memcpy(pattern_.data() + p * key.size(), key.data(), key.size());
 }
 
 void TKeyPattern::apply(std::span<std::uint8_t> block) const noexcept {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include <fcntl.h>
@@ -72,8 +72,8 @@ public:
 
     bool reserve(std::int64_t offset, std::int64_t length) override {
 #ifdef FALLOC_FL_KEEP_SIZE
-        while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length)) !=
-               0) {
+        while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                           static_cast<off_t>(length)) != 0) {
             if (errno == EINTR) continue;
             if (errno == EOPNOTSUPP || errno == ENOSYS) return false;
             fail(errno);
@@ -94,8 +94,8 @@ public:
 
     void setLastWriteTime(FileTime time) override {
         // Access time stays as it is; only the last-write time is set.
-        const struct timespec times[2] = {{0, UTIME_OMIT},
-                                          {static_cast<time_t>(time.seconds), static_cast<long>(time.nanoseconds)}};
+        const struct timespec times[2] = {
+            {0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), static_cast<long>(time.nanoseconds)}};
         if (::futimens(fd_, times) != 0) fail(errno);
     }
 
@@ -110,7 +110,9 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(int errorNumber) const { throw FileError(path_, systemErrorText(errorNumber), errorNumber); }
+    [[noreturn]] void fail(int errorNumber) const {
+        throw FileError(path_, systemErrorText(errorNumber), errorNumber);
+    }
 
     std::string path_;
     int fd_;
@@ -145,9 +147,15 @@ public:
         // O_NONBLOCK keeps a FIFO or device from blocking the open; regular files ignore it.
         int flags = O_CLOEXEC | O_NONBLOCK;
         switch (access) {
-            case FileAccess::Read: flags |= O_RDONLY; break;
-            case FileAccess::Write: flags |= O_WRONLY; break;
-            case FileAccess::ReadWrite: flags |= O_RDWR; break;
+            case FileAccess::Read:
+                flags |= O_RDONLY;
+                break;
+            case FileAccess::Write:
+                flags |= O_WRONLY;
+                break;
+            case FileAccess::ReadWrite:
+                flags |= O_RDWR;
+                break;
         }
         int fd = -1;
         do {
@@ -207,13 +215,15 @@ void removeFile(const std::string& path) {
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) {
     std::vector<std::string> files;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (it->is_regular_file() && name.size() >= suffix.size() &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
             files.push_back(it->path().string());
     }
-    if (error && error != std::errc::no_such_file_or_directory) throw FileError(folder, error.message(), error.value());
+    if (error && error != std::errc::no_such_file_or_directory)
+        throw FileError(folder, error.message(), error.value());
     std::sort(files.begin(), files.end());
     return files;
 }

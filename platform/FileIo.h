@@ -77,9 +77,9 @@ public:
 };
 
 // Folder services for the engine's journal. All raise FileError.
-void makeFolder(const std::string& path);           // with its parents; an existing folder is fine
-void syncFolder(const std::string& path);           // makes the folder's entries durable
-void removeFile(const std::string& path);           // a missing file is fine
+void makeFolder(const std::string& path);  // with its parents; an existing folder is fine
+void syncFolder(const std::string& path);  // makes the folder's entries durable
+void removeFile(const std::string& path);  // a missing file is fine
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
 
 // The machine's own file system.

@@ -51,9 +51,10 @@ int main(int argc, char** argv) {
     engine::TFileTransform transform(params, true);
     transform.UseJournal(engine::TJournal::Create(folder));
     if (const auto it = kSteps.find(stepName); it != kSteps.end()) {
-        transform.SetStepHookForTesting([wanted = it->second, occurrence, seen = 0](engine::TToggleStep s) mutable {
-            if (s == wanted && ++seen == occurrence) std::raise(SIGKILL);
-        });
+        transform.SetStepHookForTesting(
+            [wanted = it->second, occurrence, seen = 0](engine::TToggleStep s) mutable {
+                if (s == wanted && ++seen == occurrence) std::raise(SIGKILL);
+            });
     }
     int failed = 0;
     for (int i = 6; i < argc; ++i) {

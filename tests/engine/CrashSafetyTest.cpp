@@ -4,11 +4,11 @@
 // VELMORA_CRASH_SEED repeats a run.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <chrono>
 #include <cstdlib>
 #include <random>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 
 #include "EngineTestUtil.h"
@@ -69,7 +69,8 @@ protected:
     }
 
     std::vector<std::string> toggleArgs(const std::string& step, int occurrence) const {
-        std::vector<std::string> args = {"crash_child", "toggle", journal_, kKey, step, std::to_string(occurrence)};
+        std::vector<std::string> args = {"crash_child", "toggle", journal_,
+                                         kKey,          step,     std::to_string(occurrence)};
         args.insert(args.end(), paths_.begin(), paths_.end());
         return args;
     }
@@ -96,7 +97,8 @@ protected:
 
 TEST_F(CrashSafety, EveryKillLeavesEachVideoWholeBeforeOrAfter) {
     const int kills = envNumber("VELMORA_CRASH_KILLS", 30);
-    const auto seed = static_cast<unsigned>(envNumber("VELMORA_CRASH_SEED", static_cast<int>(std::random_device{}())));
+    const auto seed =
+        static_cast<unsigned>(envNumber("VELMORA_CRASH_SEED", static_cast<int>(std::random_device{}())));
     std::printf("crash test: %d kills, seed %u\n", kills, seed);
     std::mt19937 random(seed);
 
@@ -120,7 +122,8 @@ TEST_F(CrashSafety, EveryKillLeavesEachVideoWholeBeforeOrAfter) {
             killedAtStep += rc == 128 + SIGKILL;
         } else {
             // At a random moment.
-            const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(jobTime) * (random() % 1000) / 1000;
+            const auto delay =
+                std::chrono::duration_cast<std::chrono::microseconds>(jobTime) * (random() % 1000) / 1000;
             const pid_t pid = spawnChild(toggleArgs("none", 0));
             ASSERT_GT(pid, 0);
             std::this_thread::sleep_for(delay);
@@ -138,6 +141,7 @@ TEST_F(CrashSafety, EveryKillLeavesEachVideoWholeBeforeOrAfter) {
         expectEveryVideoWhole(context);
         if (HasFailure()) break;
     }
-    std::printf("killed at a chosen step %d times, at a random moment %d times\n", killedAtStep, killedByTimer);
+    std::printf("killed at a chosen step %d times, at a random moment %d times\n", killedAtStep,
+                killedByTimer);
     EXPECT_GT(killedAtStep, kills / 4);
 }

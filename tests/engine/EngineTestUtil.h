@@ -34,7 +34,8 @@ inline std::vector<std::uint8_t> expectedScramble(std::vector<std::uint8_t> plai
                                                   std::size_t blocks) {
     for (std::size_t b = 0; b < blocks; ++b) {
         for (std::size_t k = 0; k < kBlock; ++k) {
-            const auto pad = key.empty() ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(key[k % key.size()]);
+            const auto pad =
+                key.empty() ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(key[k % key.size()]);
             plain[b * kBlock + k] ^= pad;
         }
     }

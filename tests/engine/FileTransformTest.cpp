@@ -127,7 +127,8 @@ TEST(ProcessFile, DecisionTableOfTheThreeTargets) {
         EXPECT_EQ(readFile(encryptedFile),
                   row.encrypted == TProcessOutcome::Decrypted ? plainBytes : encryptedBytes);
         EXPECT_EQ(process(plainFile, flag("k", row.target)).Outcome, row.plain);
-        EXPECT_EQ(readFile(plainFile).size(), plainBytes.size() + (row.plain == TProcessOutcome::Encrypted ? 96 : 0));
+        EXPECT_EQ(readFile(plainFile).size(),
+                  plainBytes.size() + (row.plain == TProcessOutcome::Encrypted ? 96 : 0));
     }
 }
 
@@ -187,8 +188,12 @@ TEST(ProcessFile, KeepFileTimeRestoresTheLastWriteTime) {
     const auto path = dir.file("clip.avi");
     writeFile(path, patternBytes(kBlock + 1));
     const platform::FileTime old{1'200'000'000, 987'654'321};
-    auto setTime = [&] { platform::localFileSystem().open(path, platform::FileAccess::Write)->setLastWriteTime(old); };
-    auto timeNow = [&] { return platform::localFileSystem().open(path, platform::FileAccess::Read)->lastWriteTime(); };
+    auto setTime = [&] {
+        platform::localFileSystem().open(path, platform::FileAccess::Write)->setLastWriteTime(old);
+    };
+    auto timeNow = [&] {
+        return platform::localFileSystem().open(path, platform::FileAccess::Read)->lastWriteTime();
+    };
 
     setTime();
     process(path, flag("k"), true);

@@ -2,8 +2,8 @@
 // nothing that is not provably ours is touched.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "EngineTestUtil.h"
 #include "engine/Journal.h"
@@ -26,8 +26,8 @@ std::size_t journalFiles(const std::string& folder) {
 
 // Leaves an entry behind as a process that died mid-toggle would: recorded, the video then changed,
 // the journal never dropped.
-void dieMidToggle(const std::string& folder, const std::string& video, TJournal::Operation op, std::int64_t blocks,
-                  const std::function<void(platform::File&)>& damage) {
+void dieMidToggle(const std::string& folder, const std::string& video, TJournal::Operation op,
+                  std::int64_t blocks, const std::function<void(platform::File&)>& damage) {
     auto journal = TJournal::Create(folder);
     std::vector<std::uint8_t> buffer(kBlock);
     auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
@@ -101,7 +101,11 @@ TEST(Journal, TornOrEmptyEntriesAreDiscardedWithoutTouchingTheVideo) {
     auto bytes = readFile(entry);
 
     for (const auto& damaged : {std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 1000),  // cut short
-                                [&] { auto b = bytes; b[b.size() / 2] ^= 1; return b; }(),   // a flipped bit
+                                [&] {
+                                    auto b = bytes;
+                                    b[b.size() / 2] ^= 1;
+                                    return b;
+                                }(),  // a flipped bit
                                 std::vector<std::uint8_t>{}}) {
         writeFile(entry, damaged);
         writeFile(video, std::vector<std::uint8_t>(kBlock * 2, 0x5A));  // must stay as it is

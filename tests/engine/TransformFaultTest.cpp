@@ -1,10 +1,10 @@
 // Failures in the middle of a toggle: the file must come out exactly as it went in.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <cstring>
+#include <filesystem>
 
 #include "EngineTestUtil.h"
 #include "support/FaultyFileSystem.h"

@@ -18,7 +18,7 @@ class FaultyFileSystem final : public platform::FileSystem {
 public:
     struct Fault {
         FileOp op;
-        int nth = 1;                // fail the nth call of op (counted from 1, over all files)
+        int nth = 1;  // fail the nth call of op (counted from 1, over all files)
         int errorNumber = ENOSPC;
         bool partialWrite = false;  // a failing write first writes half its bytes
         bool repeat = false;        // every call from the nth on fails
