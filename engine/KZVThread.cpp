@@ -1,0 +1,101 @@
+#include "engine/KZVThread.h"
+
+#include <optional>
+
+#include "engine/Journal.h"
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "platform/Utility.h"
+
+namespace engine {
+
+TKZVThread::TKZVThread(platform::FileSystem& fileSystem) : fileSystem_(fileSystem) {}
+
+// The worker uses the lists and the journal: it must be gone before they are.
+TKZVThread::~TKZVThread() {
+    DestroyThread();
+}
+
+void TKZVThread::UseJournal(std::unique_ptr<TJournal> journal) {
+    journal_ = std::move(journal);
+}
+
+void TKZVThread::PostNotify(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (!Quiet) platform::CheckPostMessage(Params.NotifyWnd, msg, wParam, lParam);
+}
+
+void TKZVThread::SafeExecute() {
+    Ticks = platform::GetTickCount();
+    // Params are complete only now, at the resume; one transform then serves every file.
+    TFileTransform transform(Params, KeepFileTime, fileSystem_);
+    if (journal_) transform.UseJournal(std::move(journal_));
+
+    const std::size_t count = FileList.size();
+    for (std::size_t i = 0; i < count && !Terminated(); ++i) {
+        const std::string& path = FileList[i];
+        std::optional<TProcessResult> result;
+        try {
+            result = transform.ProcessFile(path, Params.Key);
+        } catch (const std::exception& error) {
+            platform::MsgOut(QStringLiteral("Failed: ") + QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            platform::MsgOut(QStringLiteral("Failed: ") + platform::FromLocal8Bit(path));
+        }
+
+        if (!result) {
+            FailedList.push_back({path, kErrorIo});
+        } else {
+            switch (result->Outcome) {
+                case TProcessOutcome::Encrypted:
+                    EncryptedList.push_back(path);
+                    TotalBytes += result->SizeAfter;
+                    break;
+                case TProcessOutcome::Decrypted:
+                    DecryptedList.push_back(path);
+                    TotalBytes += result->SizeAfter;
+                    break;
+                case TProcessOutcome::WrongKey:
+                    FailedList.push_back({path, kErrorWrongKey});
+                    break;
+                case TProcessOutcome::TooSmall:
+                    FailedList.push_back({path, kErrorTooSmall});
+                    break;
+                case TProcessOutcome::Skipped:
+                    break;
+            }
+        }
+
+        PostNotify(WM_JOB_PROGRESS, i, static_cast<std::intptr_t>(count));
+        PostNotify(WM_JOB_COUNTS, EncryptedList.size(), static_cast<std::intptr_t>(DecryptedList.size()));
+        // Whole MiB, so that the size fits one 32-bit parameter.
+        PostNotify(WM_JOB_FAILEDSIZE, FailedList.size(),
+                   static_cast<std::intptr_t>(static_cast<std::uint32_t>(TotalBytes / 1'048'576)));
+    }
+    finish();
+}
+
+void TKZVThread::finish() {
+    Ticks = platform::GetTickCount() - Ticks;  // unsigned: a wrap of the counter still gives the duration
+    finished_ = true;
+    PostNotify(WM_JOB_FINISHED, Terminated() ? 1 : 0, 0);
+}
+
+void TKZVThread::DoThreadError(const QString& text) {
+    TSafeThread::DoThreadError(text);
+    ErrorText = text;
+    // The text stays in the object, which outlives the window's handling of the message.
+    PostNotify(WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(ErrorText.utf16()), 0);
+    // The window leaves its running state only on WM_JOB_FINISHED; without it, it would show "Cancel"
+    // for a job that is gone. The lists hold what was done before the error.
+    if (!finished_) finish();
+}
+
+void TKZVThread::SafeDestroy() {
+    FileList = {};
+    EncryptedList = {};
+    DecryptedList = {};
+    FailedList = {};
+    TSafeThread::SafeDestroy();
+}
+
+}  // namespace engine

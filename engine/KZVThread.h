@@ -1,0 +1,78 @@
+#pragma once
+// One batch job: a worker thread that toggles a list of files one after another and tells the window
+// how it goes through posted messages only. After it ends, the object stays as the record of the run.
+//
+// Hand-over in time, no locks: the creator fills FileList, Params, KeepFileTime (and the journal)
+// before Resume(); the worker writes the result lists, TotalBytes and Ticks only before it posts
+// WM_JOB_FINISHED; the window reads them only after handling that message.
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/FileTransform.h"
+#include "platform/FileIo.h"
+#include "platform/SafeThread.h"
+
+namespace engine {
+
+class TJournal;
+
+// The job's messages to Params.NotifyWnd.
+inline constexpr std::uint32_t WM_JOB_FINISHED = 6124;    // wParam 1 if canceled, else 0
+inline constexpr std::uint32_t WM_JOB_ERROR = 6125;       // wParam: address of the UTF-16 text in ErrorText
+inline constexpr std::uint32_t WM_JOB_PROGRESS = 6126;    // index of the file just handled, number of files
+inline constexpr std::uint32_t WM_JOB_COUNTS = 6127;      // entries in EncryptedList, in DecryptedList
+inline constexpr std::uint32_t WM_JOB_FAILEDSIZE = 6128;  // entries in FailedList, TotalBytes in whole MiB
+
+// A file that failed, with its error code (kErrorIo, kErrorWrongKey, kErrorTooSmall).
+struct TFailedFile {
+    std::string Path;
+    int Code;
+    friend bool operator==(const TFailedFile&, const TFailedFile&) = default;
+};
+
+class TKZVThread : public platform::TSafeThread {
+    Q_OBJECT
+
+public:
+    // Created suspended, with empty lists. Files are opened through `fileSystem`.
+    explicit TKZVThread(platform::FileSystem& fileSystem = platform::localFileSystem());
+    // Requests termination, waits for the file in hand to be finished, then frees the lists.
+    ~TKZVThread() override;
+
+    // Makes every toggle crash-safe (see TJournal). Before Resume() only.
+    void UseJournal(std::unique_ptr<TJournal> journal);
+
+    QString ErrorText;                  // the last error that escaped the work routine
+    std::vector<std::string> FileList;  // input: the paths to process, in order
+    TKZVFlag Params;                    // input: key, target filter, version, block limit, window
+    bool KeepFileTime = true;           // input: restore each toggled file's last-write time
+    std::int64_t TotalBytes = 0;        // sum of the toggled files' sizes after their toggle
+    std::uint32_t Ticks = 0;            // tick count at the start; the elapsed milliseconds at the end
+    std::atomic<bool> Quiet{false};     // set by the window: no further messages
+    std::vector<std::string> EncryptedList;
+    std::vector<std::string> DecryptedList;
+    std::vector<TFailedFile> FailedList;
+
+protected:
+    void SafeExecute() override;
+    void SafeDestroy() override;
+    void DoThreadError(const QString& text) override;
+
+    // Posts to Params.NotifyWnd unless Quiet is set; never waits for the window.
+    void PostNotify(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+private:
+    void finish();
+
+    platform::FileSystem& fileSystem_;
+    std::unique_ptr<TJournal> journal_;
+    std::atomic<bool> finished_{false};  // WM_JOB_FINISHED has been posted (or would have been, if quiet)
+};
+
+}  // namespace engine

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "EngineTestUtil.h"
+#include "JobTestUtil.h"
+#include "engine/KZVThread.h"
+
+using namespace engine;
+using enginetest::flag;
+using enginetest::kBlock;
+using jobtest::GateFileSystem;
+using jobtest::Message;
+using jobtest::Recorder;
+using testsupport::patternBytes;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+using Messages = std::vector<Message>;
+
+namespace {
+
+Message progress(std::uintptr_t i, std::intptr_t n) {
+    return {WM_JOB_PROGRESS, i, n};
+}
+Message counts(std::uintptr_t e, std::intptr_t d) {
+    return {WM_JOB_COUNTS, e, d};
+}
+Message failedSize(std::uintptr_t f, std::intptr_t mib) {
+    return {WM_JOB_FAILEDSIZE, f, mib};
+}
+Message finished(bool canceled) {
+    return {WM_JOB_FINISHED, canceled ? 1u : 0u, 0};
+}
+
+std::vector<std::string> makeFiles(const TempDir& dir, int count, std::size_t size) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        paths.push_back(dir.file("clip" + std::to_string(i) + ".mp4"));
+        writeFile(paths.back(), patternBytes(size, static_cast<std::uint32_t>(i)));
+    }
+    return paths;
+}
+
+void fill(TKZVThread& job, Recorder& window, std::vector<std::string> files, TKZVFlag params = flag()) {
+    job.FileList = std::move(files);
+    job.Params = std::move(params);
+    job.Params.NotifyWnd = &window;
+}
+
+}  // namespace
+
+TEST(TKZVThread, ThreeMessagesAfterEveryFileInOrderAndAFailureInTheMiddle) {
+    TempDir dir;
+    auto files = makeFiles(dir, 3, 2 * kBlock);
+    files[1] = dir.file("missing.mp4");
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, files);
+    EXPECT_FALSE(job.Running());
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+
+    const std::intptr_t mib1 = (2 * kBlock + 96) / 1'048'576;
+    const std::intptr_t mib2 = 2 * (2 * kBlock + 96) / 1'048'576;
+    EXPECT_EQ(window.messages, (Messages{progress(0, 3), counts(1, 0), failedSize(0, mib1),  //
+                                         progress(1, 3), counts(1, 0), failedSize(1, mib1),  //
+                                         progress(2, 3), counts(2, 0), failedSize(1, mib2),  //
+                                         finished(false)}));
+    EXPECT_EQ(job.EncryptedList, (std::vector<std::string>{files[0], files[2]}));
+    EXPECT_TRUE(job.DecryptedList.empty());
+    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[1], kErrorIo}}));
+    EXPECT_EQ(job.TotalBytes, 2 * static_cast<std::int64_t>(2 * kBlock + 96));
+    EXPECT_LT(job.Ticks, 20'000u) << "Ticks holds the elapsed time, not the start";
+    ASSERT_TRUE(job.wait(5000));
+    EXPECT_FALSE(job.Running());
+    EXPECT_TRUE(IsEncryptedFile(files[0]));
+}
+
+TEST(TKZVThread, OutcomesLandInTheirListsAndSkippedFilesStillReport) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 4, kBlock);
+    writeFile(files[3], patternBytes(kBlock - 1));  // too small
+    {  // encrypt the first two with a key, one of them twice: a listed file is toggled again
+        Recorder window;
+        TKZVThread job;
+        fill(job, window, {files[0], files[1], files[1]}, flag("key"));
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.EncryptedList, (std::vector<std::string>{files[0], files[1]}));
+        EXPECT_EQ(job.DecryptedList, std::vector<std::string>{files[1]});
+    }
+    Recorder window;
+    TKZVThread job;
+    // Only encrypted files: file 2 (plain) is skipped, file 3 (too small) too, file 0 has another key.
+    fill(job, window, {files[2], files[0], files[3]}, flag("KEY", ftOnlyEncrypted));
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(window.messages, (Messages{progress(0, 3), counts(0, 0), failedSize(0, 0),  //
+                                         progress(1, 3), counts(0, 0), failedSize(1, 0),  //
+                                         progress(2, 3), counts(0, 0), failedSize(1, 0),  //
+                                         finished(false)}));
+    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorWrongKey}}));
+    EXPECT_EQ(job.TotalBytes, 0);
+
+    Recorder window2;
+    TKZVThread both;
+    fill(both, window2, {files[3]});
+    both.Resume();
+    ASSERT_TRUE(window2.waitFinished());
+    EXPECT_EQ(both.FailedList, (std::vector<TFailedFile>{{files[3], kErrorTooSmall}}));
+}
+
+TEST(TKZVThread, SizeIsReportedInWholeMebibytesRoundedDown) {
+    TempDir dir;
+    for (const auto& [size, mib] :
+         {std::pair{std::size_t{1'048'479}, 0}, std::pair{std::size_t{1'048'480}, 1}}) {
+        const auto path = dir.file("clip.mp4");
+        writeFile(path, patternBytes(size));
+        Recorder window;
+        TKZVThread job;
+        fill(job, window, {path});
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.TotalBytes, static_cast<std::int64_t>(size + 96));
+        EXPECT_EQ(window.messages.at(2), failedSize(0, mib)) << job.TotalBytes << " bytes";
+    }
+}
+
+TEST(TKZVThread, AnEmptyListFinishesAtOnce) {
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, {});
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(window.messages, Messages{finished(false)});
+    EXPECT_EQ(job.TotalBytes, 0);
+    EXPECT_LT(job.Ticks, 1000u);
+}
+
+TEST(TKZVThread, CancelDuringTheFifthOfTenFinishesItAndOpensNoSixth) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 10, kBlock + 100);
+    GateFileSystem gate(files[4]);
+    Recorder window;
+    TKZVThread job(gate);
+    fill(job, window, files);
+    job.Resume();
+    ASSERT_TRUE(gate.waitReached());
+    job.Terminate();
+    gate.release();
+    ASSERT_TRUE(window.waitFinished());
+
+    EXPECT_EQ(job.EncryptedList, std::vector<std::string>(files.begin(), files.begin() + 5));
+    EXPECT_TRUE(IsEncryptedFile(files[4])) << "the file in hand is completed";
+    EXPECT_FALSE(gate.wasOpened(files[5]));
+    ASSERT_GE(window.messages.size(), 4u);
+    const Messages tail(window.messages.end() - 4, window.messages.end());
+    EXPECT_EQ(tail, (Messages{progress(4, 10), counts(5, 0), failedSize(0, 5 * (kBlock + 196) / 1'048'576),
+                              finished(true)}));
+    EXPECT_EQ(window.messages.size(), 5 * 3 + 1u);
+}
+
+TEST(TKZVThread, ClosingTheWindowQuietsTheJobAndDestructionWaitsForTheFileInHand) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 4, 3 * kBlock);
+    const auto original = readFile(files[1]);
+    GateFileSystem gate(files[1]);
+    Recorder window;
+    auto job = std::make_unique<TKZVThread>(gate);
+    fill(*job, window, files);
+    job->Resume();
+    ASSERT_TRUE(gate.waitReached());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.messages.size() == 3; }, 5000));  // the first file's
+
+    // What the window does when the user answers Yes to "Stop now?"; the file system lets go later.
+    job->Quiet = true;
+    job->Terminate();
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gate.release();
+    });
+    job.reset();
+    releaser.join();
+
+    EXPECT_TRUE(IsEncryptedFile(files[1])) << "destruction returned before the file in hand was finished";
+    EXPECT_EQ(readFile(files[1]).size(), original.size() + 96);
+    EXPECT_FALSE(IsEncryptedFile(files[2]));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.messages.size(), 3u) << "a quiet job posts nothing, not even WM_JOB_FINISHED";
+}
+
+namespace {
+
+// A job whose list handling fails outside the per-file step.
+class BrokenListJob : public TKZVThread {
+protected:
+    void SafeExecute() override {
+        Ticks = 0;
+        EncryptedList.push_back("done before");
+        (void)FileList.at(FileList.size());
+    }
+};
+
+}  // namespace
+
+TEST(TKZVThread, AnEscapedErrorIsReportedWithItsTextAndTheJobStillFinishes) {
+    Recorder window;
+    BrokenListJob job;
+    fill(job, window, {"a.mp4"});
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[0].msg, WM_JOB_ERROR);
+    EXPECT_EQ(window.messages[0].lParam, 0);
+    const QString shown = QString::fromUtf16(reinterpret_cast<const char16_t*>(window.messages[0].wParam));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown, job.ErrorText) << "the address points at the job's own text";
+    EXPECT_EQ(window.messages[1], finished(false));
+    ASSERT_TRUE(job.wait(5000));
+    EXPECT_FALSE(job.Running());
+    EXPECT_EQ(job.EncryptedList, std::vector<std::string>{"done before"});
+}
