@@ -1,16 +1,11 @@
-// Program entry. Until the main window is built, the program shows what it is and its version.
+// Program entry: the Qt application object first (the program folder and the screen come from it),
+// then the program's own start-up and shut-down.
 #include <QApplication>
-#include <QLabel>
 
-#include "Version.h"
+#include "app/PlaceholderWindow.h"
+#include "app/Program.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Velmora");
-    QApplication::setOrganizationName("Brindlework");
-    QLabel label(QStringLiteral("Brindlework Velmora %1").arg(QString::fromLatin1(velmora::kVersionText)));
-    label.setWindowTitle(QStringLiteral("Brindlework Velmora"));
-    label.setMargin(24);
-    label.show();
-    return QApplication::exec();
+    QApplication application(argc, argv);
+    return app::RunProgram(app::CreatePlaceholderWindow);
 }

@@ -1,0 +1,178 @@
+#include "app/KZVApp.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include <charconv>
+
+#include "app/SystemLanguage.h"
+#include "lang/Language.h"
+#include "platform/FileSearch.h"
+#include "platform/Log.h"
+#include "platform/Utility.h"
+#include "settings/AppFolders.h"
+
+namespace app {
+
+std::unique_ptr<TApp> App;
+
+namespace {
+
+constexpr const char* kInstanceMutex = "MX_KZV_EXE";
+constexpr const char* kLogMutex = "MX_KZV_Log";
+constexpr int kHandOverTimeoutMs = 1000;
+
+QString RuntimeFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) folder = QDir::tempPath();
+    return folder + QLatin1Char('/');
+}
+
+QString UserName() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
+    return user.isEmpty() ? QStringLiteral("user") : user;
+}
+
+// The number after "Log" in a log file's bare name; 0 when the rest is not a decimal number.
+long long LogNumber(const std::string& pureName) {
+    if (pureName.size() <= 3) return 0;
+    const std::string_view rest = std::string_view(pureName).substr(3);
+    long long value = 0;
+    const char* first = rest.data();
+    if (!rest.empty() && rest.front() == '+') ++first;
+    const auto [end, error] = std::from_chars(first, rest.data() + rest.size(), value);
+    return error == std::errc() && end == rest.data() + rest.size() ? value : 0;
+}
+
+}  // namespace
+
+TApp::TApp()
+    : exeFolder_(settings::ProgramFolder()), tempFolder_(settings::AppDataFolder() + QStringLiteral("Temp/")) {}
+
+TApp::~TApp() {
+    if (logStarted_) StopLog();
+    instanceServer_.reset();
+    instanceMutex_.reset();  // unlocks
+}
+
+QString TApp::GetAppTitle() const { return GetProductName(); }
+QString TApp::GetProductName() const { return QLatin1String(settings::kProductName); }
+QString TApp::GetCompanyName() const { return QLatin1String(settings::kCompanyName); }
+QString TApp::GetDisplayName() const { return GetCompanyName() + QLatin1Char(' ') + GetProductName(); }
+QString TApp::GetAppDataFolder() const { return settings::AppDataFolder(); }
+QString TApp::GetHomePage() const { return QStringLiteral("https://www.brindlework.com/"); }
+QString TApp::GetProductPage() const { return QStringLiteral("https://www.brindlework.com/velmora/"); }
+
+QString TApp::InstanceServerName() {
+    return RuntimeFolder() + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
+           QLatin1Char('-') + UserName();
+}
+
+bool TApp::IsFirstInstance() {
+    auto lock = std::make_unique<QLockFile>(RuntimeFolder() + QLatin1String(kInstanceMutex));
+    // Only a dead holder makes a lock stale, never its age: the first instance may run for days.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        instanceMutex_ = std::move(lock);
+        return true;
+    }
+    return lock->error() != QLockFile::LockFailedError;
+}
+
+void TApp::NotifyRunningInstance() const {
+    QLocalSocket socket;
+    socket.connectToServer(InstanceServerName());
+    if (!socket.waitForConnected(kHandOverTimeoutMs)) return;  // nobody listens: end all the same
+    QByteArray message;
+    QDataStream out(&message, QIODevice::WriteOnly);
+    out << qint32(WM_INSTANCE_STARTED) << qint32(0) << qint32(0);
+    socket.write(message);
+    socket.waitForBytesWritten(kHandOverTimeoutMs);
+    socket.disconnectFromServer();
+}
+
+void TApp::ListenForInstances() {
+    if (instanceServer_) return;
+    instanceServer_ = std::make_unique<QLocalServer>();
+    instanceServer_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!instanceServer_->listen(InstanceServerName())) {
+        // A socket left behind by a process that died: ours now, since we hold the instance lock.
+        QLocalServer::removeServer(InstanceServerName());
+        instanceServer_->listen(InstanceServerName());
+    }
+    QLocalServer* server = instanceServer_.get();
+    QObject::connect(server, &QLocalServer::newConnection, server, [server] {
+        while (QLocalSocket* socket = server->nextPendingConnection()) {
+            // The running instance takes the message and does nothing with it.
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] { socket->readAll(); });
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+std::string TApp::GetLogFileName() const {
+    const std::string folder = platform::ToLocal8Bit(GetAppDataFolder());
+    std::vector<std::string> files;
+    platform::FindDirFile(folder + "Log*.txt", files, false);
+    if (files.empty()) return folder + "Log.txt";
+
+    long long greatest = 0;
+    std::size_t chosen = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const long long number = LogNumber(platform::PureFileName(files[i]));
+        if (number > greatest) {
+            greatest = number;
+            chosen = i;
+        }
+    }
+    if (platform::GetFileSize(files[chosen]) <= kLogReuseLimit) return files[chosen];
+    return folder + "Log" + std::to_string(greatest + 1) + ".txt";
+}
+
+void TApp::WriteEnvironment() {
+    platform::TLog& log = *platform::LogObj;
+    if (QFileInfo::exists(platform::FromLocal8Bit(log.FileName()))) return;
+
+    QString os = QStringLiteral("OS: ") + platform::FromLocal8Bit(platform::GetWindowsVersion()) +
+                 QStringLiteral(" (") + platform::FromLocal8Bit(platform::GetWindowsVerNum()) + QLatin1Char(')');
+    if (platform::IsWin64()) os += QStringLiteral(" 64 bit");
+    log.LogMsg(os);
+    log.LogMsg(QStringLiteral("Language: $%1").arg(QString::number(GetSystemDefaultLangID(), 16).toUpper()));
+    const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                ? QGuiApplication::primaryScreen()
+                                : nullptr;
+    const QSize size = screen ? screen->size() : QSize();
+    log.LogMsg(QStringLiteral("Screen size: %1 x %2").arg(size.width()).arg(size.height()));
+    log.LogMsg(QStringLiteral("Screen DPI: %1").arg(screen ? qRound(screen->logicalDotsPerInch()) : 96));
+    log.LogMsg(GetDisplayName() + QLatin1Char(' ') + platform::FromLocal8Bit(platform::GetProVersion(false)));
+    log.LogMsg(QStringLiteral("==============="));
+}
+
+void TApp::StartLog() {
+    platform::LogObj = std::make_unique<platform::TLog>(GetLogFileName(), kLogMutex);
+    WriteEnvironment();
+    platform::MsgOut(GetDisplayName());
+    platform::MsgOut(QStringLiteral("Start program"));
+    lang::Language = std::make_unique<lang::TLanguage>(exeFolder_ + QStringLiteral("Languages/"));
+    // An existing Temp folder is left as it is; Linux has no hidden attribute to give a new one.
+    if (!QFileInfo::exists(tempFolder_)) QDir().mkpath(tempFolder_);
+    logStarted_ = true;
+    platform::MsgOut(QStringLiteral("not Debug Version"));
+}
+
+void TApp::StopLog() {
+    lang::Language.reset();
+    platform::MsgOut(QStringLiteral("over"));
+    platform::LogObj.reset();
+    logStarted_ = false;
+}
+
+}  // namespace app

@@ -1,0 +1,74 @@
+#pragma once
+// The application object: the program's names and folders, the single-instance lock, and the log with
+// the language object that live as long as it runs.
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QLockFile;
+class QLocalServer;
+
+namespace app {
+
+class TApp {
+public:
+    // Takes the folders; writes nothing to disk.
+    TApp();
+    // Stops the log if it was started, then gives up the instance lock.
+    ~TApp();
+    TApp(const TApp&) = delete;
+    TApp& operator=(const TApp&) = delete;
+
+    // Takes the lock "MX_KZV_EXE" in the per-user runtime folder. False when another running process
+    // of this user holds it. A lock that cannot be made at all counts as the first instance: the
+    // program then runs unprotected rather than not at all.
+    bool IsFirstInstance();
+    // The second start's hand-over: posts message 1125 (both parameters 0) to the running instance if
+    // it listens, and returns without waiting for any answer.
+    void NotifyRunningInstance() const;
+    // The first instance's application window: accepts what later starts post, and ignores it.
+    void ListenForInstances();
+    // Where the running instance listens: built from "TApplication", the title and the user.
+    static QString InstanceServerName();
+
+    QString GetAppTitle() const;
+    QString GetProductName() const;
+    QString GetCompanyName() const;
+    QString GetDisplayName() const;
+    QString GetAppDataFolder() const;
+    QString GetHomePage() const;
+    QString GetProductPage() const;
+
+    // Opens the log (rotating by GetLogFileName), writes the start lines, creates the language object
+    // and the Temp folder.
+    void StartLog();
+    // Log.txt, or the highest-numbered "Log<n>.txt" while it holds at most 10 MiB, else Log<n+1>.txt.
+    std::string GetLogFileName() const;
+    // The environment block at the head of a new log file; nothing for a file that exists.
+    void WriteEnvironment();
+    // Frees the language object, writes "over" and closes the log.
+    void StopLog();
+
+    const QString& ExeFolder() const noexcept { return exeFolder_; }
+    const QString& TempFolder() const noexcept { return tempFolder_; }
+    bool LogStarted() const noexcept { return logStarted_; }
+    bool HoldsInstanceLock() const noexcept { return instanceMutex_ != nullptr; }
+
+private:
+    QString exeFolder_;
+    QString tempFolder_;
+    std::unique_ptr<QLockFile> instanceMutex_;
+    std::unique_ptr<QLocalServer> instanceServer_;
+    bool logStarted_ = false;
+};
+
+// The program's application object: created first, destroyed last.
+extern std::unique_ptr<TApp> App;
+
+inline constexpr std::uint32_t WM_INSTANCE_STARTED = 1125;  // WM_USER + 101
+inline constexpr std::int64_t kLogReuseLimit = 10 * 1024 * 1024;
+
+}  // namespace app

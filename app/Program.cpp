@@ -1,0 +1,43 @@
+#include "app/Program.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/KZVApp.h"
+#include "lang/Language.h"
+#include "settings/KZVConfig.h"
+
+namespace app {
+
+void ShowErrorBox(const QString& text, const QString& title) {
+    QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+}
+
+int RunProgram(const TMainWindowFactory& createMainWindow) {
+    App = std::make_unique<TApp>();
+    App->StartLog();
+    lang::Language->OnLoadError = [](const QString& text, const QString& title) { ShowErrorBox(text, title); };
+    settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
+
+    int exitCode = 0;
+    if (!App->IsFirstInstance()) {
+        App->NotifyRunningInstance();
+    } else {
+        settings::Settings->Load();
+        settings::Settings->LoadLanguage();
+        QCoreApplication::setApplicationName(App->GetAppTitle());
+        QCoreApplication::setOrganizationName(App->GetCompanyName());
+        App->ListenForInstances();
+
+        std::unique_ptr<QWidget> mainWindow = createMainWindow();
+        mainWindow->show();
+        exitCode = QApplication::exec();
+        mainWindow.reset();
+    }
+
+    settings::Settings.reset();
+    App.reset();
+    return exitCode;
+}
+
+}  // namespace app

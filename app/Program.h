@@ -1,0 +1,25 @@
+#pragma once
+// The program's start-up and shut-down, in their fixed order, around a main window that the caller
+// supplies.
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace app {
+
+// Creates the main window. The window saves the settings when it is destroyed.
+using TMainWindowFactory = std::function<std::unique_ptr<QWidget>()>;
+
+// Runs the program inside the Qt application object that main() has made (the program folder and the
+// screen come from it): the application object and its log, the settings with their defaults, the
+// single-instance check (a second start hands over and ends with 0), loading the settings and the
+// language, the main window and the event loop; then the main window, the settings and the application
+// object go, in that order. Returns the exit code.
+int RunProgram(const TMainWindowFactory& createMainWindow);
+
+// Shows an error the way the framework shows one that escaped an event handler.
+void ShowErrorBox(const QString& text, const QString& title = QStringLiteral("Error"));
+
+}  // namespace app

@@ -1,0 +1,217 @@
+// The application object: names and folders, the log file choice and its start lines, and the
+// single-instance lock with its hand-over.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTest>
+
+#include <unistd.h>
+
+#include "AppTestUtil.h"
+#include "app/KZVApp.h"
+#include "app/SystemLanguage.h"
+#include "lang/Language.h"
+#include "platform/Log.h"
+
+using app::TApp;
+
+namespace {
+
+class AppTest : public apptest::FoldersTest {
+protected:
+    void MakeLog(const char* name, qint64 size) {
+        ASSERT_TRUE(QDir().mkpath(DataFolder()));
+        QFile file(DataFolder() + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    }
+    std::string Expected(const char* name) const { return (DataFolder() + name).toStdString(); }
+};
+
+TEST_F(AppTest, KnowsItsNamesAndFoldersAndWritesNothingWhenCreated) {
+    const TApp app;
+    EXPECT_EQ(app.GetProductName(), QStringLiteral("Velmora"));
+    EXPECT_EQ(app.GetCompanyName(), QStringLiteral("Brindlework"));
+    EXPECT_EQ(app.GetDisplayName(), QStringLiteral("Brindlework Velmora"));
+    EXPECT_EQ(app.GetAppTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(app.GetAppDataFolder(), DataFolder());
+    EXPECT_EQ(app.TempFolder(), DataFolder() + QStringLiteral("Temp/"));
+    EXPECT_TRUE(app.ExeFolder().endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(QFileInfo(app.ExeFolder()).isDir());
+    EXPECT_FALSE(QFileInfo::exists(DataFolder()));
+}
+
+TEST_F(AppTest, TheFirstLogIsLogTxt) {
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log.txt"));
+}
+
+TEST_F(AppTest, ALogTxtAboveTheLimitStartsLog1) {
+    MakeLog("Log.txt", 11 * 1024 * 1024);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log1.txt"));
+}
+
+TEST_F(AppTest, LoggingContinuesInTheHighestNumberedLog) {
+    MakeLog("Log.txt", 100);
+    MakeLog("Log3.txt", 5 * 1024 * 1024);
+    MakeLog("Log10.txt", 7);  // numbers, not names, decide
+    MakeLog("Log2.txt", 100);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log10.txt"));
+}
+
+TEST_F(AppTest, ALogOfExactlyTenMebibytesIsReusedOneByteMoreIsNot) {
+    MakeLog("Log.txt", 1);
+    MakeLog("Log2.txt", app::kLogReuseLimit);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log2.txt"));
+    MakeLog("Log2.txt", app::kLogReuseLimit + 1);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log3.txt"));
+}
+
+TEST_F(AppTest, NamesWithoutANumberCountAsZero) {
+    MakeLog("Logx.txt", 20);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Logx.txt")) << "the first listed file when none has a number";
+    MakeLog("Log-4.txt", 20);
+    MakeLog("Log.txt", 20);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log-4.txt"));
+    MakeLog("Logx.txt", 11 * 1024 * 1024);
+    MakeLog("Log-4.txt", 11 * 1024 * 1024);
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Log1.txt"));
+}
+
+TEST_F(AppTest, ANewLogBeginsWithTheEnvironmentAndEveryRunEndsWithOver) {
+    {
+        TApp app;
+        app.StartLog();
+        EXPECT_TRUE(app.LogStarted());
+        ASSERT_NE(lang::Language, nullptr);
+        EXPECT_EQ(lang::Language->LanguagesFolder(), app.ExeFolder() + QStringLiteral("Languages/"));
+        EXPECT_TRUE(QFileInfo(app.TempFolder()).isDir());
+    }
+    EXPECT_EQ(lang::Language, nullptr);
+    EXPECT_EQ(platform::LogObj, nullptr);
+    {
+        TApp second;
+        second.StartLog();
+    }
+
+    const QStringList lines = LogLines(DataFolder() + QStringLiteral("Log.txt"));
+    ASSERT_EQ(lines.size(), 6 + 4 + 4) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("OS: ")));
+    EXPECT_EQ(lines[1], QStringLiteral("Language: $") + QString::number(app::GetSystemDefaultLangID(), 16).toUpper());
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Screen size: ")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("Screen DPI: ")));
+    EXPECT_TRUE(lines[4].startsWith(QStringLiteral("Brindlework Velmora 1.")));
+    EXPECT_EQ(lines[5], QStringLiteral("==============="));
+    const QStringList run = {QStringLiteral("Brindlework Velmora"), QStringLiteral("Start program"),
+                             QStringLiteral("not Debug Version"), QStringLiteral("over")};
+    EXPECT_EQ(lines.mid(6, 4), run);
+    EXPECT_EQ(lines.mid(10, 4), run) << "a later run appends only its own lines";
+}
+
+TEST_F(AppTest, ContinuingALogWritesNoEnvironment) {
+    MakeLog("Log.txt", 10);
+    MakeLog("Log3.txt", 5 * 1024 * 1024);
+    {
+        TApp app;
+        app.StartLog();
+    }
+    QFile log(DataFolder() + QStringLiteral("Log3.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    log.seek(5 * 1024 * 1024);
+    const QByteArray appended = log.readAll();
+    EXPECT_TRUE(appended.contains("  Brindlework Velmora\n")) << appended.constData();
+    EXPECT_FALSE(appended.contains("OS: "));
+    EXPECT_FALSE(appended.contains("====="));
+}
+
+TEST_F(AppTest, AnExistingTempFolderIsLeftAsItIs) {
+    const TApp probe;
+    ASSERT_TRUE(QDir().mkpath(probe.TempFolder()));
+    QFile keep(probe.TempFolder() + QStringLiteral("keep"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    ASSERT_TRUE(QFile::setPermissions(probe.TempFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                               QFileDevice::ExeOwner));
+    {
+        TApp app;
+        app.StartLog();
+    }
+    EXPECT_TRUE(QFile::exists(probe.TempFolder() + QStringLiteral("keep")));
+    EXPECT_EQ(QFileInfo(probe.TempFolder()).permissions() & QFileDevice::ReadOther, QFileDevice::Permissions());
+}
+
+TEST_F(AppTest, OnlyOneInstanceHoldsTheLockUntilItEnds) {
+    auto first = std::make_unique<TApp>();
+    EXPECT_TRUE(first->IsFirstInstance());
+    EXPECT_TRUE(first->HoldsInstanceLock());
+    TApp second;
+    EXPECT_FALSE(second.IsFirstInstance());
+    EXPECT_FALSE(second.HoldsInstanceLock());
+    first.reset();
+    TApp third;
+    EXPECT_TRUE(third.IsFirstInstance());
+}
+
+TEST_F(AppTest, ALockLeftByADeadProcessIsTakenOver) {
+    // What a crashed instance leaves behind: its pid, its name and this host.
+    QFile lock(QString::fromStdString(home.file("MX_KZV_EXE")));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write("2147483000\nvelmora\n" + QSysInfo::machineHostName().toLocal8Bit() + "\n");
+    lock.close();
+    TApp app;
+    EXPECT_TRUE(app.IsFirstInstance());
+}
+
+TEST_F(AppTest, TheHandOverPostsMessage1125WithZeros) {
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(TApp::InstanceServerName()));
+    TApp().NotifyRunningInstance();
+    EXPECT_EQ(apptest::ReadHandOver(server), (std::array<qint32, 3>{1125, 0, 0}));
+}
+
+TEST_F(AppTest, AHandOverWithNobodyListeningEndsQuietly) {
+    QElapsedTimer timer;
+    timer.start();
+    TApp().NotifyRunningInstance();
+    EXPECT_LT(timer.elapsed(), 3000);
+}
+
+TEST_F(AppTest, TheRunningInstanceTakesHandOversAndIgnoresThem) {
+    // A socket file left by a process that died does not keep the new instance from listening.
+    QFile stale(TApp::InstanceServerName());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    TApp first;
+    ASSERT_TRUE(first.IsFirstInstance());
+    first.ListenForInstances();
+    for (int i = 0; i < 2; ++i) {
+        QLocalSocket client;
+        client.connectToServer(TApp::InstanceServerName());
+        ASSERT_TRUE(client.waitForConnected(5000)) << client.errorString().toStdString();
+        client.write(QByteArray(12, '\0'));
+        client.waitForBytesWritten(1000);
+        QTest::qWait(50);  // let the instance take it
+        client.disconnectFromServer();
+    }
+    QTest::qWait(50);
+    EXPECT_TRUE(first.HoldsInstanceLock());
+}
+
+TEST(SystemLanguage, MapsLocalesToWindowsIdentifiers) {
+    EXPECT_EQ(app::LangIdOf(QLocale::c()), 0x0409);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::English, QLocale::UnitedStates)), 0x0409);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::English, QLocale::UnitedKingdom)), 0x0809);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Chinese, QLocale::China)), 0x0804);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Chinese, QLocale::Taiwan)), 0x0404);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Japanese, QLocale::Japan)), 0x0411);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Korean, QLocale::SouthKorea)), 0x0412);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Russian, QLocale::Russia)), 0x0419);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::German, QLocale::Austria)), 0x0C07);
+    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Zulu, QLocale::SouthAfrica)), 0);
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+// The program's start-up and shut-down order, run in this process around a window that closes itself,
+// and a real second start of the program while a first one holds the instance lock.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLocalServer>
+#include <QProcess>
+#include <QTimer>
+
+#include <pugixml.hpp>
+
+#include "AppTestUtil.h"
+#include "app/KZVApp.h"
+#include "app/PlaceholderWindow.h"
+#include "app/Program.h"
+#include "lang/Language.h"
+#include "platform/Log.h"
+#include "settings/KZVConfig.h"
+
+namespace {
+
+class ProgramTest : public apptest::FoldersTest {
+protected:
+    QString SettingsFile() const { return DataFolder() + QStringLiteral("ConfigSet.kzvset"); }
+
+    static void CloseSoon() {
+        QTimer::singleShot(0, qApp, [] { QApplication::closeAllWindows(); });
+    }
+};
+
+TEST_F(ProgramTest, AFirstStartRunsInOrderAndLeavesTheSettingsFile) {
+    bool loadedBeforeWindow = false;
+    QByteArray languageAtWindow;
+    CloseSoon();
+    const int exitCode = app::RunProgram([&] {
+        loadedBeforeWindow = settings::Settings != nullptr && app::App != nullptr && app::App->HoldsInstanceLock();
+        languageAtWindow = lang::Language ? lang::Language->LanguageName() : QByteArray();
+        return app::CreatePlaceholderWindow();
+    });
+
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(loadedBeforeWindow);
+    EXPECT_EQ(languageAtWindow, QByteArray("English")) << "LoadLanguage ran before the window";
+    EXPECT_EQ(app::App, nullptr);
+    EXPECT_EQ(settings::Settings, nullptr);
+    EXPECT_EQ(lang::Language, nullptr);
+    EXPECT_EQ(platform::LogObj, nullptr);
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(SettingsFile().toLocal8Bit().constData())) << "the main window saved the settings";
+    int elements = 0;
+    for (pugi::xml_node child : doc.document_element().children()) {
+        (void)child;
+        ++elements;
+    }
+    EXPECT_EQ(elements, 7);
+    const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_EQ(log.last(), QStringLiteral("over"));
+}
+
+TEST_F(ProgramTest, SettingsAreLoadedBeforeTheWindowAndSavedAfterIt) {
+    ASSERT_TRUE(QDir().mkpath(DataFolder()));
+    QFile file(SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<Config><Blocks>42</Blocks><LangFileId>Klingon</LangFileId><Stale>x</Stale></Config>");
+    file.close();
+
+    int blocksAtWindow = 0;
+    CloseSoon();
+    app::RunProgram([&] {
+        blocksAtWindow = settings::Settings->Blocks();
+        settings::Settings->SetShowSIBP(false);  // a change made while the program runs
+        return app::CreatePlaceholderWindow();
+    });
+    EXPECT_EQ(blocksAtWindow, 42);
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(SettingsFile().toLocal8Bit().constData()));
+    const pugi::xml_node root = doc.document_element();
+    EXPECT_STREQ(root.child("Blocks").text().get(), "42");
+    EXPECT_STREQ(root.child("ShowSIBP").text().get(), "False");
+    EXPECT_STREQ(root.child("LangFileId").text().get(), "Klingon") << "a missing language file keeps its name";
+    EXPECT_TRUE(root.child("Stale").empty());
+}
+
+TEST_F(ProgramTest, ASecondStartInThisProcessCreatesNoWindowAndSavesNothing) {
+    app::TApp first;
+    ASSERT_TRUE(first.IsFirstInstance());
+    bool windowCreated = false;
+    const int exitCode = app::RunProgram([&] {
+        windowCreated = true;
+        return app::CreatePlaceholderWindow();
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(windowCreated);
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(ProgramTest, ASecondProgramHandsOverEndsWithZeroAndLogsItsOwnRun) {
+    app::TApp first;
+    ASSERT_TRUE(first.IsFirstInstance());
+    QLocalServer window;  // stands in for the first instance's application window, to see what arrives
+    ASSERT_TRUE(window.listen(app::TApp::InstanceServerName()));
+
+    QProcess second;
+    second.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    second.start(QStringLiteral(VELMORA_EXECUTABLE), {});
+    ASSERT_TRUE(second.waitForFinished(30000)) << "the second start must end by itself";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+
+    EXPECT_EQ(apptest::ReadHandOver(window), (std::array<qint32, 3>{1125, 0, 0}));
+
+    const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
+    ASSERT_GE(log.size(), 4);
+    EXPECT_EQ(log.mid(log.size() - 4), (QStringList{QStringLiteral("Brindlework Velmora"), QStringLiteral("Start program"),
+                                                    QStringLiteral("not Debug Version"), QStringLiteral("over")}));
+    EXPECT_FALSE(QFile::exists(SettingsFile())) << "a second instance neither loads nor saves the settings";
+}
+
+}  // namespace
