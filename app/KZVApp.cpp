@@ -55,7 +55,8 @@ long long LogNumber(const std::string& pureName) {
 }  // namespace
 
 TApp::TApp()
-    : exeFolder_(settings::ProgramFolder()), tempFolder_(settings::AppDataFolder() + QStringLiteral("Temp/")) {}
+    : exeFolder_(settings::ProgramFolder()),
+      tempFolder_(settings::AppDataFolder() + QStringLiteral("Temp/")) {}
 
 TApp::~TApp() {
     if (logStarted_) StopLog();
@@ -63,13 +64,27 @@ TApp::~TApp() {
     instanceMutex_.reset();  // unlocks
 }
 
-QString TApp::GetAppTitle() const { return GetProductName(); }
-QString TApp::GetProductName() const { return QLatin1String(settings::kProductName); }
-QString TApp::GetCompanyName() const { return QLatin1String(settings::kCompanyName); }
-QString TApp::GetDisplayName() const { return GetCompanyName() + QLatin1Char(' ') + GetProductName(); }
-QString TApp::GetAppDataFolder() const { return settings::AppDataFolder(); }
-QString TApp::GetHomePage() const { return QStringLiteral("https://www.brindlework.com/"); }
-QString TApp::GetProductPage() const { return QStringLiteral("https://www.brindlework.com/velmora/"); }
+QString TApp::GetAppTitle() const {
+    return GetProductName();
+}
+QString TApp::GetProductName() const {
+    return QLatin1String(settings::kProductName);
+}
+QString TApp::GetCompanyName() const {
+    return QLatin1String(settings::kCompanyName);
+}
+QString TApp::GetDisplayName() const {
+    return GetCompanyName() + QLatin1Char(' ') + GetProductName();
+}
+QString TApp::GetAppDataFolder() const {
+    return settings::AppDataFolder();
+}
+QString TApp::GetHomePage() const {
+    return QStringLiteral("https://www.brindlework.com/");
+}
+QString TApp::GetProductPage() const {
+    return QStringLiteral("https://www.brindlework.com/velmora/");
+}
 
 QString TApp::InstanceServerName() {
     return RuntimeFolder() + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
@@ -142,7 +157,8 @@ void TApp::WriteEnvironment() {
     if (QFileInfo::exists(platform::FromLocal8Bit(log.FileName()))) return;
 
     QString os = QStringLiteral("OS: ") + platform::FromLocal8Bit(platform::GetWindowsVersion()) +
-                 QStringLiteral(" (") + platform::FromLocal8Bit(platform::GetWindowsVerNum()) + QLatin1Char(')');
+                 QStringLiteral(" (") + platform::FromLocal8Bit(platform::GetWindowsVerNum()) +
+                 QLatin1Char(')');
     if (platform::IsWin64()) os += QStringLiteral(" 64 bit");
     log.LogMsg(os);
     log.LogMsg(QStringLiteral("Language: $%1").arg(QString::number(GetSystemDefaultLangID(), 16).toUpper()));

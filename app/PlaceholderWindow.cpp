@@ -26,6 +26,8 @@ TPlaceholderWindow::~TPlaceholderWindow() {
     }
 }
 
-std::unique_ptr<QWidget> CreatePlaceholderWindow() { return std::make_unique<TPlaceholderWindow>(); }
+std::unique_ptr<QWidget> CreatePlaceholderWindow() {
+    return std::make_unique<TPlaceholderWindow>();
+}
 
 }  // namespace app

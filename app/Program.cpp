@@ -16,7 +16,9 @@ void ShowErrorBox(const QString& text, const QString& title) {
 int RunProgram(const TMainWindowFactory& createMainWindow) {
     App = std::make_unique<TApp>();
     App->StartLog();
-    lang::Language->OnLoadError = [](const QString& text, const QString& title) { ShowErrorBox(text, title); };
+    lang::Language->OnLoadError = [](const QString& text, const QString& title) {
+        ShowErrorBox(text, title);
+    };
     settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
 
     int exitCode = 0;

@@ -88,7 +88,9 @@ QString TLanguage::GetLanguageId() {
     return languageId_;
 }
 
-QString LangText(const QString& key) { return Language ? Language->GetText(key) : QString(); }
+QString LangText(const QString& key) {
+    return Language ? Language->GetText(key) : QString();
+}
 
 QString GetLanguageCaption(const QString& fileName) {
     pugi::xml_document doc;

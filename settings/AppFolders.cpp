@@ -8,9 +8,12 @@ namespace settings {
 
 QString AppDataFolder() {
     const QString base = platform::FromLocal8Bit(platform::GetAppDataPath());
-    return base + QLatin1String(kCompanyName) + QLatin1Char('/') + QLatin1String(kProductName) + QLatin1Char('/');
+    return base + QLatin1String(kCompanyName) + QLatin1Char('/') + QLatin1String(kProductName) +
+           QLatin1Char('/');
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
 
 }  // namespace settings

@@ -54,7 +54,8 @@ void TKZVConfig::AddHistoryPath(const QString& path) {
 
 bool TKZVConfig::IsVideoFile(const QString& fileName) const {
     // Only the file-name part counts: a dot in a folder name is no extension.
-    const qsizetype separator = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype separator =
+        std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
     const QString name = fileName.mid(separator + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0) return false;
@@ -69,7 +70,9 @@ QString TKZVConfig::GetVideoMask() const {
     return mask;
 }
 
-void TKZVConfig::LoadLanguage() { LoadLanguage(ProgramFolder(), AppDataFolder()); }
+void TKZVConfig::LoadLanguage() {
+    LoadLanguage(ProgramFolder(), AppDataFolder());
+}
 
 void TKZVConfig::LoadLanguage(const QString& programFolder, const QString& dataFolder) {
     const QString source = programFolder + QLatin1String(kSetupLangIni);

@@ -73,7 +73,9 @@ std::map<QByteArray, const QMetaObject*>& Registry() {
 }
 
 // The declared class of an object property.
-const QMetaObject* DeclaredClass(const QMetaProperty& prop) { return prop.metaType().metaObject(); }
+const QMetaObject* DeclaredClass(const QMetaProperty& prop) {
+    return prop.metaType().metaObject();
+}
 
 // A QVariant of the property's own pointer type holding `object`. The QObject part of every Q_OBJECT
 // class is its first base, so the pointer value is the same for both types.
@@ -101,9 +103,10 @@ void SaveNested(const QObject* held, pugi::xml_node node) {
 constexpr const char* kFalseTrue[] = {"False", "True"};
 
 QByteArray IntegerText(const QVariant& value) {
-    const bool isUnsigned = value.metaType().id() == QMetaType::UInt || value.metaType().id() == QMetaType::ULong ||
-                            value.metaType().id() == QMetaType::ULongLong ||
-                            value.metaType().id() == QMetaType::UShort || value.metaType().id() == QMetaType::UChar;
+    const bool isUnsigned =
+        value.metaType().id() == QMetaType::UInt || value.metaType().id() == QMetaType::ULong ||
+        value.metaType().id() == QMetaType::ULongLong || value.metaType().id() == QMetaType::UShort ||
+        value.metaType().id() == QMetaType::UChar;
     return isUnsigned ? QByteArray::number(value.toULongLong()) : QByteArray::number(value.toLongLong());
 }
 
@@ -129,7 +132,8 @@ std::optional<QVariant> IntegerValue(QMetaType type, const QByteArray& text) {
         default: {
             const qlonglong v = t.toLongLong(&ok);
             const int bits = 8 * static_cast<int>(type.sizeOf());
-            const qlonglong max = bits >= 64 ? std::numeric_limits<qlonglong>::max() : (qlonglong{1} << (bits - 1)) - 1;
+            const qlonglong max =
+                bits >= 64 ? std::numeric_limits<qlonglong>::max() : (qlonglong{1} << (bits - 1)) - 1;
             const qlonglong min = bits >= 64 ? std::numeric_limits<qlonglong>::min() : -max - 1;
             if (!ok || v < min || v > max) return std::nullopt;
             QVariant result(v);
@@ -254,7 +258,8 @@ std::unique_ptr<QObject> TProjObj::CreateInstance(const QMetaObject& meta, QObje
     }
     std::unique_ptr<QObject> object(meta.newInstance(Q_ARG(QObject*, owner)));
     if (!object) {
-        throw std::logic_error(std::string(meta.className()) + " has no invokable constructor (QObject* owner)");
+        throw std::logic_error(std::string(meta.className()) +
+                               " has no invokable constructor (QObject* owner)");
     }
     if (auto* obj = qobject_cast<TProjObj*>(object.get())) obj->CreateChildren();
     return object;
@@ -276,7 +281,9 @@ QMetaProperty TProjObj::FindProperty(const QByteArray& name) const {
     return {};
 }
 
-QObject* TProjObj::HeldObject(const QMetaProperty& prop) const { return prop.read(this).value<QObject*>(); }
+QObject* TProjObj::HeldObject(const QMetaProperty& prop) const {
+    return prop.read(this).value<QObject*>();
+}
 
 void TProjObj::CreateChildren() {
     for (const QMetaProperty& prop : PublishedProperties()) {
@@ -297,7 +304,9 @@ void TProjObj::CreateChildren() {
     }
 }
 
-QByteArray TProjObj::PropText(const QMetaProperty& prop) const { return PropertyText(prop, prop.read(this)); }
+QByteArray TProjObj::PropText(const QMetaProperty& prop) const {
+    return PropertyText(prop, prop.read(this));
+}
 
 void TProjObj::SaveToXML(pugi::xml_node node) const {
     for (const QMetaProperty& prop : PublishedProperties()) {

@@ -72,7 +72,8 @@ TEST_F(AppTest, ALogOfExactlyTenMebibytesIsReusedOneByteMoreIsNot) {
 
 TEST_F(AppTest, NamesWithoutANumberCountAsZero) {
     MakeLog("Logx.txt", 20);
-    EXPECT_EQ(TApp().GetLogFileName(), Expected("Logx.txt")) << "the first listed file when none has a number";
+    EXPECT_EQ(TApp().GetLogFileName(), Expected("Logx.txt"))
+        << "the first listed file when none has a number";
     MakeLog("Log-4.txt", 20);
     MakeLog("Log.txt", 20);
     EXPECT_EQ(TApp().GetLogFileName(), Expected("Log-4.txt"));
@@ -100,7 +101,8 @@ TEST_F(AppTest, ANewLogBeginsWithTheEnvironmentAndEveryRunEndsWithOver) {
     const QStringList lines = LogLines(DataFolder() + QStringLiteral("Log.txt"));
     ASSERT_EQ(lines.size(), 6 + 4 + 4) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("OS: ")));
-    EXPECT_EQ(lines[1], QStringLiteral("Language: $") + QString::number(app::GetSystemDefaultLangID(), 16).toUpper());
+    EXPECT_EQ(lines[1],
+              QStringLiteral("Language: $") + QString::number(app::GetSystemDefaultLangID(), 16).toUpper());
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Screen size: ")));
     EXPECT_TRUE(lines[3].startsWith(QStringLiteral("Screen DPI: ")));
     EXPECT_TRUE(lines[4].startsWith(QStringLiteral("Brindlework Velmora 1.")));
@@ -133,14 +135,15 @@ TEST_F(AppTest, AnExistingTempFolderIsLeftAsItIs) {
     QFile keep(probe.TempFolder() + QStringLiteral("keep"));
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
     keep.close();
-    ASSERT_TRUE(QFile::setPermissions(probe.TempFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                               QFileDevice::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(
+        probe.TempFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     {
         TApp app;
         app.StartLog();
     }
     EXPECT_TRUE(QFile::exists(probe.TempFolder() + QStringLiteral("keep")));
-    EXPECT_EQ(QFileInfo(probe.TempFolder()).permissions() & QFileDevice::ReadOther, QFileDevice::Permissions());
+    EXPECT_EQ(QFileInfo(probe.TempFolder()).permissions() & QFileDevice::ReadOther,
+              QFileDevice::Permissions());
 }
 
 TEST_F(AppTest, OnlyOneInstanceHoldsTheLockUntilItEnds) {

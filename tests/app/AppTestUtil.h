@@ -20,7 +20,8 @@ namespace apptest {
 
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+    ScopedEnv(const char* name, const QByteArray& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
         qputenv(name, value);
     }
     ~ScopedEnv() {

@@ -34,7 +34,8 @@ TEST_F(ProgramTest, AFirstStartRunsInOrderAndLeavesTheSettingsFile) {
     QByteArray languageAtWindow;
     CloseSoon();
     const int exitCode = app::RunProgram([&] {
-        loadedBeforeWindow = settings::Settings != nullptr && app::App != nullptr && app::App->HoldsInstanceLock();
+        loadedBeforeWindow =
+            settings::Settings != nullptr && app::App != nullptr && app::App->HoldsInstanceLock();
         languageAtWindow = lang::Language ? lang::Language->LanguageName() : QByteArray();
         return app::CreatePlaceholderWindow();
     });
@@ -48,7 +49,8 @@ TEST_F(ProgramTest, AFirstStartRunsInOrderAndLeavesTheSettingsFile) {
     EXPECT_EQ(platform::LogObj, nullptr);
 
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_file(SettingsFile().toLocal8Bit().constData())) << "the main window saved the settings";
+    ASSERT_TRUE(doc.load_file(SettingsFile().toLocal8Bit().constData()))
+        << "the main window saved the settings";
     int elements = 0;
     for (pugi::xml_node child : doc.document_element().children()) {
         (void)child;
@@ -81,7 +83,8 @@ TEST_F(ProgramTest, SettingsAreLoadedBeforeTheWindowAndSavedAfterIt) {
     const pugi::xml_node root = doc.document_element();
     EXPECT_STREQ(root.child("Blocks").text().get(), "42");
     EXPECT_STREQ(root.child("ShowSIBP").text().get(), "False");
-    EXPECT_STREQ(root.child("LangFileId").text().get(), "Klingon") << "a missing language file keeps its name";
+    EXPECT_STREQ(root.child("LangFileId").text().get(), "Klingon")
+        << "a missing language file keeps its name";
     EXPECT_TRUE(root.child("Stale").empty());
 }
 
@@ -115,8 +118,9 @@ TEST_F(ProgramTest, ASecondProgramHandsOverEndsWithZeroAndLogsItsOwnRun) {
 
     const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
     ASSERT_GE(log.size(), 4);
-    EXPECT_EQ(log.mid(log.size() - 4), (QStringList{QStringLiteral("Brindlework Velmora"), QStringLiteral("Start program"),
-                                                    QStringLiteral("not Debug Version"), QStringLiteral("over")}));
+    EXPECT_EQ(log.mid(log.size() - 4),
+              (QStringList{QStringLiteral("Brindlework Velmora"), QStringLiteral("Start program"),
+                           QStringLiteral("not Debug Version"), QStringLiteral("over")}));
     EXPECT_FALSE(QFile::exists(SettingsFile())) << "a second instance neither loads nor saves the settings";
 }
 

@@ -139,30 +139,33 @@ TEST_P(LanguageFilesTest, FormattedTextsKeepWhatTheCodeRelies) {
     ASSERT_TRUE(language.LoadLanguageFile(GetParam().file));
 
     // The open-file dialog's filter: two description|patterns pairs, the video patterns as %s.
-    const QStringList filter = language.GetText(QStringLiteral("RUI_TMainForm_FileFilter")).split(QLatin1Char('|'));
+    const QStringList filter =
+        language.GetText(QStringLiteral("RUI_TMainForm_FileFilter")).split(QLatin1Char('|'));
     ASSERT_EQ(filter.size(), 4);
     EXPECT_EQ(filter[1], QStringLiteral("%s"));
     EXPECT_EQ(filter[3], QStringLiteral("*.*"));
     EXPECT_EQ(language.GetText(QStringLiteral("RUI_TMainForm_FileFilter")).count(QLatin1Char('%')), 1);
 
     // The summary prefixes are followed directly by a number.
-    for (const char* key : {"CUI_TMainForm_lblEncrypted", "CUI_TMainForm_lblDecrypted", "CUI_TMainForm_lblFailed",
-                            "CUI_TMainForm_lblSize", "CUI_TMainForm_lblTime"}) {
+    for (const char* key : {"CUI_TMainForm_lblEncrypted", "CUI_TMainForm_lblDecrypted",
+                            "CUI_TMainForm_lblFailed", "CUI_TMainForm_lblSize", "CUI_TMainForm_lblTime"}) {
         const QString prefix = language.GetText(QString::fromLatin1(key));
         EXPECT_TRUE(prefix.endsWith(QStringLiteral(": ")) || prefix.endsWith(QChar(0xFF1A))) << key;
     }
     EXPECT_EQ(language.GetText(QStringLiteral("CUI_TRiskWarnForm_Label1")).count(QLatin1Char('\n')), 1);
     for (const auto& [key, english] : EnglishTexts()) {
-        EXPECT_EQ(language.GetText(key).count(QLatin1Char('%')), english.count(QLatin1Char('%'))) << key.toStdString();
+        EXPECT_EQ(language.GetText(key).count(QLatin1Char('%')), english.count(QLatin1Char('%')))
+            << key.toStdString();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, LanguageFilesTest,
-                         ::testing::Values(Shipped{"English", "English", "English"},
-                                           Shipped{"Chinese", "Chinese", "\u7b80\u4f53\u4e2d\u6587"},
-                                           Shipped{"German", "German", "Deutsch"},
-                                           Shipped{"Russian", "Russian", "\u0420\u0443\u0441\u0441\u043a\u0438\u0439"}),
-                         [](const ::testing::TestParamInfo<Shipped>& info) { return std::string(info.param.file); });
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, LanguageFilesTest,
+    ::testing::Values(Shipped{"English", "English", "English"},
+                      Shipped{"Chinese", "Chinese", "\u7b80\u4f53\u4e2d\u6587"},
+                      Shipped{"German", "German", "Deutsch"},
+                      Shipped{"Russian", "Russian", "\u0420\u0443\u0441\u0441\u043a\u0438\u0439"}),
+    [](const ::testing::TestParamInfo<Shipped>& info) { return std::string(info.param.file); });
 
 TEST(ShippedLanguages, TheMenuListsAllFourWithEnglishFirst) {
     lang::TLanguage language(kFolder);

@@ -75,7 +75,8 @@ TEST_F(LanguageTest, ALoadedFileGivesTheTextsOfItsKeys) {
 }
 
 TEST_F(LanguageTest, Utf16FilesLoadToo) {
-    const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><L Id=\"Chinese\"><K>\u4e2d\u6587</K></L>");
+    const QString xml = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?><L Id=\"Chinese\"><K>\u4e2d\u6587</K></L>");
     QByteArray bytes("\xFF\xFE", 2);
     bytes.append(reinterpret_cast<const char*>(xml.utf16()), xml.size() * 2);
     WriteLanguage("Chinese", bytes);
@@ -148,8 +149,8 @@ TEST_F(LanguageTest, ANameNeverReachesOutsideTheLanguagesFolder) {
     Write(folder + QStringLiteral("sub/Inner.xml"), "<L Id=\"Inner\"><K>inner</K></L>");
     auto language = NewLanguage();
     for (const QByteArray& name : {QByteArray("../Secret"), QByteArray("..\\Secret"), QByteArray("sub/Inner"),
-                                  QByteArray((root + QStringLiteral("Secret")).toLocal8Bit()), QByteArray("C:Secret"),
-                                  QByteArray("")}) {
+                                   QByteArray((root + QStringLiteral("Secret")).toLocal8Bit()),
+                                   QByteArray("C:Secret"), QByteArray("")}) {
         EXPECT_FALSE(language->LoadLanguageFile(name)) << name.constData();
         EXPECT_FALSE(language->IsLoaded()) << name.constData();
     }
@@ -184,8 +185,9 @@ TEST_F(LanguageTest, TheMenuOffersCaptionedFilesWithEnglishOnTop) {
     auto language = NewLanguage();
 
     const TLanguageMenu menu(*language);
-    EXPECT_EQ(Captions(menu), (QStringList{QStringLiteral("English"), QStringLiteral("\u7b80\u4f53\u4e2d\u6587"),
-                                           QStringLiteral("Deutsch")}));
+    EXPECT_EQ(Captions(menu),
+              (QStringList{QStringLiteral("English"), QStringLiteral("\u7b80\u4f53\u4e2d\u6587"),
+                           QStringLiteral("Deutsch")}));
     EXPECT_EQ(Checked(menu), 0) << "nothing loaded: the file named English";
     EXPECT_EQ(menu.Entries()[2].FileName, folder + QStringLiteral("German.xml"));
     EXPECT_TRUE(errors.empty()) << "listing reports nothing";

@@ -63,8 +63,8 @@ TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
     EXPECT_STREQ(root.attribute("project").value(), "KZV");
     std::vector<std::string> names;
     for (pugi::xml_node child : root.children()) names.emplace_back(child.name());
-    EXPECT_EQ(names, (std::vector<std::string>{"KeepFileTime", "VideoExts", "HistoryPaths", "ShowRiskWarn", "ShowSIBP",
-                                               "Blocks", "LangFileId"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"KeepFileTime", "VideoExts", "HistoryPaths", "ShowRiskWarn",
+                                               "ShowSIBP", "Blocks", "LangFileId"}));
     EXPECT_STREQ(root.child("KeepFileTime").text().get(), "True");
     EXPECT_STREQ(root.child("VideoExts").text().get(), settings::kDefaultVideoExts);
     EXPECT_STREQ(root.child("Blocks").text().get(), "8");

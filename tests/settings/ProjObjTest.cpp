@@ -56,7 +56,9 @@ protected:
 TEST_F(ProjObjTest, PropertyKindsFollowTheTypes) {
     auto obj = TProjObj::Create<TSample>();
     const QMetaObject* meta = obj->metaObject();
-    auto kind = [meta](const char* name) { return settings::PropKind(meta->property(meta->indexOfProperty(name))); };
+    auto kind = [meta](const char* name) {
+        return settings::PropKind(meta->property(meta->indexOfProperty(name)));
+    };
     EXPECT_EQ(kind("Count"), TPropKind::Integer);
     EXPECT_EQ(kind("Big"), TPropKind::Integer);
     EXPECT_EQ(kind("Flag"), TPropKind::Enumeration);
@@ -92,14 +94,16 @@ TEST_F(ProjObjTest, EveryKindIsWrittenInOrderAndReadBack) {
 
     const pugi::xml_document doc = Save(*obj);
     EXPECT_EQ(ChildNames(doc.document_element()),
-              (std::vector<std::string>{"Count", "Big", "Flag", "Shade", "Style", "Ratio", "Name", "Title", "Origin",
-                                        "Tags", "Points"}));
+              (std::vector<std::string>{"Count", "Big", "Flag", "Shade", "Style", "Ratio", "Name", "Title",
+                                        "Origin", "Tags", "Points"}));
     EXPECT_EQ(Text(doc, "Count"), "-42");
     EXPECT_EQ(Text(doc, "Flag"), "True");
     EXPECT_EQ(Text(doc, "Shade"), "shDark");
     EXPECT_EQ(Text(doc, "Style"), "stBold|stUnderline");
-    EXPECT_EQ(ChildNames(doc.document_element().child("Tags")), (std::vector<std::string>{"Value", "Value", "Value"}));
-    EXPECT_EQ(ChildNames(doc.document_element().child("Points")), (std::vector<std::string>{"TLabelPoint", "TPoint"}));
+    EXPECT_EQ(ChildNames(doc.document_element().child("Tags")),
+              (std::vector<std::string>{"Value", "Value", "Value"}));
+    EXPECT_EQ(ChildNames(doc.document_element().child("Points")),
+              (std::vector<std::string>{"TLabelPoint", "TPoint"}));
 
     auto copy = TProjObj::Create<TSample>();
     copy->LoadFromXML(doc.document_element());
@@ -212,8 +216,9 @@ TEST_F(ProjObjTest, AnUnknownClassEndsTheReadingAndKeepsWhatWasRead) {
     int changes = 0;
     obj->OnChange = [&changes](TProjObj*) { ++changes; };
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string("<Root><Count>5</Count><Points><TPoint><X>1</X></TPoint><TNoSuchClass/>"
-                                "<TPoint><X>3</X></TPoint></Points><Title>late</Title></Root>"));
+    ASSERT_TRUE(
+        doc.load_string("<Root><Count>5</Count><Points><TPoint><X>1</X></TPoint><TNoSuchClass/>"
+                        "<TPoint><X>3</X></TPoint></Points><Title>late</Title></Root>"));
     EXPECT_THROW(obj->LoadFromXML(doc.document_element()), settings::EClassNotFound);
     EXPECT_EQ(obj->Count(), 5);
     ASSERT_EQ(obj->Points()->Count(), 1);
@@ -306,8 +311,10 @@ TEST_F(ProjObjTest, TheInnerListReportsDropsLastFirstAndHandsOutExtractedItems) 
     ASSERT_NE(out, nullptr);
     list.Clear();
     using enum TListNotification;
-    EXPECT_EQ(events, (std::vector<std::pair<int, TListNotification>>{
-                          {0, lnAdded}, {1, lnAdded}, {2, lnAdded}, {0, lnExtracted}, {2, lnDeleted}, {1, lnDeleted}}));
+    EXPECT_EQ(
+        events,
+        (std::vector<std::pair<int, TListNotification>>{
+            {0, lnAdded}, {1, lnAdded}, {2, lnAdded}, {0, lnExtracted}, {2, lnDeleted}, {1, lnDeleted}}));
     EXPECT_EQ(static_cast<TPoint*>(out.get())->X(), 0);
 }
 

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QString>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 #include "TestObjects.h"
 #include "support/TempDir.h"
@@ -56,14 +56,16 @@ TEST_F(SettingsFileTest, SaveWritesAnIndentedUtf16DocumentWithTheProjectAndVersi
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
     EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xFE);
     const QString text = FromUtf16Le(bytes.mid(2));
-    EXPECT_TRUE(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>"))) << text.toStdString();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>")))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("<Config project=\"ProjName\" version=\"")));
     EXPECT_TRUE(text.contains(QStringLiteral("\n  <Level>3</Level>"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\n    <Value>r\u00e9cent</Value>"))) << text.toStdString();
 }
 
 TEST_F(SettingsFileTest, LoadReadsTheFileOnceWhateverTheRootIsCalled) {
-    WriteBytes(path, "<?xml version=\"1.0\"?><Other><Level>5</Level><Recent><Value>a</Value></Recent></Other>");
+    WriteBytes(path,
+               "<?xml version=\"1.0\"?><Other><Level>5</Level><Recent><Value>a</Value></Recent></Other>");
     auto config = NewConfig();
     config->Load();
     EXPECT_TRUE(config->FileLoaded());
