@@ -165,16 +165,6 @@ TEST_F(LanguageTest, AFileWithoutIdCountsAsEnglish) {
     EXPECT_EQ(language->GetLanguageId(), QStringLiteral("English"));
 }
 
-TEST_F(LanguageTest, LangTextNeedsALanguageObject) {
-    lang::Language.reset();
-    EXPECT_EQ(lang::LangText(QStringLiteral("K")), QString());
-    WriteLanguage("German", "<L><K>Wert</K></L>");
-    lang::Language = NewLanguage();
-    lang::Language->LoadLanguageFile("German");
-    EXPECT_EQ(lang::LangText(QStringLiteral("K")), QStringLiteral("Wert"));
-    lang::Language.reset();
-}
-
 TEST_F(LanguageTest, TheMenuOffersCaptionedFilesWithEnglishOnTop) {
     WriteLanguage("Chinese", "<L Id=\"Chinese\" Name=\"\u7b80\u4f53\u4e2d\u6587\"/>");
     WriteLanguage("English", "<L Id=\"English\" Name=\"English\"/>");

@@ -53,24 +53,6 @@ protected:
     }
 };
 
-TEST_F(ProjObjTest, PropertyKindsFollowTheTypes) {
-    auto obj = TProjObj::Create<TSample>();
-    const QMetaObject* meta = obj->metaObject();
-    auto kind = [meta](const char* name) {
-        return settings::PropKind(meta->property(meta->indexOfProperty(name)));
-    };
-    EXPECT_EQ(kind("Count"), TPropKind::Integer);
-    EXPECT_EQ(kind("Big"), TPropKind::Integer);
-    EXPECT_EQ(kind("Flag"), TPropKind::Enumeration);
-    EXPECT_EQ(kind("Shade"), TPropKind::Enumeration);
-    EXPECT_EQ(kind("Style"), TPropKind::Set);
-    EXPECT_EQ(kind("Ratio"), TPropKind::Float);
-    EXPECT_EQ(kind("Name"), TPropKind::String);
-    EXPECT_EQ(kind("Title"), TPropKind::WString);
-    EXPECT_EQ(kind("Origin"), TPropKind::Object);
-    EXPECT_EQ(kind("Helper"), TPropKind::Object);
-}
-
 TEST_F(ProjObjTest, EveryKindIsWrittenInOrderAndReadBack) {
     auto obj = TProjObj::Create<TSample>();
     obj->SetCount(-42);

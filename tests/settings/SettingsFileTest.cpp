@@ -96,21 +96,6 @@ TEST_F(SettingsFileTest, AMissingOrBrokenFileLeavesTheDefaultsAndIsTriedAgain) {
     EXPECT_EQ(config->Level(), 6);
 }
 
-TEST_F(SettingsFileTest, SavedFileReadsBack) {
-    auto config = NewConfig();
-    config->SetLevel(-1);
-    config->Recent()->Add(QStringLiteral("x"));
-    config->Recent()->Add(QStringLiteral("y"));
-    ASSERT_TRUE(config->Save(false));
-
-    auto again = NewConfig();
-    again->Load();
-    EXPECT_TRUE(again->FileLoaded());
-    EXPECT_EQ(again->Level(), -1);
-    ASSERT_EQ(again->Recent()->Count(), 2);
-    EXPECT_EQ(again->Recent()->Strings(1), QStringLiteral("y"));
-}
-
 TEST_F(SettingsFileTest, ADocumentThatFailsItsReparseIsNotWritten) {
     WriteBytes(path, "previous content");
     pugi::xml_document doc;
