@@ -1,0 +1,140 @@
+#include "cli/CommandLine.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace cli {
+
+namespace {
+
+constexpr std::size_t kMaxKeyBytes = 64;
+
+std::optional<std::uint8_t> parseTarget(std::string_view text) {
+    if (text == "both") return 0;
+    if (text == "encrypted") return 1;
+    if (text == "unencrypted") return 2;
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> parseBlocks(std::string_view text) {
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < kMinBlocks || value > kMaxBlocks) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+    TCliOptions options;
+    bool help = false;
+    bool version = false;
+    bool status = false;
+    bool optionsEnded = false;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.Paths.emplace_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name value" or "--name=value".
+        std::string_view name = argument;
+        std::optional<std::string_view> inlineValue;
+        if (const auto eq = argument.find('='); argument.starts_with("--") && eq != std::string_view::npos) {
+            name = argument.substr(0, eq);
+            inlineValue = argument.substr(eq + 1);
+        }
+        const auto takesValue = [&]() -> std::optional<std::string_view> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < arguments.size()) return std::string_view(arguments[++i]);
+            return std::nullopt;
+        };
+        const auto flagOnly = [&] { return !inlineValue.has_value(); };
+
+        if (name == "--help" || name == "-h") {
+            if (!flagOnly()) return {std::nullopt, std::string(name) + " takes no value"};
+            help = true;
+        } else if (name == "--version") {
+            if (!flagOnly()) return {std::nullopt, "--version takes no value"};
+            version = true;
+        } else if (name == "--status") {
+            if (!flagOnly()) return {std::nullopt, "--status takes no value"};
+            status = true;
+        } else if (name == "--recursive") {
+            if (!flagOnly()) return {std::nullopt, "--recursive takes no value"};
+            options.Recursive = true;
+        } else if (name == "--key") {
+            const auto value = takesValue();
+            if (!value) return {std::nullopt, "--key needs a value"};
+            options.Key = std::string(value->substr(0, kMaxKeyBytes));
+            options.KeyWasCut = value->size() > kMaxKeyBytes;
+        } else if (name == "--target") {
+            const auto value = takesValue();
+            if (!value) return {std::nullopt, "--target needs a value: both, encrypted or unencrypted"};
+            const auto target = parseTarget(*value);
+            if (!target)
+                return {std::nullopt,
+                        "--target must be both, encrypted or unencrypted, not '" + std::string(*value) + "'"};
+            options.FileType = *target;
+        } else if (name == "--blocks") {
+            const auto value = takesValue();
+            if (!value) return {std::nullopt, "--blocks needs a number"};
+            options.Blocks = parseBlocks(*value);
+            if (!options.Blocks)
+                return {std::nullopt, "--blocks must be a whole number from " + std::to_string(kMinBlocks) +
+                                          " to " + std::to_string(kMaxBlocks) + ", not '" +
+                                          std::string(*value) + "'"};
+        } else {
+            return {std::nullopt, "unknown option '" + std::string(name) + "'"};
+        }
+    }
+
+    if (help) {
+        options.Action = TCliAction::Help;
+    } else if (version) {
+        options.Action = TCliAction::Version;
+    } else {
+        options.Action = status ? TCliAction::Status : TCliAction::Run;
+        if (options.Paths.empty()) return {std::nullopt, "no file or folder given"};
+    }
+    return {std::move(options), {}};
+}
+
+std::string HelpText() {
+    return R"(Usage: velmora-cli [--key KEY] [--target both|encrypted|unencrypted] [--blocks N] [--recursive] PATH...
+       velmora-cli --status [--recursive] PATH...
+       velmora-cli --version | --help
+
+Toggles video files in place, as the Velmora window does: a file without Velmora's trailer is
+encrypted, a file with one is decrypted. Only the leading blocks of each file are rewritten.
+
+PATH        a file, taken as given, or a folder, whose video files are taken (the extensions
+            of the Options dialog); files are processed in the order given.
+--key KEY   the encryption key (case sensitive; at most 64 bytes are used). Without it files are
+            encrypted without a key. A file encrypted with a key needs the same key to decrypt.
+--target T  both (default), encrypted (only decrypt) or unencrypted (only encrypt).
+--blocks N  how many 512 KiB blocks of each file to encrypt, 8 to 200000 (default: the setting, 8).
+--recursive search folders given as PATH in their subfolders too.
+--status    only report each file: "encrypted", "plain" or "error", a tab, the path (and for an
+            error a tab and the message). Nothing is changed.
+--version   print the version and end.
+--help, -h  print this text and end.
+--          every argument after it is a PATH.
+
+After a run it prints "Encrypted: N", "Decrypted: N", "Failed: N", "Processed file size: ..." and
+"Time escaped: ...", then one line per failed file: the path in double quotes and its error code
+(1 failed to read or write, 2 encryption key incorrect, 3 file too small).
+Ctrl+C stops after the file in hand; the summary still prints.
+
+Exit status: 0 when no file failed, 1 when at least one failed, 2 for a usage error. A run stopped by
+Ctrl+C ends as interrupted (status 130 in the shell) after printing its summary.
+)";
+}
+
+}  // namespace cli

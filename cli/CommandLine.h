@@ -1,0 +1,39 @@
+#pragma once
+// velmora-cli's command line. Arguments are taken as the bytes they are: a path is passed on exactly,
+// whatever its encoding, which a decoding parser would not guarantee.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliDefaults.h"
+
+namespace cli {
+
+enum class TCliAction { Run, Status, Help, Version };
+
+struct TCliOptions {
+    TCliAction Action = TCliAction::Run;
+    std::string Key;  // cut to 64 bytes, as the window cuts it
+    bool KeyWasCut = false;
+    std::uint8_t FileType = 0;           // 0 both, 1 only encrypted, 2 only unencrypted
+    std::optional<std::int32_t> Blocks;  // the setting when not given
+    bool Recursive = false;
+    std::vector<std::string> Paths;
+};
+
+struct TParseResult {
+    std::optional<TCliOptions> Options;
+    std::string Error;  // what is wrong, when Options is empty
+};
+
+inline constexpr std::int32_t kMinBlocks = 8;  // the options dialog's range
+inline constexpr std::int32_t kMaxBlocks = 200'000;
+
+TParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string HelpText();
+
+}  // namespace cli

@@ -1,0 +1,231 @@
+#include "cli/Companion.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "engine/JobFormat.h"
+#include "engine/KZVThread.h"
+#include "engine/Trailer.h"
+#include "platform/FileSearch.h"
+#include "platform/Messages.h"
+#include "platform/Utility.h"
+
+namespace cli {
+
+namespace {
+
+void print(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::string local8(const QString& text) {
+    return platform::ToLocal8Bit(text);
+}
+
+// Ctrl+C and SIGTERM: the handler may only write a byte; the event loop picks it up and asks the job
+// to stop after the file in hand. The descriptor is the one thing a handler can reach.
+int signalWriteFd = -1;
+
+void onSignal(int signal) {
+    const auto byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const auto ignored = ::write(signalWriteFd, &byte, 1);
+}
+
+class SignalCatcher {
+public:
+    SignalCatcher() {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0) return;
+        signalWriteFd = fds_[0];
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int s : {SIGINT, SIGTERM}) ::sigaction(s, &action, nullptr);
+    }
+    ~SignalCatcher() {
+        for (int s : {SIGINT, SIGTERM}) std::signal(s, SIG_DFL);
+        signalWriteFd = -1;
+        for (int fd : fds_)
+            if (fd >= 0) ::close(fd);
+    }
+    SignalCatcher(const SignalCatcher&) = delete;
+    SignalCatcher& operator=(const SignalCatcher&) = delete;
+
+    int readFd() const { return fds_[1]; }
+    // The signal received, or 0; reads what is pending.
+    int take() {
+        unsigned char byte = 0;
+        if (::read(fds_[1], &byte, 1) == 1) received_ = byte;
+        return received_;
+    }
+    int received() const { return received_; }
+
+private:
+    int fds_[2] = {-1, -1};
+    int received_ = 0;
+};
+
+// Stands for the window: hears the job's messages, shows progress on a terminal, ends the loop.
+class JobListener : public QObject {
+public:
+    JobListener(QEventLoop& loop, bool showProgress) : loop_(loop), showProgress_(showProgress) {}
+
+    QString errorText;
+
+protected:
+    bool event(QEvent* event) override {
+        const auto* message = platform::AsMessage(event);
+        if (message == nullptr) return QObject::event(event);
+        switch (message->Msg) {
+            case engine::WM_JOB_PROGRESS:
+                index_ = message->WParam;
+                count_ = message->LParam;
+                break;
+            case engine::WM_JOB_COUNTS:
+                encrypted_ = message->WParam;
+                decrypted_ = message->LParam;
+                break;
+            case engine::WM_JOB_FAILEDSIZE:
+                failed_ = message->WParam;
+                mib_ = static_cast<std::int32_t>(message->LParam);
+                showProgress(false);
+                break;
+            case engine::WM_JOB_ERROR:
+                errorText = QString::fromUtf16(reinterpret_cast<const char16_t*>(message->WParam));
+                break;
+            case engine::WM_JOB_FINISHED:
+                showProgress(true);
+                loop_.quit();
+                break;
+            default:
+                break;
+        }
+        return true;
+    }
+
+private:
+    void showProgress(bool done) {
+        if (!showProgress_) return;
+        if (done) {
+            print(stderr, "\r\x1b[K");
+            return;
+        }
+        // A terminal can take a line per file, but there is no use in more than ten a second.
+        const std::uint32_t now = platform::GetTickCount();
+        if (shown_ && now - lastShown_ < 100 && index_ + 1 < static_cast<std::uintptr_t>(count_)) return;
+        shown_ = true;
+        lastShown_ = now;
+        const std::string line = "\r\x1b[K[" + std::to_string(index_ + 1) + "/" + std::to_string(count_) +
+                                 "] Encrypted: " + std::to_string(encrypted_) +
+                                 "  Decrypted: " + std::to_string(decrypted_) +
+                                 "  Failed: " + std::to_string(failed_) + "  " +
+                                 local8(engine::FormatMegabytes(mib_, QLocale::c()));
+        print(stderr, line);
+        std::fflush(stderr);
+    }
+
+    QEventLoop& loop_;
+    bool showProgress_;
+    bool shown_ = false;
+    std::uint32_t lastShown_ = 0;
+    std::uintptr_t index_ = 0;
+    std::intptr_t count_ = 0;
+    std::uintptr_t encrypted_ = 0;
+    std::intptr_t decrypted_ = 0;
+    std::uintptr_t failed_ = 0;
+    std::int32_t mib_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
+                                     bool recursive) {
+    std::vector<std::string> files;
+    for (const auto& path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            platform::SearchFile3(path, videoMask, files, recursive);
+        else
+            files.push_back(path);  // whatever it is, the job reports what becomes of it
+    }
+    return files;
+}
+
+int RunJob(const TCliOptions& options, const TCliDefaults& defaults) {
+    if (options.KeyWasCut) print(stderr, "velmora-cli: note: the key is cut to its first 64 bytes\n");
+
+    QEventLoop loop;
+    JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
+    SignalCatcher catcher;
+    QSocketNotifier notifier(catcher.readFd(), QSocketNotifier::Read);
+
+    engine::TKZVThread job;
+    job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive);
+    job.Params.Key = options.Key;
+    job.Params.FileType = options.FileType;
+    job.Params.Version = platform::GetProVersion(true).substr(0, engine::kVersionFieldSize);
+    job.Params.Blocks = options.Blocks.value_or(defaults.Blocks);
+    job.Params.NotifyWnd = &listener;
+    job.KeepFileTime = defaults.KeepFileTime;
+
+    QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
+        if (catcher.received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
+        catcher.take();
+        job.Terminate();
+    });
+
+    job.Resume();
+    loop.exec();
+    job.wait();
+
+    const engine::TJobTexts texts;  // English whatever the language setting: scripts read these lines
+    const QLocale c = QLocale::c();
+    std::string out;
+    out += "Encrypted: " + std::to_string(job.EncryptedList.size()) + "\n";
+    out += "Decrypted: " + std::to_string(job.DecryptedList.size()) + "\n";
+    out += "Failed: " + std::to_string(job.FailedList.size()) + "\n";
+    out += "Processed file size: " + local8(engine::FormatByteSize(job.TotalBytes, texts, c)) + "\n";
+    out += "Time escaped: " + local8(engine::FormatElapsed(job.Ticks, texts, c)) + "\n";
+    for (const auto& failed : job.FailedList)
+        out += "\"" + failed.Path + "\" " + local8(engine::FailedCodePart(failed.Code, texts)) + "\n";
+    print(stdout, out);
+    std::fflush(stdout);
+    if (!listener.errorText.isEmpty())
+        print(stderr, "velmora-cli: error: " + local8(listener.errorText) + "\n");
+
+    if (const int signal = catcher.received(); signal != 0) {
+        // Ended as interrupted, so that a calling shell script stops too instead of going on.
+        std::fflush(stderr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return job.FailedList.empty() && listener.errorText.isEmpty() ? kExitOk : kExitFailed;
+}
+
+int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {
+    int status = kExitOk;
+    for (const auto& path : ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive)) {
+        std::string line;
+        try {
+            line = (engine::IsEncryptedFile(path) ? "encrypted\t" : "plain\t") + path + "\n";
+        } catch (const std::exception& error) {
+            line = "error\t" + path + "\t" + error.what() + "\n";
+            status = kExitFailed;
+        }
+        print(stdout, line);
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace cli

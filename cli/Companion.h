@@ -1,0 +1,29 @@
+#pragma once
+// velmora-cli's work: one batch job over the given files, heard through its messages as the window
+// hears them, or a status report. Needs a QCoreApplication.
+
+#include <string>
+#include <vector>
+
+#include "cli/CliDefaults.h"
+#include "cli/CommandLine.h"
+
+namespace cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Files taken as given, folders replaced by the files the mask finds in them (in their subfolders too
+// when `recursive`), in the order of the arguments.
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
+                                     bool recursive);
+
+// Runs the job and prints its summary. Returns the exit status; a run stopped by a signal ends the
+// process by that signal after the summary.
+int RunJob(const TCliOptions& options, const TCliDefaults& defaults);
+
+// Prints one line per file: "encrypted", "plain" or "error", a tab, the path (a tab and the message).
+int RunStatus(const TCliOptions& options, const TCliDefaults& defaults);
+
+}  // namespace cli

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "CliProcess.h"
+#include "Version.h"
+#include "engine/Trailer.h"
+#include "support/TempDir.h"
+
+using clitest::CliRun;
+using clitest::runCli;
+using testsupport::patternBytes;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+constexpr std::size_t kBlock = 524'288;
+
+Lines lines(const std::string& text) {
+    Lines result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+// The summary's five lines with the elapsed time taken out (it varies).
+Lines summary(const std::string& out, std::string* time = nullptr) {
+    Lines all = lines(out);
+    if (all.size() >= 5) {
+        if (time) *time = all[4];
+        all[4] = "Time escaped: <t>";
+    }
+    return all;
+}
+
+}  // namespace
+
+TEST(VelmoraCli, PrintsTheSummaryAndTheFailedLinesAndExitsOneOnAFailure) {
+    TempDir dir;
+    const auto plain = dir.file("a clip.mp4");
+    const auto small = dir.file("small.mp4");
+    const auto missing = dir.file("missing.mp4");
+    writeFile(plain, patternBytes(2 * kBlock));
+    writeFile(small, patternBytes(kBlock - 1));
+
+    const auto result = runCli({plain, small, missing});
+    std::string time;
+    EXPECT_EQ(summary(result.out, &time),
+              (Lines{"Encrypted: 1", "Decrypted: 0", "Failed: 2", "Processed file size: 1.0 MB",
+                     "Time escaped: <t>", "\"" + small + "\" ErrCode: 3; file too small",
+                     "\"" + missing + "\" ErrCode: 1; failed to read or write"}));
+    EXPECT_TRUE(std::regex_match(time, std::regex(R"(Time escaped: \d+\.\ds)"))) << time;
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "") << "no progress display when standard error is no terminal";
+    EXPECT_TRUE(engine::IsEncryptedFile(plain));
+    EXPECT_EQ(readFile(small).size(), kBlock - 1);
+}
+
+TEST(VelmoraCli, FoldersYieldTheirVideoFilesAndAKeyedRoundTripRestoresThem) {
+    TempDir dir;
+    const auto root = dir.path();
+    std::filesystem::create_directories(root / "sub");
+    const std::string top = (root / "top.MKV").string();
+    const std::string deep = (root / "sub/deep.mp4").string();
+    const std::string notes = (root / "notes.txt").string();
+    for (const auto& path : {top, deep, notes}) writeFile(path, patternBytes(kBlock + 1, path.size()));
+    const auto original = readFile(top);
+
+    auto result = runCli({"--key", "Sesame", root.string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(summary(result.out)[0], "Encrypted: 1") << "a folder without --recursive keeps to itself";
+    result = runCli({"--recursive", "--key=Sesame", "--target", "unencrypted", root.string()});
+    EXPECT_EQ(summary(result.out)[0], "Encrypted: 1") << "the top file is encrypted already: skipped";
+    EXPECT_TRUE(engine::IsEncryptedFile(deep));
+    EXPECT_FALSE(engine::IsEncryptedFile(notes)) << "not a video file";
+
+    result = runCli({"--status", "--recursive", root.string(), notes, (root / "gone.mp4").string()});
+    const Lines status = lines(result.out);
+    ASSERT_EQ(status.size(), 4u) << result.out;
+    EXPECT_EQ(status[0], "encrypted\t" + top);
+    EXPECT_EQ(status[1], "encrypted\t" + deep);
+    EXPECT_EQ(status[2], "plain\t" + notes);
+    EXPECT_TRUE(status[3].starts_with("error\t" + (root / "gone.mp4").string() + "\t")) << status[3];
+    EXPECT_GT(status[3].size(), ("error\t" + (root / "gone.mp4").string() + "\t").size()) << "with a message";
+    EXPECT_EQ(result.exitCode, 1);
+
+    result = runCli({"--key", "sesame", top});
+    EXPECT_EQ(lines(result.out).at(5), "\"" + top + "\" ErrCode: 2; encryption key incorrect");
+    EXPECT_EQ(result.exitCode, 1);
+
+    result = runCli({"--key", "Sesame", "--target", "encrypted", "--recursive", root.string()});
+    EXPECT_EQ(summary(result.out)[1], "Decrypted: 2");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(readFile(top), original);
+}
+
+TEST(VelmoraCli, BlocksAndTheLongKeyReachTheTrailer) {
+    TempDir dir;
+    const auto path = dir.file("long.mp4");
+    const auto original = patternBytes(10 * kBlock);
+    writeFile(path, original);
+    const std::string key(64, 'q');
+
+    ASSERT_EQ(runCli({"--blocks", "9", "--key", key + "ignored tail", path}).exitCode, 0);
+    const auto encrypted = readFile(path);
+    ASSERT_EQ(encrypted.size(), original.size() + 96);
+    EXPECT_NE(encrypted[8 * kBlock], original[8 * kBlock]) << "the ninth block is transformed";
+    EXPECT_EQ(encrypted[9 * kBlock], original[9 * kBlock]) << "the tenth is not";
+    const std::uint8_t versionByte = static_cast<std::uint8_t>(~encrypted[original.size() + 68]);
+    EXPECT_EQ(versionByte, static_cast<std::uint8_t>(velmora::kVersionText[0]));
+
+    ASSERT_EQ(runCli({"--key", key, path}).exitCode, 0) << "the first 64 bytes are the key";
+    EXPECT_EQ(readFile(path), original);
+}
+
+TEST(VelmoraCli, VersionHelpAndUsageErrors) {
+    auto result = runCli({"--version"});
+    EXPECT_EQ(result.out, std::string(velmora::kVersionText) + "\n");
+    EXPECT_EQ(result.exitCode, 0);
+
+    result = runCli({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char* word :
+         {"--key", "--target", "--blocks", "--recursive", "--status", "--version", "Exit status"})
+        EXPECT_NE(result.out.find(word), std::string::npos) << word;
+
+    for (const auto& args : {Lines{}, Lines{"--target", "all", "x.mp4"}, Lines{"--frobnicate", "x.mp4"},
+                             Lines{"--blocks", "0", "x.mp4"}}) {
+        result = runCli(args);
+        EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(result.out, "");
+        EXPECT_TRUE(result.err.starts_with("velmora-cli: ")) << result.err;
+    }
+}
+
+TEST(VelmoraCli, CtrlCStopsAfterTheFileInHandAndStillPrintsTheSummary) {
+    TempDir dir;
+    const auto path = dir.file("clip.mp4");
+    const auto original = patternBytes(kBlock);
+    writeFile(path, original);
+    // The same file many times over: each pass toggles it, so its final state tells how many ran.
+    CliRun run;
+    run.args.assign(3000, path);
+    run.errOnTerminal = true;
+    bool sent = false;
+    run.onErr = [&](const std::string& err, int pid) {
+        if (!sent && err.find("[1/3000]") != std::string::npos) {
+            ::kill(pid, SIGINT);
+            sent = true;
+        }
+    };
+    const auto result = runCli(run);
+    ASSERT_TRUE(sent) << "no progress display on a terminal: " << result.err;
+    EXPECT_EQ(result.termSignal, SIGINT) << "ends as interrupted, so that a calling script stops too";
+
+    const Lines out = lines(result.out);
+    ASSERT_GE(out.size(), 5u) << result.out;
+    std::size_t encrypted = 0;
+    std::size_t decrypted = 0;
+    ASSERT_EQ(std::sscanf(out[0].c_str(), "Encrypted: %zu", &encrypted), 1);
+    ASSERT_EQ(std::sscanf(out[1].c_str(), "Decrypted: %zu", &decrypted), 1);
+    EXPECT_EQ(out[2], "Failed: 0");
+    EXPECT_GE(encrypted + decrypted, 1u);
+    EXPECT_LT(encrypted + decrypted, 3000u) << "not canceled";
+    EXPECT_EQ(engine::IsEncryptedFile(path), encrypted > decrypted) << "the last file was finished";
+    if (encrypted == decrypted) {
+        EXPECT_EQ(readFile(path), original);
+    }
+    EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
+}
