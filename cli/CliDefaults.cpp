@@ -6,8 +6,10 @@
 namespace cli {
 
 TCliDefaults LoadCliDefaults() {
-    // The settings object's defaults; the user's settings file is not read yet.
+    // The user's settings as the window left them, or the defaults without a readable file. Loading
+    // only reads: the window alone writes the settings file.
     const auto config = settings::TProjObj::Create<settings::TKZVConfig>();
+    config->Load();
     TCliDefaults defaults;
     defaults.Blocks = config->Blocks();
     defaults.KeepFileTime = config->KeepFileTime();
