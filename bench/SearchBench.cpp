@@ -3,11 +3,9 @@
 // the ratio SearchFile3 is held to: at most 1.5 x find.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "BenchRatio.h"
 #include "platform/FileSearch.h"
 #include "platform/Utility.h"
 #include "settings/KZVConfig.h"
@@ -83,84 +82,78 @@ void BM_SearchFile3(benchmark::State& state) {
     if (found != kExpectedMatches) state.SkipWithError("wrong number of files found");
 }
 
-// find ROOT -type f ( -iname '*.asf' -o -iname '*.avi' ... ), its output read as SearchFile3 builds a list.
+// Runs find and reads its output into a list, as SearchFile3 builds one. Returns the number of lines.
+std::size_t runFind(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) std::abort();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ) != 0) std::abort();
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::vector<std::string> list;
+    std::string pending;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        pending.append(buffer, static_cast<std::size_t>(n));
+        std::size_t start = 0;
+        for (std::size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
+            list.emplace_back(pending, start, nl - start);
+        pending.erase(0, start);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    benchmark::DoNotOptimize(list.data());
+    return list.size();
+}
+
+// find ROOT -type f ( -iname '*.asf' -o -iname '*.avi' ... )
 void BM_Find(benchmark::State& state) {
     std::vector<std::string> args{"find", tree().root.string(), "-type", "f", "("};
-    bool first = true;
     for (const auto& pattern : platform::DivStrToList(videoMask(), ";")) {
-        if (!first) args.push_back("-o");
-        first = false;
+        if (args.back() != "(") args.push_back("-o");
         args.push_back("-iname");
         args.push_back(pattern);
     }
     args.push_back(")");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
     std::size_t found = 0;
-    for (auto _ : state) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) std::abort();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        pid_t pid = 0;
-        if (::posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ) != 0) std::abort();
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::vector<std::string> list;
-        std::string pending;
-        char buffer[65536];
-        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-            pending.append(buffer, static_cast<std::size_t>(n));
-            std::size_t start = 0;
-            for (std::size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
-                list.emplace_back(pending, start, nl - start);
-            pending.erase(0, start);
-        }
-        ::close(out[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        found = list.size();
-        benchmark::DoNotOptimize(list.data());
-    }
+    for (auto _ : state) found = runFind(args);
     state.counters["files"] = static_cast<double>(found);
     if (found != kExpectedMatches) state.SkipWithError("find found another number of files");
 }
 
+// For scale: find ROOT -type f, the walk alone with every file listed.
+void BM_FindWalkOnly(benchmark::State& state) {
+    std::size_t found = 0;
+    for (auto _ : state) found = runFind({"find", tree().root.string(), "-type", "f"});
+    state.counters["files"] = static_cast<double>(found);
+}
+
 void pairSetup(benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMillisecond)
-        ->Repetitions(7)
-        ->ReportAggregatesOnly(true)
-        ->ComputeStatistics(
-            "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    benchratio::fastestOf(b, 7, benchmark::kMillisecond);
 }
 
 BENCHMARK(BM_Find)->Apply(pairSetup);
 BENCHMARK(BM_SearchFile3)->Apply(pairSetup);
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.aggregate_name == "min") fastest[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> fastest;
-};
+BENCHMARK(BM_FindWalkOnly)->Apply(pairSetup);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     tree();  // built before any timing
-    RatioReporter reporter;
+    benchratio::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& m = reporter.fastest;
-    if (m.count("BM_SearchFile3") && m.count("BM_Find"))
-        std::printf("\nSearchFile3 / find, 100,000 files:  %.3f  (target <= 1.50)\n",
-                    m["BM_SearchFile3"] / m["BM_Find"]);
+    std::printf("\nSearchFile3 / find, 100,000 files:  %.3f  (target <= 1.50)\n",
+                reporter.ratio("BM_SearchFile3", "BM_Find"));
+    std::printf("SearchFile3 / find -type f without patterns (the walk alone):  %.3f\n",
+                reporter.ratio("BM_SearchFile3", "BM_FindWalkOnly"));
     benchmark::Shutdown();
     return 0;
 }

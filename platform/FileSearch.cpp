@@ -101,17 +101,19 @@ void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::st
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         const fs::directory_entry& entry = *it;
-        // The type usually comes with the folder listing itself; only links need a look at their target.
+        // The type comes with the folder listing itself (cached by the entry); only a link needs a
+        // look at its target. Links to folders are never followed: they could lead round in a circle.
         std::error_code typeError;
-        const fs::file_type type = entry.symlink_status(typeError).type();
-        if (typeError) continue;
-        if (type == fs::file_type::directory) {
+        if (entry.is_symlink(typeError)) {
+            if (!entry.is_regular_file(typeError)) continue;
+        } else if (entry.is_directory(typeError)) {
             if (subfolders) folders.push_back(entry.path().filename().string());
-        } else if (type == fs::file_type::regular ||
-                   (type == fs::file_type::symlink && entry.is_regular_file(typeError))) {
-            std::string name = entry.path().filename().string();
-            if (mask.Matches(name)) files.push_back(std::move(name));
+            continue;
+        } else if (!entry.is_regular_file(typeError)) {
+            continue;
         }
+        std::string name = entry.path().filename().string();
+        if (mask.Matches(name)) files.push_back(std::move(name));
     }
     std::sort(files.begin(), files.end());
     for (const auto& name : files) list.push_back(prefix + name);

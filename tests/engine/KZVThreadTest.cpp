@@ -9,7 +9,9 @@
 
 #include "EngineTestUtil.h"
 #include "JobTestUtil.h"
+#include "engine/Journal.h"
 #include "engine/KZVThread.h"
+#include "support/FaultyFileSystem.h"
 
 using namespace engine;
 using enginetest::flag;
@@ -194,6 +196,26 @@ TEST(TKZVThread, ClosingTheWindowQuietsTheJobAndDestructionWaitsForTheFileInHand
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(window.messages.size(), 3u) << "a quiet job posts nothing, not even WM_JOB_FINISHED";
+}
+
+TEST(TKZVThread, WithAJournalAFileWhoseEntryCannotBeMadeDurableIsNotTouched) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 2, kBlock);
+    const auto original = readFile(files[0]);
+    const auto journalFolder = dir.file("journal");
+    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::Sync, 1, EIO});
+    Recorder window;
+    {
+        TKZVThread job;
+        fill(job, window, files);
+        job.UseJournal(TJournal::Create(journalFolder, journalDisk));
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}}));
+        EXPECT_EQ(job.EncryptedList, std::vector<std::string>{files[1]});
+    }
+    EXPECT_EQ(readFile(files[0]), original);
+    EXPECT_TRUE(RecoverJournals(journalFolder).Restored.empty()) << "nothing is left to undo";
 }
 
 namespace {
