@@ -41,17 +41,6 @@ QString UserName() {
     return user.isEmpty() ? QStringLiteral("user") : user;
 }
 
-// The number after "Log" in a log file's bare name; 0 when the rest is not a decimal number.
-long long LogNumber(const std::string& pureName) {
-    if (pureName.size() <= 3) return 0;
-    const std::string_view rest = std::string_view(pureName).substr(3);
-    long long value = 0;
-    const char* first = rest.data();
-    if (!rest.empty() && rest.front() == '+') ++first;
-    const auto [end, error] = std::from_chars(first, rest.data() + rest.size(), value);
-    return error == std::errc() && end == rest.data() + rest.size() ? value : 0;
-}
-
 }  // namespace
 
 TApp::TApp()
@@ -134,22 +123,7 @@ void TApp::ListenForInstances() {
 }
 
 std::string TApp::GetLogFileName() const {
-    const std::string folder = platform::ToLocal8Bit(GetAppDataFolder());
-    std::vector<std::string> files;
-    platform::FindDirFile(folder + "Log*.txt", files, false);
-    if (files.empty()) return folder + "Log.txt";
-
-    long long greatest = 0;
-    std::size_t chosen = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const long long number = LogNumber(platform::PureFileName(files[i]));
-        if (number > greatest) {
-            greatest = number;
-            chosen = i;
-        }
-    }
-    if (platform::GetFileSize(files[chosen]) <= kLogReuseLimit) return files[chosen];
-    return folder + "Log" + std::to_string(greatest + 1) + ".txt";
+    return platform::LogFileNameIn(platform::ToLocal8Bit(GetAppDataFolder()));
 }
 
 void TApp::WriteEnvironment() {

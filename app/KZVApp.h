@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLockFile;
 class QLocalServer;
@@ -57,6 +58,9 @@ public:
     bool LogStarted() const noexcept { return logStarted_; }
     bool HoldsInstanceLock() const noexcept { return instanceMutex_ != nullptr; }
 
+    // The videos that start-up recovery restored, for the main window to tell the user once.
+    std::vector<std::string> RecoveredFiles;
+
 private:
     QString exeFolder_;
     QString tempFolder_;
@@ -69,6 +73,5 @@ private:
 extern std::unique_ptr<TApp> App;
 
 inline constexpr std::uint32_t WM_INSTANCE_STARTED = 1125;  // WM_USER + 101
-inline constexpr std::int64_t kLogReuseLimit = 10 * 1024 * 1024;
 
 }  // namespace app

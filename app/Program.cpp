@@ -4,7 +4,10 @@
 #include <QMessageBox>
 
 #include "app/KZVApp.h"
+#include "engine/Recovery.h"
 #include "lang/Language.h"
+#include "platform/Utility.h"
+#include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
 
 namespace app {
@@ -25,6 +28,8 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     if (!App->IsFirstInstance()) {
         App->NotifyRunningInstance();
     } else {
+        // Before anything else touches a file: undo what an interrupted run left half-done.
+        App->RecoveredFiles = engine::RecoverInterruptedToggles(platform::ToLocal8Bit(settings::JournalFolder()));
         settings::Settings->Load();
         settings::Settings->LoadLanguage();
         QCoreApplication::setApplicationName(App->GetAppTitle());

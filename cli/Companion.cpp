@@ -161,7 +161,7 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
     return files;
 }
 
-int RunJob(const TCliOptions& options, const TCliDefaults& defaults) {
+int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder) {
     if (options.KeyWasCut) print(stderr, "velmora-cli: note: the key is cut to its first 64 bytes\n");
 
     QEventLoop loop;
@@ -177,6 +177,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults) {
     job.Params.Blocks = options.Blocks.value_or(defaults.Blocks);
     job.Params.NotifyWnd = &listener;
     job.KeepFileTime = defaults.KeepFileTime;
+    job.JournalFolder = journalFolder;
 
     QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
         if (catcher.received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");

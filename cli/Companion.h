@@ -19,9 +19,9 @@ inline constexpr int kExitUsage = 2;
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
                                      bool recursive);
 
-// Runs the job and prints its summary. Returns the exit status; a run stopped by a signal ends the
-// process by that signal after the summary.
-int RunJob(const TCliOptions& options, const TCliDefaults& defaults);
+// Runs the job, with its recovery journal in `journalFolder`, and prints its summary. Returns the exit
+// status; a run stopped by a signal ends the process by that signal after the summary.
+int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder);
 
 // Prints one line per file: "encrypted", "plain" or "error", a tab, the path (a tab and the message).
 int RunStatus(const TCliOptions& options, const TCliDefaults& defaults);

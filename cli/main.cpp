@@ -2,13 +2,17 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/CliDefaults.h"
 #include "cli/CommandLine.h"
 #include "cli/Companion.h"
+#include "engine/Recovery.h"
+#include "platform/Log.h"
 #include "platform/Utility.h"
+#include "settings/AppFolders.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -33,7 +37,18 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlework"));
+
+    // The window's log, so that what the companion restores shows beside the window's own lines.
+    const std::string dataFolder = platform::ToLocal8Bit(settings::AppDataFolder());
+    platform::LogObj = std::make_unique<platform::TLog>(platform::LogFileNameIn(dataFolder), "MX_KZV_Log");
+    // Before any video is looked at: undo what an interrupted run left half-done.
+    const std::string journalFolder = platform::ToLocal8Bit(settings::JournalFolder());
+    for (const auto& path : engine::RecoverInterruptedToggles(journalFolder))
+        std::fprintf(stderr, "velmora-cli: restored after an interrupted run: %s\n", path.c_str());
+
     const cli::TCliDefaults defaults = cli::LoadCliDefaults();
-    return options.Action == cli::TCliAction::Status ? cli::RunStatus(options, defaults)
-                                                     : cli::RunJob(options, defaults);
+    const int status = options.Action == cli::TCliAction::Status ? cli::RunStatus(options, defaults)
+                                                                 : cli::RunJob(options, defaults, journalFolder);
+    platform::LogObj.reset();
+    return status;
 }

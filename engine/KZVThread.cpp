@@ -28,6 +28,16 @@ void TKZVThread::SafeExecute() {
     Ticks = platform::GetTickCount();
     // Params are complete only now, at the resume; one transform then serves every file.
     TFileTransform transform(Params, KeepFileTime, fileSystem_);
+    QString journalError;
+    if (!journal_ && !JournalFolder.empty()) {
+        try {
+            journal_ = TJournal::Create(JournalFolder, fileSystem_);
+        } catch (const std::exception& error) {
+            journalError = QString::fromLocal8Bit(error.what());
+            platform::MsgOut(QStringLiteral("The recovery journal cannot be opened, no file is changed: ") +
+                             journalError);
+        }
+    }
     if (journal_) transform.UseJournal(std::move(journal_));
 
     const std::size_t count = FileList.size();
@@ -35,7 +45,8 @@ void TKZVThread::SafeExecute() {
         const std::string& path = FileList[i];
         std::optional<TProcessResult> result;
         try {
-            result = transform.ProcessFile(path, Params.Key);
+            // Without its journal a toggle could not be undone after a crash: the file is left alone.
+            if (journalError.isEmpty()) result = transform.ProcessFile(path, Params.Key);
         } catch (const std::exception& error) {
             platform::MsgOut(QStringLiteral("Failed: ") + QString::fromLocal8Bit(error.what()));
         } catch (...) {

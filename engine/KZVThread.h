@@ -45,13 +45,17 @@ public:
     // Requests termination, waits for the file in hand to be finished, then frees the lists.
     ~TKZVThread() override;
 
-    // Makes every toggle crash-safe (see TJournal). Before Resume() only.
+    // Makes every toggle crash-safe (see TJournal). Before Resume() only. Creators normally set
+    // JournalFolder instead and let the job open its journal there.
     void UseJournal(std::unique_ptr<TJournal> journal);
 
     QString ErrorText;                  // the last error that escaped the work routine
     std::vector<std::string> FileList;  // input: the paths to process, in order
     TKZVFlag Params;                    // input: key, target filter, version, block limit, window
     bool KeepFileTime = true;           // input: restore each toggled file's last-write time
+    // input: where the job keeps its recovery journal. When it cannot be opened there, no file is
+    // touched: each one fails with code 1. Empty: no journal (toggles are then not crash-safe).
+    std::string JournalFolder;
     std::int64_t TotalBytes = 0;        // sum of the toggled files' sizes after their toggle
     std::uint32_t Ticks = 0;            // tick count at the start; the elapsed milliseconds at the end
     std::atomic<bool> Quiet{false};     // set by the window: no further messages

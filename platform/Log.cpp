@@ -1,5 +1,8 @@
 #include "platform/Log.h"
 
+#include "platform/FileSearch.h"
+#include "platform/Utility.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,6 +10,9 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <charconv>
+#include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -69,6 +75,40 @@ void TLog::LogMsg(const QString& text) {
 
 void MsgOut(const QString& text) {
     if (LogObj) LogObj->LogMsg(text);
+}
+
+namespace {
+
+// The number after "Log" in a log file's bare name; 0 when the rest is not a decimal number.
+long long LogNumber(const std::string& pureName) {
+    if (pureName.size() <= 3) return 0;
+    const std::string_view rest = std::string_view(pureName).substr(3);
+    long long value = 0;
+    const char* first = rest.data();
+    if (!rest.empty() && rest.front() == '+') ++first;
+    const auto [end, error] = std::from_chars(first, rest.data() + rest.size(), value);
+    return error == std::errc() && end == rest.data() + rest.size() ? value : 0;
+}
+
+
+}  // namespace
+
+std::string LogFileNameIn(const std::string& folder) {
+    std::vector<std::string> files;
+    FindDirFile(folder + "Log*.txt", files, false);
+    if (files.empty()) return folder + "Log.txt";
+
+    long long greatest = 0;
+    std::size_t chosen = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const long long number = LogNumber(PureFileName(files[i]));
+        if (number > greatest) {
+            greatest = number;
+            chosen = i;
+        }
+    }
+    if (GetFileSize(files[chosen]) <= kLogReuseLimit) return files[chosen];
+    return folder + "Log" + std::to_string(greatest + 1) + ".txt";
 }
 
 }  // namespace platform

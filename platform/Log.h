@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,5 +37,13 @@ extern std::unique_ptr<TLog> LogObj;
 
 // Writes a line through LogObj; nothing when there is no log.
 void MsgOut(const QString& text);
+
+// A log file is reused until it holds more than this; then the next number starts.
+inline constexpr std::int64_t kLogReuseLimit = 10 * 1024 * 1024;
+
+// The log file to write in `folder` (ending with "/"): "Log.txt" when there is none yet, else the
+// highest-numbered "Log<n>.txt" while it holds at most kLogReuseLimit bytes, else "Log<n+1>.txt".
+// The window and velmora-cli share it.
+std::string LogFileNameIn(const std::string& folder);
 
 }  // namespace platform

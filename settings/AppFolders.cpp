@@ -12,6 +12,10 @@ QString AppDataFolder() {
            QLatin1Char('/');
 }
 
+QString JournalFolder() {
+    return AppDataFolder() + QStringLiteral("Journal/");
+}
+
 QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
 }

@@ -10,6 +10,8 @@ inline constexpr const char* kCompanyName = "Brindlework";
 
 // The per-user data folder: the platform's application-data path + "Brindlework/Velmora/".
 QString AppDataFolder();
+// Where jobs keep their recovery journals: the data folder + "Journal/".
+QString JournalFolder();
 // The folder of the running executable (symlinks resolved). Needs the Qt application object.
 QString ProgramFolder();
 

@@ -64,9 +64,9 @@ TEST_F(AppTest, LoggingContinuesInTheHighestNumberedLog) {
 
 TEST_F(AppTest, ALogOfExactlyTenMebibytesIsReusedOneByteMoreIsNot) {
     MakeLog("Log.txt", 1);
-    MakeLog("Log2.txt", app::kLogReuseLimit);
+    MakeLog("Log2.txt", platform::kLogReuseLimit);
     EXPECT_EQ(TApp().GetLogFileName(), Expected("Log2.txt"));
-    MakeLog("Log2.txt", app::kLogReuseLimit + 1);
+    MakeLog("Log2.txt", platform::kLogReuseLimit + 1);
     EXPECT_EQ(TApp().GetLogFileName(), Expected("Log3.txt"));
 }
 

@@ -14,6 +14,9 @@
 #include "app/KZVApp.h"
 #include "app/PlaceholderWindow.h"
 #include "app/Program.h"
+#include "engine/Journal.h"
+#include "platform/FileIo.h"
+#include "support/TempDir.h"
 #include "lang/Language.h"
 #include "platform/Log.h"
 #include "settings/KZVConfig.h"
@@ -86,6 +89,34 @@ TEST_F(ProgramTest, SettingsAreLoadedBeforeTheWindowAndSavedAfterIt) {
     EXPECT_STREQ(root.child("LangFileId").text().get(), "Klingon")
         << "a missing language file keeps its name";
     EXPECT_TRUE(root.child("Stale").empty());
+}
+
+TEST_F(ProgramTest, AStartUndoesAnInterruptedToggleBeforeTheWindowAndLogsIt) {
+    const QString video = DataFolder() + QStringLiteral("clip.mp4");
+    const std::string videoPath = video.toStdString();
+    ASSERT_TRUE(QDir().mkpath(DataFolder()));
+    const std::vector<std::uint8_t> plain(2 * 524'288, 0x42);
+    testsupport::writeFile(videoPath, plain);
+    {
+        // A run that died mid-toggle: its entry recorded, the video's head already changed.
+        auto journal = engine::TJournal::Create((DataFolder() + QStringLiteral("Journal")).toStdString());
+        auto file = platform::localFileSystem().open(videoPath, platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(524'288);
+        journal->Record(*file, engine::TJournal::Operation::Encrypt, 2, buffer);
+        file->writeAt(0, std::vector<std::uint8_t>(100, 0));
+    }
+    std::vector<std::string> restoredAtWindow;
+    std::vector<std::uint8_t> videoAtWindow;
+    CloseSoon();
+    app::RunProgram([&] {
+        restoredAtWindow = app::App->RecoveredFiles;
+        videoAtWindow = testsupport::readFile(videoPath);
+        return app::CreatePlaceholderWindow();
+    });
+    EXPECT_EQ(restoredAtWindow, std::vector<std::string>{videoPath});
+    EXPECT_TRUE(videoAtWindow == plain);
+    EXPECT_TRUE(LogLines(DataFolder() + QStringLiteral("Log.txt"))
+                    .contains(QStringLiteral("Restored after an interrupted run: ") + video));
 }
 
 TEST_F(ProgramTest, ASecondStartInThisProcessCreatesNoWindowAndSavesNothing) {

@@ -7,7 +7,9 @@
 
 #include "CliProcess.h"
 #include "Version.h"
+#include "engine/Journal.h"
 #include "engine/Trailer.h"
+#include "platform/FileIo.h"
 #include "support/TempDir.h"
 
 using clitest::CliRun;
@@ -173,4 +175,38 @@ TEST(VelmoraCli, CtrlCStopsAfterTheFileInHandAndStillPrintsTheSummary) {
         EXPECT_EQ(readFile(path), original);
     }
     EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
+}
+
+TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
+    TempDir dir;
+    // A data folder of this test's own, so that no other companion run recovers the entry first.
+    const std::string dataHome = dir.file("data");
+    ASSERT_EQ(::setenv("XDG_DATA_HOME", dataHome.c_str(), 1), 0);
+    const std::string dataFolder = dataHome + "/Brindlework/Velmora/";
+
+    const auto video = dir.file("clip.mp4");
+    const auto plain = patternBytes(2 * kBlock);
+    writeFile(video, plain);
+    {
+        // A run that died mid-encryption: its entry recorded, the video's head already scrambled.
+        auto journal = engine::TJournal::Create(dataFolder + "Journal");
+        auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(kBlock);
+        journal->Record(*file, engine::TJournal::Operation::Encrypt, 2, buffer);
+        file->writeAt(0, std::vector<std::uint8_t>(kBlock, 0xEE));
+    }
+
+    const auto result = runCli({"--status", video});
+    EXPECT_EQ(result.out, "plain\t" + video + "\n");
+    EXPECT_NE(result.err.find("restored after an interrupted run: " + video), std::string::npos) << result.err;
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(readFile(video), plain);
+    const auto log = readFile(dataFolder + "Log.txt");
+    EXPECT_NE(std::string(log.begin(), log.end()).find("Restored after an interrupted run: " + video),
+              std::string::npos);
+
+    // A normal run leaves no entry behind.
+    EXPECT_EQ(runCli({video}).exitCode, 0);
+    EXPECT_TRUE(platform::listFiles(dataFolder + "Journal", engine::kJournalSuffix).empty());
+    EXPECT_TRUE(engine::IsEncryptedFile(video));
 }

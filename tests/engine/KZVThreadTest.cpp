@@ -249,3 +249,35 @@ TEST(TKZVThread, AnEscapedErrorIsReportedWithItsTextAndTheJobStillFinishes) {
     EXPECT_FALSE(job.Running());
     EXPECT_EQ(job.EncryptedList, std::vector<std::string>{"done before"});
 }
+
+TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 2, kBlock);
+    const auto original = readFile(files[0]);
+    const auto inTheWay = dir.file("not-a-folder");
+    testsupport::writeFile(inTheWay, {1});
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, files);
+    job.JournalFolder = inTheWay + "/journal";
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}, {files[1], kErrorIo}}));
+    EXPECT_EQ(readFile(files[0]), original);
+}
+
+TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 3, kBlock * 2);
+    const auto journalFolder = dir.file("journal");
+    Recorder window;
+    {
+        TKZVThread job;
+        fill(job, window, files);
+        job.JournalFolder = journalFolder;
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.EncryptedList, files);
+    }
+    EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
+}

@@ -58,6 +58,9 @@ const std::map<QString, QString>& EnglishTexts() {
         {"RUI_TMainForm_Encrypt", "Encrypt"},
         {"RUI_TMainForm_Canceled", "Canceled!"},
         {"RUI_TMainForm_Finished", "Finished!"},
+        {"RUI_TMainForm_Recovered",
+         "These videos were left half-changed by an interrupted run and have been restored to how they were "
+         "before it:"},
         {"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*"},
         {"RUI_TMainForm_StopNow", "Stop encryption/decryption now?"},
         {"RUI_TMainForm_Byte", "bytes"},

@@ -1,0 +1,19 @@
+#include "engine/Recovery.h"
+
+#include "engine/Journal.h"
+#include "platform/Log.h"
+#include "platform/Utility.h"
+
+namespace engine {
+
+std::vector<std::string> RecoverInterruptedToggles(const std::string& journalFolder) {
+    const TRecoveryReport report = RecoverJournals(journalFolder);
+    for (const auto& path : report.Restored)
+        platform::MsgOut(QStringLiteral("Restored after an interrupted run: ") +
+                         platform::FromLocal8Bit(path));
+    for (const auto& problem : report.Problems)
+        platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
+    return report.Restored;
+}
+
+}  // namespace engine

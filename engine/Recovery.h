@@ -1,0 +1,14 @@
+#pragma once
+// Start-up recovery, shared by the window and velmora-cli: before anything else touches a file, every
+// toggle that an earlier process left unfinished is undone.
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// Runs the recovery over `journalFolder`, writes each restored video and each problem to the log, and
+// returns the restored videos' paths.
+std::vector<std::string> RecoverInterruptedToggles(const std::string& journalFolder);
+
+}  // namespace engine
