@@ -3,11 +3,11 @@
 // ProcessFile at most 1.10 x the floor, and the 4 GiB file within 1.2 x the 16 MiB one.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
+#include "BenchRatio.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -119,14 +119,8 @@ void BM_KeyPattern_apply(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * engine::kBlockSize);
 }
 
-// Page-cache timings are noisy (write-back runs beside them): repetitions are interleaved and the
-// ratios use the fastest repetition of each, the least disturbed one.
 void pairSetup(benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMicrosecond)
-        ->Repetitions(15)
-        ->ReportAggregatesOnly(true)
-        ->ComputeStatistics(
-            "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    benchratio::fastestOf(b, 15, benchmark::kMicrosecond);
 }
 
 BENCHMARK(BM_KeyPattern_apply)->Unit(benchmark::kMicrosecond);
@@ -134,17 +128,6 @@ BENCHMARK(BM_Floor_16MiB)->Apply(pairSetup);
 BENCHMARK(BM_ProcessFile_16MiB)->Apply(pairSetup);
 BENCHMARK(BM_Floor_4GiB_sparse)->Apply(pairSetup);
 BENCHMARK(BM_ProcessFile_4GiB_sparse)->Apply(pairSetup);
-
-// Keeps the fastest repetition of each benchmark for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.aggregate_name == "min") fastest[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> fastest;
-};
 
 }  // namespace
 
@@ -154,10 +137,9 @@ int main(int argc, char** argv) {
     args.push_back(interleave.data());
     argc = static_cast<int>(args.size());
     benchmark::Initialize(&argc, args.data());
-    RatioReporter reporter;
+    benchratio::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& m = reporter.fastest;
-    auto ratio = [&](const char* a, const char* b) { return m.count(a) && m.count(b) ? m[a] / m[b] : 0.0; };
+    auto ratio = [&](const char* a, const char* b) { return reporter.ratio(a, b); };
     std::printf("\nProcessFile / floor, 16 MiB:        %.3f  (target <= 1.10)\n",
                 ratio("BM_ProcessFile_16MiB", "BM_Floor_16MiB"));
     std::printf("ProcessFile / floor, 4 GiB sparse:  %.3f  (target <= 1.10)\n",
