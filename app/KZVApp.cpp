@@ -29,18 +29,6 @@ constexpr const char* kInstanceMutex = "MX_KZV_EXE";
 constexpr const char* kLogMutex = "MX_KZV_Log";
 constexpr int kHandOverTimeoutMs = 1000;
 
-QString RuntimeFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    return folder + QLatin1Char('/');
-}
-
-QString UserName() {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
-    return user.isEmpty() ? QStringLiteral("user") : user;
-}
-
 }  // namespace
 
 TApp::TApp()
@@ -76,12 +64,12 @@ QString TApp::GetProductPage() const {
 }
 
 QString TApp::InstanceServerName() {
-    return RuntimeFolder() + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
-           QLatin1Char('-') + UserName();
+    return platform::RuntimeFolder() + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
+           QLatin1Char('-') + platform::UserName();
 }
 
 bool TApp::IsFirstInstance() {
-    auto lock = std::make_unique<QLockFile>(RuntimeFolder() + QLatin1String(kInstanceMutex));
+    auto lock = std::make_unique<QLockFile>(platform::RuntimeFolder() + QLatin1String(kInstanceMutex));
     // Only a dead holder makes a lock stale, never its age: the first instance may run for days.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) {

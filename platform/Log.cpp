@@ -44,9 +44,7 @@ private:
 };
 
 std::string lockPathFor(const std::string& mutexName) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    return (folder + QLatin1Char('/') + QString::fromLocal8Bit(mutexName)).toLocal8Bit().toStdString();
+    return (RuntimeFolder() + QString::fromLocal8Bit(mutexName)).toLocal8Bit().toStdString();
 }
 
 }  // namespace

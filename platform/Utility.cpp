@@ -1,5 +1,9 @@
 #include "platform/Utility.h"
 
+#include <QFile>
+
+#include <QDir>
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
@@ -29,6 +33,21 @@ std::uint32_t GetTickCount() {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<std::uint32_t>(ms.count());
+}
+
+QString UserName() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
+    return user.isEmpty() ? QStringLiteral("user") : user;
+}
+
+QString RuntimeFolder() {
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/');
+    const QString folder = QDir::tempPath() + QStringLiteral("/runtime-") + UserName();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return folder + QLatin1Char('/');
 }
 
 std::string GetAppDataPath() {

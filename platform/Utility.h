@@ -27,6 +27,13 @@ std::uint32_t GetTickCount();
 // The per-user application-data folder, ending with "/". Follows XDG_DATA_HOME.
 std::string GetAppDataPath();
 
+// The per-user folder for lock files and sockets, ending with "/": $XDG_RUNTIME_DIR, or a private
+// "runtime-<user>" folder in the temporary folder where the session sets none (no console warning).
+QString RuntimeFolder();
+
+// The login name, for names that must not clash between users.
+QString UserName();
+
 // File name without its folder and its last extension: "/a/Log3.txt" gives "Log3", "x.tar.gz" "x.tar".
 std::string PureFileName(const std::string& path);
 
