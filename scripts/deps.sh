@@ -8,6 +8,8 @@ velmora_packages=(
   libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-microhei
   xvfb xauth imagemagick xdotool
+  # the package test: building the .deb, checking its metadata, watching the program find its files
+  dpkg-dev file appstream desktop-file-utils strace
 )
 
 velmora_install_deps() {
