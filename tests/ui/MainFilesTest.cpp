@@ -1,0 +1,413 @@
+// The main window's upper part: the two modes, adding files by the dialog and by dropping, removing,
+// refreshing the state icons, the hint of the empty list, the list's popup, the directory rows with
+// their history, the Help menu, and the key band.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+
+#include "UiTestUtil.h"
+#include "ui/FileListView.h"
+#include "ui/LinkLabel.h"
+#include "ui/MainForm.h"
+#include "ui/OruButton.h"
+#include "ui/SkinImage.h"
+
+using namespace ui;
+
+namespace {
+
+class MainFilesTest : public uitest::MainFormTest {
+protected:
+    // Drops the paths onto `target` as a file manager would, and lets the window take them.
+    void Drop(QWidget* target, const QStringList& paths) {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+        data->setUrls(urls);
+        const QPoint at(20, 20);
+        QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        dropAccepted = enter.isAccepted() && drop.isAccepted();
+        QCoreApplication::processEvents();
+    }
+    void SelectRows(std::initializer_list<int> rows) {
+        lvFilesSelection()->clearSelection();
+        for (int row : rows)
+            lvFilesSelection()->select(form->FileList()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QItemSelectionModel* lvFilesSelection() const { return form->lvFiles->selectionModel(); }
+
+    // Pixels of the hint's grey inside `area` of the list's picture.
+    int GreyPixels(const QRect& area) const {
+        const QImage shot = form->lvFiles->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = std::max(0, area.top()); y <= std::min(shot.height() - 1, area.bottom()); ++y)
+            for (int x = std::max(0, area.left()); x <= std::min(shot.width() - 1, area.right()); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.red() == c.green() && c.green() == c.blue() && c.red() >= 120 && c.red() <= 140)
+                    ++count;
+            }
+        return count;
+    }
+
+    bool dropAccepted = false;
+};
+
+TEST_F(MainFilesTest, StartsInFilesModeWithTheBandClosedAndTheDisplayNameAsTitle) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Brindlework Velmora"));
+    EXPECT_EQ(form->lblTitle->text(), QStringLiteral("Brindlework Velmora"));
+    EXPECT_EQ(form->size(), QSize(688, 507));
+    EXPECT_EQ(form->minimumSize(), QSize(680, 500));
+    EXPECT_TRUE(form->FilesMode());
+    EXPECT_FALSE(form->pnlFiles->isHidden());
+    EXPECT_TRUE(form->pnlDirectory->isHidden());
+    EXPECT_TRUE(form->btnFiles->isChecked());
+    EXPECT_EQ(form->btnFiles->CaptionColor(), QColor(Qt::white));
+    EXPECT_EQ(form->btnDirectory->CaptionColor(), QColor(62, 85, 119));
+    // Closing the band at creation shrank the window and the lower panel; the file area stayed.
+    EXPECT_EQ(form->pnlFiles->geometry(), QRect(8, 84, 672, 205));
+    EXPECT_EQ(form->pnlDirectory->geometry(), QRect(8, 84, 672, 205));
+    EXPECT_EQ(form->lvFiles->geometry(), QRect(84, 16, 553, 177));
+    EXPECT_EQ(form->pnlEncrypt->geometry(), QRect(8, 289, 672, 210));
+    EXPECT_TRUE(form->edtKey->isHidden());
+    EXPECT_TRUE(form->lblKey->isHidden());
+    EXPECT_FALSE(form->cbxKey->isChecked());
+    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_TRUE(form->lblDetail1->isHidden());
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_EQ(form->cbFileType->count(), 3);
+    EXPECT_EQ(form->cbFileType->currentIndex(), 0);
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: "));
+    EXPECT_FALSE(form->lblSIBP->isHidden());
+    EXPECT_FALSE(form->pmiLanguage->isVisible());  // no languages listed
+    EXPECT_FALSE(form->pmiLog->isVisible());
+    EXPECT_EQ(form->lvFiles->header()->sectionSize(0), 20);
+    EXPECT_EQ(form->FileList()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("File"));
+    EXPECT_FALSE(form->FListChanged);
+}
+
+TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplicateCheck) {
+    const QString plain = MakeFile("plain.mp4", 600'000);
+    const QString encrypted = MakeFile("done.avi", 600'000);
+    Encrypt(encrypted);
+    const QString small = MakeFile("small.mkv", 1000);
+    AddFiles({plain, encrypted, small, plain});
+    EXPECT_EQ(Paths(), QStringList({plain, encrypted, small, plain}));
+    EXPECT_EQ(Images(), (std::vector<int>{kImageNone, kImageEncrypted, kImageNone, kImageNone}));
+    EXPECT_TRUE(form->FListChanged);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(fileFilters.size(), 1u);
+    EXPECT_TRUE(fileFilters[0].startsWith(QStringLiteral("All Video Files (*.asf *.avi *.wm ")));
+    EXPECT_TRUE(fileFilters[0].endsWith(QStringLiteral(" *.ogx);;All Files(*.*) (*.*)")));
+
+    // A cancelled dialog changes nothing.
+    form->FListChanged = false;
+    form->btnAdd->click();
+    EXPECT_EQ(form->FileList()->Count(), 4);
+    EXPECT_FALSE(form->FListChanged);
+}
+
+TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
+    const QString first = MakeFile("first.mp4", 700'000);
+    const QString gone = Path("gone.mp4");
+    const QString after = MakeFile("after.mp4", 700'000);
+    AddFiles({first, gone, after});
+    EXPECT_EQ(Paths(), QStringList{first});
+    EXPECT_TRUE(form->FListChanged);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(gone));
+    EXPECT_EQ(boxes[0].buttons, kMbOk);
+
+    // Nothing added before the failure: the flag stays as it was.
+    form->FListChanged = false;
+    AddFiles({gone});
+    EXPECT_FALSE(form->FListChanged);
+    EXPECT_EQ(form->FileList()->Count(), 1);
+}
+
+TEST_F(MainFilesTest, DropsTakeVideoFilesInDropOrderWithTheirWholePath) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString text = MakeFile("notes.txt", 600'000);
+    const QString upper = MakeFile("B.MKV", 600'000);
+    const QString plainFolder = Path("folder");
+    QDir().mkpath(plainFolder);
+    // A path far beyond 255 characters must arrive whole, not cut.
+    std::string deep = "deep";
+    for (int i = 0; i < 12; ++i) deep += "/a-rather-long-folder-name-" + std::to_string(i);
+    const QString longPath = MakeFile(deep + "/clip.avi", 600'000);
+    ASSERT_GT(longPath.size(), 300);
+
+    Drop(form->lvFiles->viewport(), {a, text, upper, plainFolder, longPath});
+    EXPECT_TRUE(dropAccepted);
+    EXPECT_EQ(Paths(), QStringList({a, upper, longPath}));
+    EXPECT_EQ(form->odFilesList, QStringList({a, upper, longPath}));
+    EXPECT_TRUE(boxes.empty());
+
+    // Nothing acceptable: nothing changes, but the remembered selection is replaced.
+    form->FListChanged = false;
+    Drop(form->lvFiles->viewport(), {text, plainFolder});
+    EXPECT_EQ(form->FileList()->Count(), 3);
+    EXPECT_FALSE(form->FListChanged);
+    EXPECT_TRUE(form->odFilesList.isEmpty());
+
+    // Only the list takes drops.
+    Drop(form->pnlEncrypt, {a});
+    EXPECT_EQ(form->FileList()->Count(), 3);
+}
+
+TEST_F(MainFilesTest, ADroppedFolderWithAVideoNameStopsTheDropLikeAnUnreadableFile) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString folder = Path("holiday.mp4");
+    QDir().mkpath(folder);
+    const QString b = MakeFile("b.mp4", 600'000);
+    Drop(form->lvFiles->viewport(), {a, folder, b});
+    EXPECT_EQ(Paths(), QStringList{a});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(folder));
+}
+
+TEST_F(MainFilesTest, RemovingSetsTheChangeFlagEvenWhenNothingGoes) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString b = MakeFile("b.mp4", 600'000);
+    const QString c = MakeFile("c.mp4", 600'000);
+    const QString d = MakeFile("d.mp4", 600'000);
+    AddFiles({a, b, c, d});
+    form->FListChanged = false;
+    form->btnDelete->click();  // nothing selected
+    EXPECT_TRUE(form->FListChanged);
+    EXPECT_EQ(form->FileList()->Count(), 4);
+
+    SelectRows({0, 2});
+    form->FListChanged = false;
+    form->btnDelete->click();
+    EXPECT_EQ(Paths(), QStringList({b, d}));
+    EXPECT_TRUE(form->FListChanged);
+
+    form->btnClear->click();
+    EXPECT_EQ(form->FileList()->Count(), 0);
+    form->FListChanged = false;
+    form->btnClear->click();  // already empty
+    EXPECT_TRUE(form->FListChanged);
+}
+
+TEST_F(MainFilesTest, RemovingManyScatteredRowsKeepsTheOthersInOrder) {
+    QStringList files;
+    for (int i = 0; i < 300; ++i) files << MakeFile("f" + std::to_string(i) + ".mp4", 10);
+    AddFiles(files);
+    lvFilesSelection()->clearSelection();
+    for (int row = 0; row < 300; row += 2)
+        lvFilesSelection()->select(form->FileList()->index(row, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form->btnDelete->click();
+    QStringList odd;
+    for (int i = 1; i < 300; i += 2) odd << files[i];
+    EXPECT_EQ(Paths(), odd);
+}
+
+TEST_F(MainFilesTest, RefreshShowsWhatTheFilesAreNow) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString b = MakeFile("b.mp4", 600'000);
+    AddFiles({a, b});
+    Encrypt(b);
+    QFile::remove(a);
+    form->FListChanged = false;
+    form->btnRefresh->click();
+    EXPECT_EQ(Images(), (std::vector<int>{kImageUnreadable, kImageEncrypted}));
+    EXPECT_FALSE(form->FListChanged);  // a refresh is not a change of the list
+
+    MakeFile("a.mp4", 600'000);
+    Encrypt(a);
+    form->btnRefresh->click();
+    EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
+    form->RefreshItemState(2);  // no such row
+    form->RefreshItemState(-1);
+    EXPECT_EQ(form->FileList()->Count(), 2);
+}
+
+TEST_F(MainFilesTest, TheEmptyListShowsTheGreyHintCentredFromTheMiddleDown) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const QRect area = form->lvFiles->viewport()->rect();
+    const QRect hint = form->lvFiles->HintRect(area);
+    EXPECT_EQ(hint.top(), area.height() / 2);
+    EXPECT_LE(std::abs(hint.left() - (area.width() - hint.width()) / 2), 1);
+    EXPECT_GT(hint.width(), 100);
+    EXPECT_GT(GreyPixels(hint), 50);
+    EXPECT_EQ(GreyPixels(QRect(0, 0, area.width(), area.height() / 2 - 1)), 0);
+
+    AddFiles({MakeFile("a.mp4", 100)});
+    EXPECT_EQ(GreyPixels(hint), 0);
+    form->btnClear->click();
+    EXPECT_GT(GreyPixels(hint), 50);
+}
+
+TEST_F(MainFilesTest, OpenAndLocateNeedAFocusedSelectedRow) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString b = MakeFile("sub/b.mp4", 600'000);
+    AddFiles({a, b});
+    form->pmListviewPopup();
+    EXPECT_FALSE(form->pmiOpen->isEnabled());
+    EXPECT_FALSE(form->pmiLocate->isEnabled());
+    form->lvFilesDblClick();
+    EXPECT_TRUE(opened.empty());
+
+    form->lvFiles->setCurrentIndex(form->FileList()->index(1, 1));  // focuses and selects row 1
+    form->pmListviewPopup();
+    EXPECT_TRUE(form->pmiOpen->isEnabled());
+    EXPECT_TRUE(form->pmiLocate->isEnabled());
+    form->lvFilesDblClick();
+    form->pmiLocate->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(b));
+    EXPECT_EQ(opened[1], QUrl::fromLocalFile(QFileInfo(b).absolutePath()));
+
+    // Focused but no longer selected: greyed out, and the double click does nothing.
+    lvFilesSelection()->select(form->FileList()->index(1, 0),
+                               QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    form->pmListviewPopup();
+    EXPECT_FALSE(form->pmiOpen->isEnabled());
+    EXPECT_FALSE(form->pmiLocate->isEnabled());
+    form->lvFilesDblClick();
+    EXPECT_EQ(opened.size(), 2u);
+    // The menu commands themselves only ask for a focused row.
+    form->pmiOpenClick();
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[2], QUrl::fromLocalFile(b));
+}
+
+TEST_F(MainFilesTest, DirectoryRowsBrowseLocateAndShareTheirHistory) {
+    form->btnDirectoryClick();
+    EXPECT_FALSE(form->FilesMode());
+    EXPECT_FALSE(form->pnlDirectory->isHidden());
+    EXPECT_TRUE(form->pnlFiles->isHidden());
+    EXPECT_EQ(form->btnDirectory->CaptionColor(), QColor(Qt::white));
+    EXPECT_EQ(form->btnFiles->CaptionColor(), QColor(62, 85, 119));
+
+    form->cbPath2->setEditText(QStringLiteral(" \t/videos/old \n"));
+    folderAnswers.push_back(QStringLiteral("/videos/new"));
+    form->btnPath2->click();
+    ASSERT_EQ(selectStarts.size(), 1u);
+    EXPECT_EQ(selectStarts[0], QStringLiteral("/videos/old"));
+    EXPECT_EQ(selectPrompts[0], QStringLiteral("Select a directory"));
+    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+    form->btnPath2->click();  // cancelled
+    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+
+    form->cbPath3->setEditText(QStringLiteral("  "));
+    form->btnLocate3->click();
+    EXPECT_TRUE(opened.empty());
+    form->cbPath->setEditText(QStringLiteral("/videos/here "));
+    form->btnLocate->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toLocalFile(), QStringLiteral("/videos/here"));
+
+    // The history fills all three lists alike; what is typed stays.
+    settings::Settings->AddHistoryPath(QStringLiteral("/h/older"));
+    settings::Settings->AddHistoryPath(QStringLiteral("/h/newer"));
+    form->LoadHistoryPaths();
+    for (QComboBox* box : {form->cbPath, form->cbPath2, form->cbPath3}) {
+        ASSERT_EQ(box->count(), 2);
+        EXPECT_EQ(box->itemText(0), QStringLiteral("/h/newer"));
+        EXPECT_EQ(box->itemText(1), QStringLiteral("/h/older"));
+    }
+    EXPECT_EQ(form->cbPath->currentText(), QStringLiteral("/videos/here "));
+    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+
+    // Switching back keeps both the rows and the list.
+    form->btnFilesClick();
+    EXPECT_TRUE(form->FilesMode());
+    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+}
+
+TEST_F(MainFilesTest, ANewWindowShowsTheSavedHistoryInEveryRow) {
+    form.reset();
+    settings::Settings->AddHistoryPath(QStringLiteral("/h/one"));
+    settings::Settings->AddHistoryPath(QStringLiteral("/h/two"));
+    form = CreateForm<TMainForm>();
+    for (QComboBox* box : {form->cbPath, form->cbPath2, form->cbPath3}) {
+        ASSERT_EQ(box->count(), 2);
+        EXPECT_EQ(box->itemText(0), QStringLiteral("/h/two"));
+        EXPECT_TRUE(box->currentText().isEmpty());
+    }
+}
+
+TEST_F(MainFilesTest, TheHelpMenuOpensPagesTheDataFolderAndTheOptions) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->btnHelp->click();
+    ASSERT_TRUE(WaitFor([&] { return form->pmHelp->isVisible(); }));
+    EXPECT_EQ(form->pmHelp->pos(),
+              form->btnHelp->mapToGlobal(QPoint(0, form->btnHelp->height())) + QPoint(1, -2));
+    form->pmHelp->hide();
+
+    form->pmiHome->trigger();
+    form->pmiHelp->trigger();
+    form->pmiLog->trigger();
+    form->lblSIBPClick();
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[0].toString(), app::App->GetHomePage());
+    EXPECT_EQ(opened[1].toString(), app::App->GetProductPage());
+    EXPECT_EQ(opened[2], QUrl::fromLocalFile(app::App->GetAppDataFolder()));
+    EXPECT_TRUE(opened[3].toString().startsWith(app::App->GetHomePage()));
+
+    // The title link follows the setting after the options dialog was confirmed, not when cancelled.
+    settings::Settings->SetShowSIBP(false);
+    form->pmiOption->trigger();
+    EXPECT_EQ(optionDialogs, 1);
+    EXPECT_TRUE(form->lblSIBP->isVisible());
+    optionsAnswer = true;
+    form->pmiOption->trigger();
+    EXPECT_FALSE(form->lblSIBP->isVisible());
+}
+
+TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const QRect files = form->pnlFiles->geometry();
+    const QRect run = form->pnlEncrypt->geometry();
+    const QRect button = form->btnEncrypt->geometry();
+    form->cbxKey->click();
+    EXPECT_EQ(form->height(), 507 + kKeyBandHeight);
+    EXPECT_EQ(form->pnlFiles->geometry(), files);
+    EXPECT_EQ(form->pnlEncrypt->geometry(), run.adjusted(0, 0, 0, kKeyBandHeight));
+    EXPECT_EQ(form->btnEncrypt->geometry(), button.translated(0, kKeyBandHeight));  // under the band
+    EXPECT_TRUE(form->edtKey->isVisible());
+    EXPECT_TRUE(form->lblKey->isVisible());
+    EXPECT_LT(form->lblKey->geometry().bottom(), form->cbFileType->y());
+
+    form->cbxKey->click();
+    EXPECT_EQ(form->height(), 507);
+    EXPECT_EQ(form->pnlFiles->geometry(), files);
+    EXPECT_EQ(form->pnlEncrypt->geometry(), run);
+    EXPECT_EQ(form->btnEncrypt->geometry(), button);
+    EXPECT_FALSE(form->edtKey->isVisible());
+
+    // At the smallest height the band still fits: the directory rows never slide under the lower panel.
+    form->resize(680, 500);
+    ASSERT_TRUE(WaitFor([&] { return form->height() == 500; }));
+    form->cbxKey->click();
+    EXPECT_GE(form->pnlEncrypt->y(), form->pnlDirectory->y() + form->cbxSub3->geometry().bottom());
+    form->resize(680, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->height(), 500 + kKeyBandHeight);
+}
+
+TEST_F(MainFilesTest, ClosingWithoutAJobAsksNothing) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->btnClose->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace

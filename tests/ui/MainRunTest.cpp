@@ -1,0 +1,408 @@
+// The main window's run control: the refusals and the backup warning, whole jobs in both modes with
+// their summary, end box and detail files, the target choice and the key, cancel, closing during a
+// job, live progress, job errors, and the note about files restored at start-up.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+
+#include "UiTestUtil.h"
+#include "engine/JobFormat.h"
+#include "engine/KZVThread.h"
+#include "engine/Trailer.h"
+#include "platform/FileIo.h"
+#include "platform/Messages.h"
+#include "settings/AppFolders.h"
+#include "ui/FileListView.h"
+#include "ui/LinkLabel.h"
+#include "ui/MainForm.h"
+#include "ui/OruButton.h"
+
+using namespace ui;
+
+namespace {
+
+class MainRunTest : public uitest::MainFormTest {
+protected:
+    // Presses the run button and waits for the end box; returns its text.
+    QString RunToEnd() {
+        const std::size_t before = boxes.size();
+        form->btnEncrypt->click();
+        EXPECT_TRUE(WaitFor([&] { return EndBox(before) != nullptr; }, 30000));
+        const uitest::ShownBox* end = EndBox(before);
+        return end ? end->text : QString();
+    }
+    const uitest::ShownBox* EndBox(std::size_t from) const {
+        for (std::size_t i = from; i < boxes.size(); ++i)
+            if (boxes[i].text.startsWith(QStringLiteral("Finished!")) ||
+                boxes[i].text.startsWith(QStringLiteral("Canceled!")))
+                return &boxes[i];
+        return nullptr;
+    }
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static std::string TrailerKey(const QString& path) {
+        auto file = platform::localFileSystem().open(platform::ToLocal8Bit(path), platform::FileAccess::Read);
+        engine::TKZVTrailer trailer{};
+        engine::ReadTrailer(*file, trailer);
+        return std::string(engine::FieldText(trailer.Key, engine::kKeyFieldSize));
+    }
+    QStringList ManyFiles(int count, std::size_t size = 600'000) const {
+        QStringList files;
+        for (int i = 0; i < count; ++i) files << MakeFile("many/" + std::to_string(i) + ".mp4", size);
+        return files;
+    }
+};
+
+TEST_F(MainRunTest, NothingToDoIsRefusedBeforeAnyWarning) {
+    form->btnEncrypt->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Add your video files first."));
+    EXPECT_EQ(boxes[0].icon, kIconInfo);
+
+    form->btnDirectoryClick();
+    form->cbPath->setEditText(QStringLiteral("  \t"));
+    form->cbPath3->setEditText(QStringLiteral("\n"));
+    form->btnEncrypt->click();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, QStringLiteral("Enter a directory first."));
+    EXPECT_TRUE(form->cbPath->currentText().isEmpty());  // the trimmed texts are written back
+    EXPECT_TRUE(form->cbPath3->currentText().isEmpty());
+    EXPECT_EQ(riskWarnings, 0);
+    EXPECT_EQ(form->Job(), nullptr);
+}
+
+TEST_F(MainRunTest, ADeclinedWarningStartsNothingAndKeepsTheLastResults) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    AddFiles({a});
+    riskAnswer = false;
+    form->btnEncrypt->click();
+    EXPECT_EQ(riskWarnings, 1);
+    EXPECT_EQ(form->Job(), nullptr);
+    EXPECT_TRUE(boxes.empty());
+
+    riskAnswer = true;
+    RunToEnd();
+    const engine::TKZVThread* last = form->Job();
+    ASSERT_NE(last, nullptr);
+    riskAnswer = false;
+    form->btnEncrypt->click();
+    EXPECT_EQ(form->Job(), last);
+    EXPECT_FALSE(form->lblDetail1->isHidden());
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+
+    // Switched off, the warning is not shown.
+    settings::Settings->SetShowRiskWarn(false);
+    RunToEnd();
+    EXPECT_EQ(riskWarnings, 3);
+}
+
+TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
+    const QString plain = MakeFile("plain.mp4", 600'000);
+    const QString encrypted = MakeFile("encrypted.mp4", 600'000);
+    Encrypt(encrypted);
+    const QString small = MakeFile("small.mp4", 1000);
+    const QString keyed = MakeFile("keyed.mp4", 600'000);
+    Encrypt(keyed, "other key");
+    const QString gone = MakeFile("gone.mp4", 600'000);
+    AddFiles({plain, encrypted, small, keyed, gone});
+    QFile::remove(gone);
+
+    const QString end = RunToEnd();
+    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!\nTime escaped: "))) << end.toStdString();
+    EXPECT_TRUE(end.endsWith(QStringLiteral("s")));
+    EXPECT_FALSE(form->IsJobRunning());
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 3 "));
+    // The exact total at the end: 600,096 + 600,000 bytes.
+    EXPECT_EQ(form->lblSize->text(), QStringLiteral("Processed file size: ") +
+                                         engine::FormatByteSize(1'200'096, engine::TJobTexts()));
+    EXPECT_TRUE(form->lblTime->text().startsWith(QStringLiteral("Time escaped: ")));
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    for (auto [link, label] :
+         {std::pair{form->lblDetail1, form->lblEncrypted}, std::pair{form->lblDetail2, form->lblDecrypted},
+          std::pair{form->lblDetail3, form->lblFailed}}) {
+        EXPECT_FALSE(link->isHidden());
+        EXPECT_EQ(link->pos(), QPoint(label->x() + label->width() + 2, label->y()));
+    }
+    EXPECT_EQ(form->Job()->JournalFolder, platform::ToLocal8Bit(settings::JournalFolder()));
+    EXPECT_EQ(form->Job()->Params.Blocks, settings::Settings->Blocks());
+    EXPECT_EQ(form->Job()->Params.Version, platform::GetProVersion(true).substr(0, 13));
+    // The icons followed the files while the job ran.
+    EXPECT_EQ(Images(),
+              (std::vector<int>{kImageEncrypted, kImageNone, kImageNone, kImageEncrypted, kImageUnreadable}));
+
+    const QString folder = app::App->GetAppDataFolder();
+    form->lblDetail3->clicked();
+    EXPECT_EQ(Read(folder + QStringLiteral("Failed.txt")),
+              "\"" + small.toUtf8() + "\" ErrCode: 3; file too small\r\n" + "\"" + keyed.toUtf8() +
+                  "\" ErrCode: 2; encryption key incorrect\r\n" + "\"" + gone.toUtf8() +
+                  "\" ErrCode: 1; failed to read or write\r\n");
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.back(), QUrl::fromLocalFile(folder + QStringLiteral("Failed.txt")));
+    form->lblDetail1->clicked();
+    EXPECT_EQ(Read(folder + QStringLiteral("Encrypted.txt")), plain.toUtf8() + "\r\n");
+    form->lblDetail2->clicked();
+    EXPECT_EQ(Read(folder + QStringLiteral("Decrypted.txt")), encrypted.toUtf8() + "\r\n");
+    // An existing file is replaced, not appended to.
+    form->lblDetail1->clicked();
+    EXPECT_EQ(Read(folder + QStringLiteral("Encrypted.txt")), plain.toUtf8() + "\r\n");
+    EXPECT_EQ(opened.size(), 4u);
+}
+
+TEST_F(MainRunTest, ADetailFileThatCannotBeWrittenIsReportedAndNotOpened) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    AddFiles({a});
+    RunToEnd();
+    const QString folder = app::App->GetAppDataFolder();
+    QDir().mkpath(folder + QStringLiteral("Encrypted.txt"));  // a folder in the file's place
+    const std::size_t before = boxes.size();
+    form->lblDetail1->clicked();
+    ASSERT_EQ(boxes.size(), before + 1);
+    EXPECT_EQ(boxes.back().icon, kIconFailure);
+    EXPECT_TRUE(boxes.back().text.contains(QStringLiteral("Encrypted.txt")));
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(MainRunTest, AFileListedTwiceIsToggledTwiceWithoutAFailure) {
+    const QString a = MakeFile("twice.mp4", 600'000);
+    const QByteArray original = Read(a);
+    AddFiles({a, a});
+    RunToEnd();
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_TRUE(form->lblDetail3->isHidden());
+    EXPECT_EQ(Read(a), original);
+    EXPECT_EQ(Images(), (std::vector<int>{kImageNone, kImageNone}));
+
+    // With a target filter the second occurrence is skipped.
+    form->cbFileType->setCurrentIndex(2);  // only unencrypted files
+    RunToEnd();
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 0 "));
+    EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
+}
+
+TEST_F(MainRunTest, TheRunButtonNamesTheTargetAndReadsCancelWhileAJobRuns) {
+    form->cbFileType->setCurrentIndex(1);
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Decrypt"));
+    form->cbFileType->setCurrentIndex(2);
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt"));
+    form->cbFileType->setCurrentIndex(0);
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+
+    AddFiles(ManyFiles(20));
+    form->btnEncrypt->click();
+    EXPECT_TRUE(form->IsJobRunning());
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Cancel"));
+    form->cbFileType->setCurrentIndex(1);  // while running: the caption stays
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Cancel"));
+    ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Decrypt"));
+    EXPECT_EQ(form->Job()->Params.FileType, 0);  // the new choice applies to the next job
+}
+
+TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndCutTo64Bytes) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString b = MakeFile("b.mp4", 600'000);
+    AddFiles({a});
+    form->cbxKey->setChecked(true);
+    form->edtKey->setText(QStringLiteral("Secret"));
+    RunToEnd();
+    EXPECT_EQ(TrailerKey(a), "Secret");
+
+    // Unticked, the typed key is not used: the file cannot be decrypted.
+    form->cbxKey->setChecked(false);
+    RunToEnd();
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 1 "));
+    EXPECT_EQ(form->Job()->FailedList.front().Code, engine::kErrorWrongKey);
+
+    // Ticked with an empty edit: no key at all.
+    form->btnClearClick();
+    AddFiles({b});
+    form->cbxKey->setChecked(true);
+    form->edtKey->clear();
+    RunToEnd();
+    EXPECT_EQ(TrailerKey(b), "");
+
+    // 40 two-byte characters are 80 bytes: the first 64 bytes are the key.
+    form->btnClearClick();
+    const QString c = MakeFile("c.mp4", 600'000);
+    AddFiles({c});
+    form->edtKey->setText(QString(40, QChar(0x00E9)));
+    RunToEnd();
+    EXPECT_EQ(TrailerKey(c), platform::ToLocal8Bit(QString(32, QChar(0x00E9))));
+}
+
+TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
+    const QString dir = Path("clips");
+    const QString top = MakeFile("clips/a.mp4", 600'000);
+    const QString nested = MakeFile("clips/sub/b.mkv", 600'000);
+    MakeFile("clips/notes.txt", 600'000);
+    const QString other = Path("other");
+    MakeFile("other/c.avi", 600'000);
+    form->btnDirectoryClick();
+    form->cbPath->setEditText(dir + QStringLiteral("  "));
+    form->cbxSub->setChecked(true);
+    form->cbPath2->setEditText(dir);  // again, without subdirectories
+    form->cbPath3->setEditText(other);
+    RunToEnd();
+    const engine::TKZVThread* job = form->Job();
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(job->FileList,
+              (std::vector<std::string>{platform::ToLocal8Bit(top), platform::ToLocal8Bit(nested),
+                                        platform::ToLocal8Bit(top),
+                                        platform::ToLocal8Bit(other + QStringLiteral("/c.avi"))}));
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 3 "));
+    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(form->cbPath->currentText(), dir);
+    // Recorded as row 3, row 2, row 1: row 1 ends on top, and the same folder only once.
+    const settings::TStringsObj* history = settings::Settings->HistoryPaths();
+    ASSERT_EQ(history->Count(), 2);
+    EXPECT_EQ(history->Strings(0), dir);
+    EXPECT_EQ(history->Strings(1), other);
+    EXPECT_EQ(form->cbPath2->count(), 2);
+    EXPECT_EQ(form->cbPath2->itemText(0), dir);
+
+    // A folder without videos: a job that ends at once with nothing done.
+    form->cbPath->setEditText(Path("empty"));
+    QDir().mkpath(Path("empty"));
+    form->cbPath2->clearEditText();
+    form->cbPath3->clearEditText();
+    const QString end = RunToEnd();
+    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!")));
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 0 "));
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_TRUE(form->lblDetail1->isHidden());
+}
+
+TEST_F(MainRunTest, PressingTheButtonDuringAJobCancelsAfterTheFileInHand) {
+    AddFiles(ManyFiles(60));
+    form->btnEncrypt->click();
+    ASSERT_TRUE(form->IsJobRunning());
+    form->btnEncrypt->click();
+    ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
+    EXPECT_TRUE(EndBox(0)->text.startsWith(QStringLiteral("Canceled!\nTime escaped: ")));
+    const engine::TKZVThread* job = form->Job();
+    EXPECT_LT(job->EncryptedList.size(), 60u);
+    EXPECT_TRUE(job->FailedList.empty());
+    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_EQ(riskWarnings, 1);  // cancelling asks nothing
+}
+
+TEST_F(MainRunTest, ClosingDuringAJobAsksAndNoKeepsItGoing) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    AddFiles(ManyFiles(40));
+    form->btnEncrypt->click();
+    ASSERT_TRUE(form->IsJobRunning());
+    boxAnswers.push_back(kIdNo);
+    form->close();
+    ASSERT_GE(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Stop encryption/decryption now?"));
+    EXPECT_EQ(boxes[0].buttons, kMbYesNo);
+    EXPECT_EQ(boxes[0].icon, kIconQuestion);
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
+    EXPECT_TRUE(EndBox(0)->text.startsWith(QStringLiteral("Finished!")));
+    EXPECT_EQ(form->Job()->EncryptedList.size(), 40u);
+}
+
+TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    AddFiles(ManyFiles(40));
+    form->btnEncrypt->click();
+    boxAnswers.push_back(kIdYes);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    const engine::TKZVThread* job = form->Job();
+    EXPECT_TRUE(job->Quiet);
+    EXPECT_TRUE(job->Terminated());
+    form.reset();  // waits for the file in hand
+    QTest::qWait(50);
+    ASSERT_EQ(boxes.size(), 1u);  // only the question: no end box
+    // Every file is whole: either untouched or completely encrypted.
+    int encrypted = 0;
+    for (int i = 0; i < 40; ++i) {
+        const QString path = Path("many/" + std::to_string(i) + ".mp4");
+        encrypted += engine::IsEncryptedFile(platform::ToLocal8Bit(path)) ? 1 : 0;
+    }
+    EXPECT_LT(encrypted, 40);
+}
+
+TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
+    const auto post = [this](std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+        platform::TMessageEvent event(msg, w, l);
+        QApplication::sendEvent(form.get(), &event);
+    };
+    post(engine::WM_JOB_PROGRESS, 4, 10);
+    post(engine::WM_JOB_COUNTS, 3, 1);
+    post(engine::WM_JOB_FAILEDSIZE, 2, 4);
+    ASSERT_TRUE(
+        WaitFor([&] { return form->lblSize->text() == QStringLiteral("Processed file size: 4 MB"); }));
+    EXPECT_FALSE(form->ProgressBar1->isHidden());
+    EXPECT_EQ(form->ProgressBar1->maximum(), 10);
+    EXPECT_EQ(form->ProgressBar1->value(), 5);
+    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 3 "));
+    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 2 "));
+    EXPECT_TRUE(form->lblTime->text().startsWith(QStringLiteral("Time escaped: ")));
+
+    // A burst: the display settles on the last values.
+    for (int i = 5; i < 10; ++i) {
+        post(engine::WM_JOB_PROGRESS, i, 10);
+        post(engine::WM_JOB_COUNTS, i, 1);
+        post(engine::WM_JOB_FAILEDSIZE, 2, 1536);
+    }
+    ASSERT_TRUE(WaitFor([&] { return form->ProgressBar1->value() == 10; }));
+    EXPECT_TRUE(WaitFor([&] { return form->lblEncrypted->text() == QStringLiteral("Encrypted: 9 "); }));
+    EXPECT_EQ(form->lblSize->text(), QStringLiteral("Processed file size: 1.50 GB"));
+}
+
+TEST_F(MainRunTest, AnErrorOfTheJobIsShownWithItsText) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    AddFiles({a});
+    RunToEnd();
+    const QString text = QStringLiteral("The list could not be read");
+    platform::TMessageEvent error(engine::WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(text.utf16()), 0);
+    QApplication::sendEvent(form.get(), &error);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, text);
+    EXPECT_EQ(boxes.back().icon, kIconJobError);
+}
+
+TEST_F(MainRunTest, RestoredFilesAreToldOnceAfterTheWindowIsShown) {
+    form->ShowRecoveredFiles({QStringLiteral("/v/a.mp4"), QStringLiteral("/v/b.mkv")});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.empty());  // not before the window is there
+    form->show();
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/v/a.mp4\n/v/b.mkv")));
+    EXPECT_EQ(boxes[0].icon, kIconInfo);
+    form->hide();
+    form->show();
+    QTest::qWait(20);
+    EXPECT_EQ(boxes.size(), 1u);
+
+    // Shown already: at once; a long list is shortened.
+    QStringList many;
+    for (int i = 0; i < 25; ++i) many << QStringLiteral("/v/%1.mp4").arg(i);
+    form->ShowRecoveredFiles(many);
+    ASSERT_TRUE(WaitFor([&] { return boxes.size() == 2; }));
+    EXPECT_TRUE(boxes[1].text.contains(QStringLiteral("/v/19.mp4\n(+5)")));
+    EXPECT_FALSE(boxes[1].text.contains(QStringLiteral("/v/20.mp4")));
+    form->ShowRecoveredFiles({});
+    QTest::qWait(20);
+    EXPECT_EQ(boxes.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#pragma once
+// Shared by the window tests: each test gets its own data folder, the application and settings
+// objects, and answerers in place of every modal and outward call, which record what they were asked.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QTest>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppTestUtil.h"
+#include "app/KZVApp.h"
+#include "engine/FileTransform.h"
+#include "lang/Language.h"
+#include "platform/Utility.h"
+#include "settings/KZVConfig.h"
+#include "support/TempDir.h"
+#include "ui/FileListView.h"
+#include "ui/GuiUtility.h"
+#include "ui/MainForm.h"
+#include "ui/OruButton.h"
+
+namespace uitest {
+
+using apptest::ScopedEnv;
+
+struct ShownBox {
+    QString text;
+    int buttons;
+    int icon;
+};
+
+class UiTest : public ::testing::Test {
+protected:
+    testsupport::TempDir home;
+    ScopedEnv dataHome{"XDG_DATA_HOME", QByteArray::fromStdString(home.file("data"))};
+
+    // What the windows asked for.
+    std::vector<ShownBox> boxes;
+    std::vector<QUrl> opened;
+    std::vector<QString> selectPrompts;
+    std::vector<QString> selectStarts;
+    std::vector<QString> fileFilters;
+    int riskWarnings = 0;
+    int optionDialogs = 0;
+
+    // How the answerers answer: queued answers first, then the defaults.
+    std::deque<int> boxAnswers;                          // MsgBox; default OK, or No for a question
+    std::deque<std::optional<QStringList>> fileAnswers;  // open-file dialog; default cancelled
+    std::deque<QString> folderAnswers;                   // folder dialog; default cancelled
+    bool riskAnswer = true;
+    bool optionsAnswer = false;
+    std::function<void()> duringRiskWarning;
+
+    void SetUp() override {
+        app::App = std::make_unique<app::TApp>();
+        QDir().mkpath(app::App->GetAppDataFolder());  // made by the log at a real start
+        settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
+        ui::TShellCalls calls;
+        calls.MsgBox = [this](const QString& text, int buttons, int icon) {
+            boxes.push_back({text, buttons, icon});
+            if (!boxAnswers.empty()) {
+                const int answer = boxAnswers.front();
+                boxAnswers.pop_front();
+                return answer;
+            }
+            return buttons == ui::kMbYesNo ? ui::kIdNo : ui::kIdOk;
+        };
+        calls.SelectPath = [this](const QString& prompt, const QString& start) {
+            selectPrompts.push_back(prompt);
+            selectStarts.push_back(start);
+            if (folderAnswers.empty()) return QString();
+            QString answer = folderAnswers.front();
+            folderAnswers.pop_front();
+            return answer;
+        };
+        calls.OpenFiles = [this](QWidget*, const QString& filter) -> std::optional<QStringList> {
+            fileFilters.push_back(filter);
+            if (fileAnswers.empty()) return std::nullopt;
+            auto answer = fileAnswers.front();
+            fileAnswers.pop_front();
+            return answer;
+        };
+        calls.OpenUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
+        calls.ShowRiskWarning = [this] {
+            ++riskWarnings;
+            if (duringRiskWarning) duringRiskWarning();
+            return riskAnswer;
+        };
+        calls.ShowOptionsDialog = [this] {
+            ++optionDialogs;
+            return optionsAnswer;
+        };
+        shell_.emplace(std::move(calls));
+    }
+
+    void TearDown() override {
+        shell_.reset();
+        lang::Language.reset();
+        settings::Settings.reset();
+        app::App.reset();
+    }
+
+    QString Path(const std::string& name) const { return QString::fromStdString(home.file(name)); }
+
+    // A file of `size` bytes of varying content.
+    QString MakeFile(const std::string& name, std::size_t size) const {
+        const std::string path = home.file(name);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        testsupport::writeFile(path, testsupport::patternBytes(size, static_cast<std::uint32_t>(size)));
+        return QString::fromStdString(path);
+    }
+
+    // Encrypts the file in place, as a job would.
+    static void Encrypt(const QString& path, const std::string& key = {}) {
+        engine::TKZVFlag flag;
+        flag.Key = key;
+        flag.Version = "1.0.0";
+        engine::TFileTransform transform(flag, false);
+        const auto result = transform.ProcessFile(platform::ToLocal8Bit(path), key);
+        ASSERT_EQ(result.Outcome, engine::TProcessOutcome::Encrypted);
+    }
+
+    static bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
+        return QTest::qWaitFor(condition, ms);
+    }
+
+private:
+    std::optional<ui::TShellCallsScope> shell_;
+};
+
+// A main window for each test, and what the tests ask of it.
+class MainFormTest : public UiTest {
+protected:
+    std::unique_ptr<ui::TMainForm> form;
+
+    void SetUp() override {
+        UiTest::SetUp();
+        form = ui::CreateForm<ui::TMainForm>();
+    }
+    void TearDown() override {
+        form.reset();
+        UiTest::TearDown();
+    }
+
+    // Adds the files through the open dialog.
+    void AddFiles(const QStringList& files) {
+        fileAnswers.push_back(files);
+        form->btnAdd->click();
+    }
+    QStringList Paths() const {
+        QStringList paths;
+        for (int row = 0; row < form->FileList()->Count(); ++row) paths << form->FileList()->Path(row);
+        return paths;
+    }
+    std::vector<int> Images() const {
+        std::vector<int> images;
+        for (int row = 0; row < form->FileList()->Count(); ++row)
+            images.push_back(form->FileList()->Image(row));
+        return images;
+    }
+};
+
+}  // namespace uitest

@@ -1,0 +1,1078 @@
+#include "ui/MainForm.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QHash>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <exception>
+#include <tuple>
+
+#include "app/KZVApp.h"
+#include "engine/KZVThread.h"
+#include "engine/Trailer.h"
+#include "platform/FileIo.h"
+#include "platform/FileSearch.h"
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "platform/Utility.h"
+#include "settings/AppFolders.h"
+#include "settings/KZVConfig.h"
+#include "ui/Anchors.h"
+#include "ui/FileListView.h"
+#include "ui/GuiUtility.h"
+#include "ui/LinkLabel.h"
+#include "ui/OruButton.h"
+#include "ui/RiskWarnForm.h"
+#include "ui/SkinImage.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int kRoundCorners = 10;
+constexpr int kDesignWidth = 688;
+constexpr int kDesignHeight = 563;  // with the key band open
+constexpr int kMinWidth = 680;
+constexpr int kMinHeight = 500;  // with the key band closed
+constexpr std::uint32_t kLivePaintMs = 40;
+constexpr std::size_t kMaxKeyBytes = 64;
+constexpr std::size_t kMaxVersionBytes = 13;
+constexpr int kMaxRecoveredShown = 20;
+
+const QColor kBackground(191, 197, 201);
+const QColor kText(70, 70, 70);
+const QColor kModeIdle(62, 85, 119);
+const QColor kNoteBlue(0x1D, 0x4F, 0xA8);
+
+constexpr TAnchors kLeftTop = kAnchorsTopLeft;
+constexpr TAnchors kTopRight = TAnchors(TAnchor::Top) | TAnchor::Right;
+constexpr TAnchors kLeftBottom = TAnchors(TAnchor::Left) | TAnchor::Bottom;
+constexpr TAnchors kRightBottom = TAnchors(TAnchor::Right) | TAnchor::Bottom;
+constexpr TAnchors kLeftTopRight = kAnchorsTopLeft | TAnchor::Right;
+constexpr TAnchors kLeftRightBottom = TAnchors(TAnchor::Left) | TAnchor::Right | TAnchor::Bottom;
+
+template <class TControl>
+TControl* place(TControl* control, const char* name, const QRect& bounds, TAnchors anchors) {
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(bounds);
+    SetAnchors(control, anchors);
+    return control;
+}
+
+// Blanks and control characters (codes up to 32) off both ends.
+QString trimControls(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 32) ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32) --end;
+    return text.mid(begin, end - begin);
+}
+
+std::string firstBytes(std::string text, std::size_t count) {
+    if (text.size() > count) text.resize(count);
+    return text;
+}
+
+QFont arial(int pixelSize, bool bold = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColor(QWidget* control, const QColor& color) {
+    QPalette p = control->palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::Text, color);
+    control->setPalette(p);
+}
+
+// Sets a label's text and fits its width to it.
+void setLabel(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+// The message hook of the application: sees every event before it reaches its receiver.
+class TAppMessageHook final : public QObject {
+public:
+    TAppMessageHook(QObject* parent, std::function<bool(QObject*, QEvent*)> hook)
+        : QObject(parent), hook_(std::move(hook)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override { return hook_(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> hook_;
+};
+
+TOruButton* imageButton(QWidget* parent, const char* name, const QString& skin, const QRect& bounds,
+                        TAnchors anchors) {
+    auto* button = place(new TOruButton(parent), name, bounds, anchors);
+    button->SetSkin(skin);
+    return button;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(app::App ? app::App->GetDisplayName() : QCoreApplication::applicationName());
+    setWindowIcon(QIcon(SkinPixmap(QStringLiteral("logo"))));
+    resize(kDesignWidth, kDesignHeight);
+    setMinimumSize(kMinWidth, kMinHeight + kKeyBandHeight);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, kBackground);
+    p.setColor(QPalette::WindowText, kText);
+    setPalette(p);
+    setFont(arial(12));
+
+    // --- title area and frame: edges first, corners over them ---
+    imgTop = AddFrameImage("imgTop", QStringLiteral("main_top"), {0, 0, 688, 84}, kLeftTopRight, true);
+    imgLeft = AddFrameImage("imgLeft", QStringLiteral("main_left"), {0, 84, 8, 471},
+                            kLeftTop | TAnchor::Bottom, true);
+    imgRight = AddFrameImage("imgRight", QStringLiteral("main_right"), {680, 84, 8, 471},
+                             kTopRight | TAnchor::Bottom, true);
+    imgBottom =
+        AddFrameImage("imgBottom", QStringLiteral("main_bottom"), {0, 555, 688, 8}, kLeftRightBottom, true);
+    imgTopLeft = AddFrameImage("imgTopLeft", QStringLiteral("main_topleft"), {0, 0, 64, 84}, kLeftTop, false);
+    imgTopRight =
+        AddFrameImage("imgTopRight", QStringLiteral("main_topright"), {680, 0, 8, 84}, kTopRight, false);
+    imgBottomLeft =
+        AddFrameImage("imgBottomLeft", QStringLiteral("main_bottomleft"), {0, 555, 8, 8}, kLeftBottom, false);
+    imgBottomRight = AddFrameImage("imgBottomRight", QStringLiteral("main_bottomright"), {680, 555, 8, 8},
+                                   kRightBottom, false);
+
+    lblTitle = place(new QLabel(windowTitle(), this), "lblTitle", {71, 5, 300, 18}, kLeftTop);
+    lblTitle->setFont(arial(13, true));
+    setTextColor(lblTitle, Qt::white);
+    lblTitle->adjustSize();
+    lblTitle->installEventFilter(this);
+
+    btnMin = imageButton(this, "btnMin", QStringLiteral("min"), {633, 3, 23, 18}, kTopRight);
+    btnClose = imageButton(this, "btnClose", QStringLiteral("close"), {656, 3, 28, 18}, kTopRight);
+    btnHelp = imageButton(this, "btnHelp", QStringLiteral("help"), {621, 38, 57, 25}, kTopRight);
+    btnHelp->SetCaption(QStringLiteral("Help"));
+    btnHelp->SetCaptionColor(Qt::white);
+    btnHelp->SetStretch(true, 5, 5);
+
+    lblSIBP =
+        place(new TLinkLabel(QStringLiteral("Orrelguard >>"), this), "lblSIBP", {0, 5, 100, 16}, kTopRight);
+    setTextColor(lblSIBP, Qt::white);
+    lblSIBP->adjustSize();
+    lblSIBP->move(btnMin->x() - 27 - lblSIBP->width(), 5);
+
+    btnFiles = imageButton(this, "btnFiles", QStringLiteral("tab_left"), {76, 42, 134, 35}, kLeftTop);
+    btnDirectory =
+        imageButton(this, "btnDirectory", QStringLiteral("tab_right"), {210, 42, 134, 35}, kLeftTop);
+    btnFiles->SetCaption(QStringLiteral("Files"));
+    btnDirectory->SetCaption(QStringLiteral("Directories"));
+    for (TOruButton* mode : {btnFiles, btnDirectory}) {
+        mode->setFont(arial(16));
+        mode->setCheckable(true);
+        mode->SetStretch(true, 6, 6);
+    }
+    modeGroup_ = new QButtonGroup(this);
+    modeGroup_->setExclusive(true);
+    modeGroup_->addButton(btnFiles);
+    modeGroup_->addButton(btnDirectory);
+    btnFiles->setChecked(true);
+    btnFiles->SetCaptionColor(Qt::white);
+    btnDirectory->SetCaptionColor(kModeIdle);
+
+    // --- files panel ---
+    pnlFiles = place(new QWidget(this), "pnlFiles", {8, 84, 672, 205}, kAnchorsAll);
+    btnAdd = imageButton(pnlFiles, "btnAdd", QStringLiteral("tool_add"), {52, 14, 26, 28}, kLeftTop);
+    btnDelete = imageButton(pnlFiles, "btnDelete", QStringLiteral("tool_delete"), {52, 42, 26, 28}, kLeftTop);
+    btnClear = imageButton(pnlFiles, "btnClear", QStringLiteral("tool_clear"), {52, 70, 26, 28}, kLeftTop);
+    btnRefresh =
+        imageButton(pnlFiles, "btnRefresh", QStringLiteral("tool_refresh"), {52, 98, 26, 28}, kLeftTop);
+    btnAdd->setToolTip(QStringLiteral("Add files"));
+    btnDelete->setToolTip(QStringLiteral("Remove selected"));
+    btnClear->setToolTip(QStringLiteral("Remove all"));
+    btnRefresh->setToolTip(QStringLiteral("Refresh"));
+
+    model_ = new TFileListModel(this);
+    lvFiles = place(new TFileListView(pnlFiles), "lvFiles", {84, 16, 553, 177}, kAnchorsAll);
+    lvFiles->setModel(model_);
+    lvFiles->setRootIsDecorated(false);
+    lvFiles->setUniformRowHeights(true);
+    lvFiles->setItemsExpandable(false);
+    lvFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvFiles->setAllColumnsShowFocus(true);
+    lvFiles->setFrameShape(QFrame::NoFrame);
+    lvFiles->setTextElideMode(Qt::ElideMiddle);
+    lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvFiles->setAcceptDrops(true);
+    lvFiles->header()->setSectionsMovable(false);
+    lvFiles->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    lvFiles->header()->setMinimumSectionSize(20);
+    lvFiles->header()->resizeSection(0, 20);
+    lvFiles->header()->resizeSection(1, 500);
+    lvFiles->header()->setStretchLastSection(true);
+    {
+        // The selection stays visible when the list loses the focus.
+        QPalette list = lvFiles->palette();
+        list.setColor(QPalette::Base, Qt::white);
+        list.setColor(QPalette::Inactive, QPalette::Highlight,
+                      list.color(QPalette::Active, QPalette::Highlight));
+        list.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                      list.color(QPalette::Active, QPalette::HighlightedText));
+        lvFiles->setPalette(list);
+    }
+    lvFiles->HintText = [this] { return Texts.DragFile; };
+
+    // --- directories panel ---
+    pnlDirectory = place(new QWidget(this), "pnlDirectory", {8, 84, 672, 205}, kLeftTopRight);
+    pnlDirectory->hide();
+    const std::array<const char*, 3> labelNames{"Label2", "Label4", "Label6"};
+    const std::array<const char*, 3> pathNames{"cbPath", "cbPath2", "cbPath3"};
+    const std::array<const char*, 3> browseNames{"btnPath", "btnPath2", "btnPath3"};
+    const std::array<const char*, 3> locateNames{"btnLocate", "btnLocate2", "btnLocate3"};
+    const std::array<const char*, 3> subNames{"cbxSub", "cbxSub2", "cbxSub3"};
+    std::array<QLabel*, 3> labels{};
+    std::array<QComboBox*, 3> paths{};
+    std::array<TOruButton*, 3> browse{};
+    std::array<TOruButton*, 3> locate{};
+    std::array<QCheckBox*, 3> subs{};
+    for (int row = 0; row < 3; ++row) {
+        const int top = 24 + 62 * row;
+        labels[row] = place(new QLabel(QStringLiteral("Directory %1").arg(row + 1), pnlDirectory),
+                            labelNames[row], {16, top + 4, 64, 16}, kLeftTop);
+        labels[row]->adjustSize();
+        paths[row] = place(new QComboBox(pnlDirectory), pathNames[row], {84, top, 503, 24}, kLeftTopRight);
+        paths[row]->setEditable(true);
+        paths[row]->setInsertPolicy(QComboBox::NoInsert);
+        paths[row]->setMaxVisibleItems(settings::kMaxHistoryPaths);
+        browse[row] = imageButton(pnlDirectory, browseNames[row], QStringLiteral("path_browse"),
+                                  {589, top, 24, 24}, kTopRight);
+        browse[row]->setToolTip(QStringLiteral("Select"));
+        locate[row] = imageButton(pnlDirectory, locateNames[row], QStringLiteral("path_locate"),
+                                  {613, top, 24, 24}, kTopRight);
+        locate[row]->setToolTip(QStringLiteral("Locate"));
+        subs[row] = new QCheckBox(QStringLiteral("Includes subdirectories"), pnlDirectory);
+        subs[row]->adjustSize();
+        // Right-aligned under the drop-down's right end.
+        place(subs[row], subNames[row], {84 + 503 + 4 - subs[row]->width(), top + 27, subs[row]->width(), 20},
+              kTopRight);
+    }
+    std::tie(Label2, Label4, Label6) = std::tuple(labels[0], labels[1], labels[2]);
+    std::tie(cbPath, cbPath2, cbPath3) = std::tuple(paths[0], paths[1], paths[2]);
+    std::tie(btnPath, btnPath2, btnPath3) = std::tuple(browse[0], browse[1], browse[2]);
+    std::tie(btnLocate, btnLocate2, btnLocate3) = std::tuple(locate[0], locate[1], locate[2]);
+    std::tie(cbxSub, cbxSub2, cbxSub3) = std::tuple(subs[0], subs[1], subs[2]);
+
+    // --- run panel, laid out with the key band open ---
+    pnlEncrypt = place(new QWidget(this), "pnlEncrypt", {8, 289, 672, 266}, kLeftRightBottom);
+    cbxKey = place(new QCheckBox(QStringLiteral("Encryption Key (case sensitive)"), pnlEncrypt), "cbxKey",
+                   {84, 10, 300, 20}, kLeftTop);
+    cbxKey->adjustSize();
+    edtKey = place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop);
+    edtKey->setMaxLength(static_cast<int>(kMaxKeyBytes));
+    lblKey = place(
+        new QLabel(QStringLiteral("* You need the same encryption key to decrypt files, don't forget it."),
+                   pnlEncrypt),
+        "lblKey", {84, 62, 500, 16}, kLeftTop);
+    setTextColor(lblKey, kNoteBlue);
+    lblKey->adjustSize();
+
+    Label3 = place(new QLabel(QStringLiteral("Target"), pnlEncrypt), "Label3", {16, 98, 60, 16}, kLeftBottom);
+    Label3->adjustSize();
+    cbFileType = place(new QComboBox(pnlEncrypt), "cbFileType", {84, 94, 280, 24}, kLeftBottom);
+    cbFileType->addItems({QStringLiteral("Both"), QStringLiteral("Only process encrypted files"),
+                          QStringLiteral("Only process unencrypted files")});
+    cbFileType->setCurrentIndex(0);
+
+    Label1 =
+        place(new QLabel(QStringLiteral("Summary"), pnlEncrypt), "Label1", {16, 132, 60, 16}, kLeftBottom);
+    Label1->adjustSize();
+    const auto summaryLabel = [this](const char* name, const QString& text, int top) {
+        QLabel* label = place(new QLabel(text, pnlEncrypt), name, {84, top, 200, 16}, kLeftBottom);
+        label->adjustSize();
+        return label;
+    };
+    lblEncrypted = summaryLabel("lblEncrypted", Texts.Encrypted, 132);
+    lblDecrypted = summaryLabel("lblDecrypted", Texts.Decrypted, 154);
+    lblFailed = summaryLabel("lblFailed", Texts.Failed, 176);
+    lblSize = summaryLabel("lblSize", Texts.Size, 198);
+    lblTime = summaryLabel("lblTime", Texts.Time, 220);
+    const auto detailLink = [this](const char* name, const QLabel* after) {
+        auto* link = place(new TLinkLabel(QStringLiteral("(details)"), pnlEncrypt), name,
+                           {after->x() + after->width() + 2, after->y(), 60, 16}, kLeftBottom);
+        setTextColor(link, kNoteBlue);
+        link->adjustSize();
+        link->hide();
+        return link;
+    };
+    lblDetail1 = detailLink("lblDetail1", lblEncrypted);
+    lblDetail2 = detailLink("lblDetail2", lblDecrypted);
+    lblDetail3 = detailLink("lblDetail3", lblFailed);
+
+    btnEncrypt =
+        imageButton(pnlEncrypt, "btnEncrypt", QStringLiteral("run"), {457, 176, 180, 44}, kRightBottom);
+    btnEncrypt->SetStretch(true, 8, 8);
+    btnEncrypt->SetCaption(Texts.EncryptDecrypt);
+    btnEncrypt->SetCaptionColor(Qt::white);
+    btnEncrypt->setFont(arial(15, true));
+
+    ProgressBar1 = place(new QProgressBar(pnlEncrypt), "ProgressBar1", {84, 244, 553, 10}, kLeftRightBottom);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid #8A98A8; border-radius: 4px; background: #E9EDF1; }"
+                       "QProgressBar::chunk { background: #3F7FD0; border-radius: 3px; }"));
+    ProgressBar1->hide();
+
+    // --- menus ---
+    const QString menuStyle = QStringLiteral(
+        "QMenu { background: rgb(249, 248, 247); border: 1px solid #8A98A8; padding: 3px 0; }"
+        "QMenu::item { padding: 5px 28px 5px 22px; color: rgb(40, 40, 40); }"
+        "QMenu::item:selected { background: #DCE7F5; }"
+        "QMenu::item:disabled { color: rgb(160, 160, 160); }"
+        "QMenu::separator { height: 1px; background: #D0D6DC; margin: 4px 8px; }");
+    pmListview = new QMenu(this);
+    pmListview->setObjectName(QStringLiteral("pmListview"));
+    pmListview->setStyleSheet(menuStyle);
+    pmiOpen = pmListview->addAction(QStringLiteral("Open"));
+    pmiOpen->setObjectName(QStringLiteral("pmiOpen"));
+    pmiLocate = pmListview->addAction(QStringLiteral("Open file location"));
+    pmiLocate->setObjectName(QStringLiteral("pmiLocate"));
+
+    pmHelp = new QMenu(this);
+    pmHelp->setObjectName(QStringLiteral("pmHelp"));
+    pmHelp->setStyleSheet(menuStyle);
+    pmiHome = pmHelp->addAction(QStringLiteral("Homepage"));
+    pmiHome->setObjectName(QStringLiteral("pmiHome"));
+    pmiHelp = pmHelp->addAction(QStringLiteral("Help"));
+    pmiHelp->setObjectName(QStringLiteral("pmiHelp"));
+    pmiLanguageMenu = new QMenu(QStringLiteral("Languages"), pmHelp);
+    pmiLanguageMenu->setStyleSheet(menuStyle);
+    pmiLanguage = pmHelp->addMenu(pmiLanguageMenu);
+    pmiLanguage->setObjectName(QStringLiteral("pmiLanguage"));
+    pmHelp->addSeparator();
+    pmiLog = pmHelp->addAction(QStringLiteral("Locate Log File"));
+    pmiLog->setObjectName(QStringLiteral("pmiLog"));
+    pmiLog->setVisible(false);
+    pmiOption = pmHelp->addAction(QStringLiteral("Options..."));
+    pmiOption->setObjectName(QStringLiteral("pmiOption"));
+
+    // --- handlers ---
+    connect(btnFiles, &TOruButton::clicked, this, &TMainForm::btnFilesClick);
+    connect(btnDirectory, &TOruButton::clicked, this, &TMainForm::btnDirectoryClick);
+    connect(btnAdd, &TOruButton::clicked, this, [this] { btnAddClick(btnAdd); });
+    connect(btnDelete, &TOruButton::clicked, this, &TMainForm::btnDeleteClick);
+    connect(btnClear, &TOruButton::clicked, this, &TMainForm::btnClearClick);
+    connect(btnRefresh, &TOruButton::clicked, this, &TMainForm::btnRefreshClick);
+    connect(lvFiles, &QAbstractItemView::doubleClicked, this, &TMainForm::lvFilesDblClick);
+    connect(lvFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        pmListviewPopup();
+        pmListview->popup(lvFiles->viewport()->mapToGlobal(pos));
+    });
+    connect(pmiOpen, &QAction::triggered, this, &TMainForm::pmiOpenClick);
+    connect(pmiLocate, &QAction::triggered, this, &TMainForm::pmiLocateClick);
+    for (int row = 0; row < 3; ++row) {
+        connect(browse[row], &TOruButton::clicked, this, [this, row] { btnPathClick(row); });
+        connect(locate[row], &TOruButton::clicked, this, [this, row] { btnLocateClick(row); });
+    }
+    connect(btnHelp, &TOruButton::clicked, this, [this] { btnHelpClick(btnHelp); });
+    connect(pmiHome, &QAction::triggered, this, &TMainForm::pmiHomeClick);
+    connect(pmiHelp, &QAction::triggered, this, &TMainForm::pmiHelpClick);
+    connect(pmiLog, &QAction::triggered, this, &TMainForm::pmiLogClick);
+    connect(pmiOption, &QAction::triggered, this, &TMainForm::pmiOptionClick);
+    connect(lblSIBP, &TLinkLabel::clicked, this, &TMainForm::lblSIBPClick);
+    connect(btnClose, &TOruButton::clicked, this, &TMainForm::btnCloseClick);
+    connect(btnMin, &TOruButton::clicked, this, &TMainForm::btnMinClick);
+    connect(imgTop, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
+    connect(imgTopLeft, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
+
+    connect(btnEncrypt, &TOruButton::clicked, this, &TMainForm::btnEncryptClick);
+    connect(cbFileType, &QComboBox::currentIndexChanged, this, &TMainForm::cbFileTypeChange);
+    connect(cbxKey, &QCheckBox::toggled, this, &TMainForm::cbxKeyClick);
+    connect(lblDetail1, &TLinkLabel::clicked, this, &TMainForm::lblDetail1Click);
+    connect(lblDetail2, &TLinkLabel::clicked, this, &TMainForm::lblDetail2Click);
+    connect(lblDetail3, &TLinkLabel::clicked, this, &TMainForm::lblDetail3Click);
+
+    liveTimer_.setSingleShot(true);
+    connect(&liveTimer_, &QTimer::timeout, this, &TMainForm::PaintProgress);
+
+    appHook_ = new TAppMessageHook(
+        this, [this](QObject* receiver, QEvent* event) { return AppMessage(receiver, event); });
+}
+
+TMainForm::~TMainForm() {
+    qApp->removeEventFilter(appHook_);
+    if (settings::Settings) {
+        try {
+            settings::Settings->Save(true);
+        } catch (const std::exception& e) {
+            // The settings could not be written: say so rather than lose them silently.
+            platform::MsgOut(QStringLiteral("Saving the settings failed: ") +
+                             platform::FromLocal8Bit(e.what()));
+            MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
+        }
+    }
+    FJob.reset();  // waits for the file in hand
+}
+
+std::unique_ptr<QWidget> CreateMainForm() {
+    return CreateForm<TMainForm>();
+}
+
+void TMainForm::FormCreate() {
+    TBaseForm::FormCreate();
+    setLabel(lblTitle, app::App ? app::App->GetDisplayName() : windowTitle());
+    MakeRoundRectForm(this, kRoundCorners);
+    LoadHistoryPaths();
+    BuildFileFilter();
+    OpenKeyBand(false);
+    qApp->installEventFilter(appHook_);
+    lblSIBP->setVisible(settings::Settings && settings::Settings->ShowSIBP());
+    // The language entries are added by the language menu; without any, the item stays hidden.
+    pmiLanguage->setVisible(!pmiLanguageMenu->isEmpty());
+}
+
+void TMainForm::AdjustForDpi() {
+    LayoutFrameImages(imgLeft, imgRight, imgTop, imgBottom, imgTopLeft, imgTopRight, imgBottomLeft,
+                      imgBottomRight);
+    lblTitle->move(lblTitle->x(), 4);
+    btnMin->move(btnMin->x(), 3);
+    btnClose->move(btnClose->x(), 3);
+    btnHelp->move(btnHelp->x(), 38);
+    btnFiles->move(76, 42);
+    btnDirectory->move(btnFiles->x() + btnFiles->width(), 42);
+    btnClose->move(width() - 32, btnClose->y());
+    btnMin->move(btnClose->x() - btnMin->width(), btnMin->y());
+    lblSIBP->move(btnMin->x() - 27 - lblSIBP->width(), 4);
+}
+
+bool TMainForm::GetResizeBorders(TResizeBorders& borders) const {
+    borders.LeftWidth = 8;
+    borders.RightWidth = 8;
+    borders.TopHeight = 4;
+    borders.BottomHeight = 8;
+    borders.TopLeftWidth = borders.TopLeftHeight = 12;
+    borders.BottomLeftWidth = borders.BottomLeftHeight = 12;
+    borders.TopRightWidth = borders.TopRightHeight = 12;
+    borders.BottomRightWidth = borders.BottomRightHeight = 12;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files and directories
+
+bool TMainForm::FilesMode() const {
+    return !pnlFiles->isHidden();
+}
+
+void TMainForm::btnFilesClick() {
+    pnlFiles->show();
+    pnlDirectory->hide();
+    btnFiles->setChecked(true);
+    btnFiles->SetCaptionColor(Qt::white);
+    btnDirectory->SetCaptionColor(kModeIdle);
+}
+
+void TMainForm::btnDirectoryClick() {
+    pnlDirectory->show();
+    pnlFiles->hide();
+    btnDirectory->setChecked(true);
+    btnFiles->SetCaptionColor(kModeIdle);
+    btnDirectory->SetCaptionColor(Qt::white);
+}
+
+void TMainForm::btnAddClick(QObject* sender) {
+    if (sender == btnAdd) {
+        std::optional<QStringList> chosen = OpenFilesDialog(this, fileFilter_);
+        if (!chosen) return;
+        odFilesList = std::move(*chosen);
+    }
+    std::vector<TFileRow> rows;
+    rows.reserve(static_cast<std::size_t>(odFilesList.size()));
+    QString failure;
+    for (const QString& path : odFilesList) {
+        try {
+            const bool encrypted = engine::IsEncryptedFile(platform::ToLocal8Bit(path));
+            rows.push_back({path, encrypted ? kImageEncrypted : kImageNone});
+        } catch (const std::exception& e) {
+            // The rest of the batch is not added; the rows before the file stay.
+            QString reason = platform::FromLocal8Bit(e.what());
+            if (const QString prefix = path + QStringLiteral(": "); reason.startsWith(prefix))
+                reason = reason.mid(prefix.size());
+            failure = QStringLiteral("Cannot open the file \"%1\": %2").arg(path, reason);
+            break;
+        }
+    }
+    if (!rows.empty()) {
+        model_->Append(std::move(rows));
+        FListChanged = true;
+    }
+    if (!failure.isEmpty()) MsgBox(failure, kMbOk, kIconFailure);
+}
+
+void TMainForm::btnDeleteClick() {
+    std::vector<int> rows;
+    for (const QModelIndex& index : lvFiles->selectionModel()->selectedRows()) rows.push_back(index.row());
+    model_->Remove(std::move(rows));
+    FListChanged = true;
+}
+
+void TMainForm::btnClearClick() {
+    model_->Clear();
+    FListChanged = true;
+}
+
+void TMainForm::btnRefreshClick() {
+    for (int row = 0; row < model_->Count(); ++row) RefreshItemState(row);
+}
+
+void TMainForm::RefreshItemState(int index) {
+    if (index < 0 || index >= model_->Count()) return;
+    int image = kImageUnreadable;
+    try {
+        image = engine::IsEncryptedFile(platform::ToLocal8Bit(model_->Path(index))) ? kImageEncrypted
+                                                                                    : kImageNone;
+    } catch (const std::exception&) {
+        // Gone, held by another program, or no access: the row says it cannot be read.
+    }
+    model_->SetImage(index, image);
+}
+
+int TMainForm::FocusedRow() const {
+    const QModelIndex current = lvFiles->currentIndex();
+    return current.isValid() && current.row() < model_->Count() ? current.row() : -1;
+}
+
+int TMainForm::FocusedSelectedRow() const {
+    const int row = FocusedRow();
+    return row >= 0 && lvFiles->selectionModel()->isRowSelected(row, {}) ? row : -1;
+}
+
+void TMainForm::pmListviewPopup() {
+    const bool enabled = FocusedSelectedRow() >= 0;
+    pmiLocate->setEnabled(enabled);
+    pmiOpen->setEnabled(enabled);
+}
+
+void TMainForm::lvFilesDblClick() {
+    if (const int row = FocusedSelectedRow(); row >= 0) RunFile(model_->Path(row));
+}
+
+void TMainForm::pmiOpenClick() {
+    if (const int row = FocusedRow(); row >= 0) RunFile(model_->Path(row));
+}
+
+void TMainForm::pmiLocateClick() {
+    if (const int row = FocusedRow(); row >= 0) OpenFileDir(model_->Path(row), false);
+}
+
+void TMainForm::btnPathClick(int row) {
+    QComboBox* box = PathBoxes().at(static_cast<std::size_t>(row));
+    const QString chosen = SelectPath(Texts.SelectDir, QString(), trimControls(box->currentText()));
+    if (!chosen.isEmpty()) box->setEditText(chosen);
+}
+
+void TMainForm::btnLocateClick(int row) {
+    const QString folder = trimControls(PathBoxes().at(static_cast<std::size_t>(row))->currentText());
+    if (!folder.isEmpty()) OpenDir(folder, false);
+}
+
+void TMainForm::LoadHistoryPaths() {
+    if (!settings::Settings) return;
+    const settings::TStringsObj* history = settings::Settings->HistoryPaths();
+    QStringList entries;
+    for (int i = 0; i < history->Count(); ++i) entries << history->Strings(i);
+    for (QComboBox* box : PathBoxes()) {
+        const QString typed = box->currentText();
+        const QSignalBlocker quiet(box);
+        box->clear();
+        box->addItems(entries);
+        box->setCurrentIndex(-1);
+        box->setEditText(typed);
+    }
+}
+
+void TMainForm::BuildFileFilter() {
+    QString filter = Texts.FileFilter;
+    filter.replace(QStringLiteral("%s"), settings::Settings ? settings::Settings->GetVideoMask() : QString());
+    fileFilter_ = ToQtFilter(filter);
+}
+
+bool TMainForm::AppMessage(QObject* receiver, QEvent* event) {
+    if (receiver != lvFiles->viewport()) return false;
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            odFilesList.clear();
+            for (const QUrl& url : drop->mimeData()->urls()) {
+                // The whole path, however long.
+                const QString path = url.toLocalFile();
+                if (!path.isEmpty() && settings::Settings && settings::Settings->IsVideoFile(path))
+                    odFilesList << path;
+            }
+            drop->acceptProposedAction();
+            // Added once the drop has ended, so that an error box never holds the file manager's drag.
+            if (!odFilesList.isEmpty())
+                QMetaObject::invokeMethod(
+                    this, [this] { btnAddClick(nullptr); }, Qt::QueuedConnection);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Help menu and title bar
+
+void TMainForm::btnHelpClick(QWidget* sender) {
+    if (sender == nullptr) return;
+    pmHelp->popup(sender->mapToGlobal(QPoint(0, sender->height())) + QPoint(1, -2));
+}
+
+void TMainForm::pmiHomeClick() {
+    if (app::App) OpenUrl(app::App->GetHomePage());
+}
+
+void TMainForm::pmiHelpClick() {
+    if (app::App) OpenUrl(app::App->GetProductPage());
+}
+
+void TMainForm::pmiLogClick() {
+    OpenDir(app::App ? app::App->GetAppDataFolder() : settings::AppDataFolder(), false);
+}
+
+void TMainForm::pmiOptionClick() {
+    const auto& showOptions = ShellCalls().ShowOptionsDialog;
+    if (showOptions && showOptions() && settings::Settings)
+        lblSIBP->setVisible(settings::Settings->ShowSIBP());
+}
+
+void TMainForm::lblSIBPClick() {
+    if (app::App) OpenUrl(app::App->GetHomePage() + QStringLiteral("orrelguard/"));
+}
+
+void TMainForm::btnCloseClick() {
+    close();
+}
+
+void TMainForm::btnMinClick() {
+    showMinimized();
+}
+
+void TMainForm::imgTopMouseMove(QPoint pos, Qt::MouseButtons buttons) {
+    if (isMaximized()) return;
+    // The window manager takes over a move only while the button is down.
+    if (buttons & Qt::LeftButton && pos.y() <= kMainTitleDragHeight) StartSystemMove();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Run control
+
+bool TMainForm::IsJobRunning() const {
+    return FJob && FJob->Running();
+}
+
+QString TMainForm::RunCaption() const {
+    switch (cbFileType->currentIndex()) {
+        case 0:
+            return Texts.EncryptDecrypt;
+        case 1:
+            return Texts.Decrypt;
+        default:
+            return Texts.Encrypt;
+    }
+}
+
+engine::TJobTexts TMainForm::JobTexts() const {
+    return Texts.JobTexts(GetLanguageId() == QStringLiteral("Chinese"));
+}
+
+void TMainForm::btnEncryptClick() {
+    if (IsJobRunning()) {
+        FJob->Terminate();  // the job finishes the file in hand and reports the cancel
+        return;
+    }
+    for (QComboBox* box : PathBoxes()) box->setEditText(trimControls(box->currentText()));
+    const bool filesMode = FilesMode();
+    if (filesMode && model_->Count() == 0) {
+        MsgBox(Texts.AddFile, kMbOk, kIconInfo);
+        return;
+    }
+    const auto paths = PathBoxes();
+    if (!filesMode && std::all_of(paths.begin(), paths.end(),
+                                  [](QComboBox* box) { return box->currentText().isEmpty(); })) {
+        MsgBox(Texts.AddDir, kMbOk, kIconInfo);
+        return;
+    }
+    if (settings::Settings && settings::Settings->ShowRiskWarn() && !ShowRiskWarning()) return;
+
+    FJob.reset();
+    FJob = std::make_unique<engine::TKZVThread>();
+    engine::TKZVFlag& params = FJob->Params;
+    params.Key =
+        cbxKey->isChecked() ? firstBytes(platform::ToLocal8Bit(edtKey->text()), kMaxKeyBytes) : std::string();
+    params.NotifyWnd = this;
+    params.FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex()));
+    params.Version = firstBytes(platform::GetProVersion(true), kMaxVersionBytes);
+    params.Blocks = settings::Settings ? settings::Settings->Blocks() : 8;
+    FJob->KeepFileTime = settings::Settings ? settings::Settings->KeepFileTime() : true;
+    FJob->JournalFolder = platform::ToLocal8Bit(settings::JournalFolder());  // every toggle crash-safe
+
+    laterAgain_.clear();
+    refreshAtEnd_.clear();
+    if (filesMode) {
+        FJob->FileList.reserve(static_cast<std::size_t>(model_->Count()));
+        QHash<QString, int> last;
+        last.reserve(model_->Count());
+        for (int row = 0; row < model_->Count(); ++row) {
+            FJob->FileList.push_back(platform::ToLocal8Bit(model_->Path(row)));
+            last.insert(model_->Path(row), row);
+        }
+        laterAgain_.resize(static_cast<std::size_t>(model_->Count()));
+        for (int row = 0; row < model_->Count(); ++row)
+            laterAgain_[static_cast<std::size_t>(row)] = last.value(model_->Path(row)) != row;
+    } else {
+        const std::string mask =
+            settings::Settings ? platform::ToLocal8Bit(settings::Settings->GetVideoMask()) : "";
+        const auto subs = SubBoxes();
+        for (std::size_t row = 0; row < paths.size(); ++row) {
+            const QString folder = paths[row]->currentText();
+            if (!folder.isEmpty())
+                platform::SearchFile3(platform::ToLocal8Bit(folder), mask, FJob->FileList,
+                                      subs[row]->isChecked());
+        }
+    }
+    FJobFromList = filesMode;
+    FListChanged = false;
+    ResetSummary();
+    if (settings::Settings) {
+        for (auto row = paths.rbegin(); row != paths.rend(); ++row)
+            settings::Settings->AddHistoryPath((*row)->currentText());
+    }
+    LoadHistoryPaths();
+
+    live_ = {};
+    lastLivePaint_ = platform::GetTickCount() - kLivePaintMs;
+    FStartTicks = platform::GetTickCount();
+    FJob->Resume();
+}
+
+void TMainForm::ResetSummary() {
+    btnEncrypt->SetCaption(Texts.Cancel);
+    for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) link->hide();
+    setLabel(lblEncrypted, Texts.Encrypted);
+    setLabel(lblDecrypted, Texts.Decrypted);
+    setLabel(lblFailed, Texts.Failed);
+    setLabel(lblSize, Texts.Size);
+    setLabel(lblTime, Texts.Time);
+}
+
+void TMainForm::ShowSummary() {
+    if (!FJob) return;
+    const engine::TJobTexts texts = JobTexts();
+    const auto count = [](std::size_t n) { return QStringLiteral("%1 ").arg(n); };
+    setLabel(lblEncrypted, Texts.Encrypted + count(FJob->EncryptedList.size()));
+    setLabel(lblDecrypted, Texts.Decrypted + count(FJob->DecryptedList.size()));
+    setLabel(lblFailed, Texts.Failed + count(FJob->FailedList.size()));
+    setLabel(lblSize, Texts.Size + engine::FormatByteSize(FJob->TotalBytes, texts));
+    setLabel(lblTime, Texts.Time + engine::FormatElapsed(FJob->Ticks, texts));
+    const std::array<std::pair<TLinkLabel*, std::pair<QLabel*, bool>>, 3> links{{
+        {lblDetail1, {lblEncrypted, !FJob->EncryptedList.empty()}},
+        {lblDetail2, {lblDecrypted, !FJob->DecryptedList.empty()}},
+        {lblDetail3, {lblFailed, !FJob->FailedList.empty()}},
+    }};
+    for (const auto& [link, of] : links) {
+        link->move(of.first->x() + of.first->width() + 2, of.first->y());
+        link->setVisible(of.second);
+    }
+}
+
+void TMainForm::cbFileTypeChange() {
+    if (!IsJobRunning()) btnEncrypt->SetCaption(RunCaption());
+}
+
+void TMainForm::cbxKeyClick() {
+    OpenKeyBand(cbxKey->isChecked());
+}
+
+void TMainForm::OpenKeyBand(bool open) {
+    edtKey->setVisible(open);
+    lblKey->setVisible(open);
+    if (open == keyBandOpen_) return;
+    keyBandOpen_ = open;
+    const int band = open ? kKeyBandHeight : -kKeyBandHeight;
+    setMinimumHeight(ScaleValue(kMinHeight));
+    SetClientSize(this, width(), height() + band);
+    // The lower panel stays on the bottom edge and gains or loses the band under the check box; the
+    // file panel takes what is left, whatever the window could grow.
+    const QRect encrypt = pnlEncrypt->geometry();
+    const int encryptHeight = encrypt.height() + band;
+    SetBounds(pnlEncrypt, encrypt.x(), encrypt.bottom() + 1 - encryptHeight, encrypt.width(), encryptHeight);
+    SetBounds(pnlFiles, pnlFiles->x(), pnlFiles->y(), pnlFiles->width(), pnlEncrypt->y() - pnlFiles->y());
+    // With the band open the window needs room for it on top of its usual minimum, or the directory rows
+    // would slide under the lower panel.
+    if (open) setMinimumHeight(ScaleValue(kMinHeight) + kKeyBandHeight);
+}
+
+QString TMainForm::WriteDetailFile(int which) const {
+    static const std::array<const char*, 3> names{"Encrypted.txt", "Decrypted.txt", "Failed.txt"};
+    if (!FJob || which < 1 || which > 3) return {};
+    const QString folder = app::App ? app::App->GetAppDataFolder() : settings::AppDataFolder();
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1String(names[static_cast<std::size_t>(which - 1)]);
+    QByteArray text;
+    const auto line = [&text](const std::string& bytes) {
+        text.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        text.append("\r\n");
+    };
+    if (which == 1) {
+        for (const std::string& entry : FJob->EncryptedList) line(entry);
+    } else if (which == 2) {
+        for (const std::string& entry : FJob->DecryptedList) line(entry);
+    } else {
+        const engine::TJobTexts texts = JobTexts();
+        for (const engine::TFailedFile& failed : FJob->FailedList)
+            line(platform::ToLocal8Bit(
+                engine::FailedLine(platform::FromLocal8Bit(failed.Path), failed.Code, texts)));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        platform::RaiseError(
+            platform::ToLocal8Bit(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString())));
+    return path;
+}
+
+namespace {
+
+void openDetails(const TMainForm& form, int which) {
+    QString path;
+    try {
+        path = form.WriteDetailFile(which);
+    } catch (const std::exception& e) {
+        MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
+        return;
+    }
+    if (!path.isEmpty()) RunFile(path);
+}
+
+}  // namespace
+
+void TMainForm::lblDetail1Click() {
+    openDetails(*this, 1);
+}
+void TMainForm::lblDetail2Click() {
+    openDetails(*this, 2);
+}
+void TMainForm::lblDetail3Click() {
+    openDetails(*this, 3);
+}
+
+bool TMainForm::FormCloseQuery() {
+    if (!IsJobRunning()) return true;
+    if (MsgBox(Texts.StopNow, kMbYesNo, kIconQuestion) != kIdYes) return false;
+    // The job finishes the file in hand and says nothing more; destroying the window waits for it.
+    FJob->Quiet = true;
+    FJob->Terminate();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Job messages
+
+bool TMainForm::event(QEvent* event) {
+    if (const platform::TMessageEvent* message = platform::AsMessage(event)) {
+        switch (message->Msg) {
+            case engine::WM_JOB_FINISHED:
+                OnJobFinished(message->WParam == 1);
+                return true;
+            case engine::WM_JOB_ERROR:
+                OnJobError(reinterpret_cast<const char16_t*>(message->WParam));
+                return true;
+            case engine::WM_JOB_PROGRESS:
+                OnJobProgress(message->WParam, message->LParam);
+                return true;
+            case engine::WM_JOB_COUNTS:
+                OnJobCounts(message->WParam, message->LParam);
+                return true;
+            case engine::WM_JOB_FAILEDSIZE:
+                OnJobFailedSize(message->WParam, message->LParam);
+                return true;
+            default:
+                break;
+        }
+    }
+    return TBaseForm::event(event);
+}
+
+void TMainForm::OnJobProgress(std::uintptr_t index, std::intptr_t count) {
+    live_.index = index;
+    live_.count = count;
+    live_.progress = true;
+    if (FJobFromList && !FListChanged && model_->Count() == count && index < laterAgain_.size()) {
+        if (laterAgain_[index])
+            refreshAtEnd_.push_back(static_cast<int>(index));
+        else
+            RefreshItemState(static_cast<int>(index));
+    }
+    ScheduleLivePaint();
+}
+
+void TMainForm::OnJobCounts(std::uintptr_t encrypted, std::intptr_t decrypted) {
+    live_.encrypted = encrypted;
+    live_.decrypted = decrypted;
+    live_.counts = true;
+    ScheduleLivePaint();
+}
+
+void TMainForm::OnJobFailedSize(std::uintptr_t failed, std::intptr_t mib) {
+    live_.failed = failed;
+    live_.mib = mib;
+    live_.failedSize = true;
+    ScheduleLivePaint();
+}
+
+// Thousands of messages a second may arrive; the display follows them at most every kLivePaintMs, so
+// the window keeps pace with the job and stays free to repaint. The first message after a pause shows
+// at once.
+void TMainForm::ScheduleLivePaint() {
+    const std::uint32_t since = platform::GetTickCount() - lastLivePaint_;
+    if (since >= kLivePaintMs) {
+        PaintProgress();
+    } else if (!liveTimer_.isActive()) {
+        liveTimer_.start(static_cast<int>(kLivePaintMs - since));
+    }
+}
+
+void TMainForm::PaintProgress() {
+    liveTimer_.stop();
+    lastLivePaint_ = platform::GetTickCount();
+    if (live_.progress) {
+        ProgressBar1->setMaximum(static_cast<int>(live_.count));
+        ProgressBar1->setValue(static_cast<int>(live_.index) + 1);
+        ProgressBar1->show();
+    }
+    if (live_.counts) {
+        setLabel(lblEncrypted, Texts.Encrypted + QStringLiteral("%1 ").arg(live_.encrypted));
+        setLabel(lblDecrypted, Texts.Decrypted + QStringLiteral("%1 ").arg(live_.decrypted));
+    }
+    if (live_.failedSize) {
+        setLabel(lblFailed, Texts.Failed + QStringLiteral("%1 ").arg(live_.failed));
+        setLabel(lblSize, Texts.Size + engine::FormatMegabytes(static_cast<std::int32_t>(live_.mib)));
+        setLabel(lblTime,
+                 Texts.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
+    }
+}
+
+void TMainForm::OnJobError(const char16_t* text) {
+    if (!FJob || text == nullptr) return;
+    MsgBox(QString::fromUtf16(text), kMbOk, kIconJobError);
+}
+
+void TMainForm::OnJobFinished(bool canceled) {
+    if (!FJob) return;
+    FJob->wait();  // the worker only returns after this message: from here on the job counts as ended
+    liveTimer_.stop();
+    if (FJobFromList && !FListChanged && static_cast<std::size_t>(model_->Count()) == FJob->FileList.size()) {
+        for (int row : refreshAtEnd_) RefreshItemState(row);
+    }
+    refreshAtEnd_.clear();
+    laterAgain_.clear();
+    ShowSummary();
+    btnEncrypt->SetCaption(RunCaption());
+    ProgressBar1->hide();
+    const QString message = (canceled ? Texts.Canceled : Texts.Finished) + QStringLiteral("\n") + Texts.Time +
+                            engine::FormatElapsed(FJob->Ticks, JobTexts());
+    MsgBox(message, kMbOk, kIconInfo);
+    FJobFromList = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window events
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    TBaseForm::closeEvent(event);
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    // Escape does not close the main window.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    TBaseForm::keyPressEvent(event);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    TBaseForm::resizeEvent(event);
+    MakeRoundRectForm(this, kRoundCorners);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    TBaseForm::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
+    }
+    if (!recovered_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblTitle &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        imgTopMouseMove(mouse->position().toPoint(), mouse->buttons());
+    }
+    return TBaseForm::eventFilter(watched, event);
+}
+
+void TMainForm::ShowRecoveredFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    recovered_ << paths;
+    if (isVisible()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
+}
+
+void TMainForm::ShowRecoveredNow() {
+    if (recovered_.isEmpty()) return;
+    const QStringList paths = std::exchange(recovered_, {});
+    QStringList shown = paths.mid(0, kMaxRecoveredShown);
+    if (paths.size() > kMaxRecoveredShown)
+        shown << QStringLiteral("(+%1)").arg(paths.size() - kMaxRecoveredShown);
+    MsgBox(Texts.Recovered + QStringLiteral("\n\n") + shown.join(QLatin1Char('\n')), kMbOk, kIconInfo);
+}
+
+}  // namespace ui
