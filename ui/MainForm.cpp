@@ -436,7 +436,14 @@ TMainForm::~TMainForm() {
 }
 
 std::unique_ptr<QWidget> CreateMainForm() {
-    return CreateForm<TMainForm>();
+    auto form = CreateForm<TMainForm>();
+    // What start-up recovery put back is told once, when the window has appeared.
+    if (app::App) {
+        QStringList restored;
+        for (const auto& path : app::App->RecoveredFiles) restored << platform::FromLocal8Bit(path);
+        form->ShowRecoveredFiles(restored);
+    }
+    return form;
 }
 
 void TMainForm::FormCreate() {

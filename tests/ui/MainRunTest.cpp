@@ -405,4 +405,13 @@ TEST_F(MainRunTest, RestoredFilesAreToldOnceAfterTheWindowIsShown) {
     EXPECT_EQ(boxes.size(), 2u);
 }
 
+TEST_F(MainRunTest, TheProgramsWindowTellsWhatStartUpRecoveryRestored) {
+    app::App->RecoveredFiles = {"/v/restored.mp4"};
+    const auto window = ui::CreateMainForm();
+    window->show();
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/v/restored.mp4")));
+    app::App->RecoveredFiles.clear();
+}
+
 }  // namespace
