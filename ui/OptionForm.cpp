@@ -1,0 +1,410 @@
+#include "ui/OptionForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <string_view>
+
+#include "platform/Utility.h"
+#include "settings/KZVConfig.h"
+#include "ui/Anchors.h"
+#include "ui/GuiUtility.h"
+#include "ui/OruButton.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int kMinBlocks = 8;
+constexpr int kMaxBlocks = 200000;
+constexpr int kWheelNotch = 120;  // angle delta of one notch of a mouse wheel
+
+// Placement on the extension panel, in design pixels.
+constexpr int kGroupLeft = 16;
+constexpr int kFirstGroupTop = 16;
+constexpr int kMemberLeft = 34;
+constexpr int kMemberStep = 80;
+constexpr int kMemberWidth = 79;
+constexpr int kMembersPerRow = 5;
+constexpr int kFirstRowBelowGroup = 30;
+constexpr int kRowStep = 32;
+constexpr int kNextGroupBelowRow = 42;
+constexpr int kBoxHeight = 17;
+constexpr int kPanelWidth = 441;
+
+struct TExtGroup {
+    const char* Name;     // the group box's control name; its language key is "CUI_TOptionForm_" + Name
+    const char* Caption;  // English
+    const char* Members;  // the extensions, separated by blanks
+};
+
+// Groups 1 to 9 are the default video extensions, in their order; the audio group is offered but not
+// part of the default; the last group collects the stored extensions that none of the others carries.
+constexpr std::array<TExtGroup, 11> kGroups{{
+    {"cbxWin", "Windows Media", ".asf .avi .wm .wmp .wmv"},
+    {"CheckBox8", "Real Media", ".ram .rm .rmvb .rp .rpm .rt .smil .scm"},
+    {"CheckBox17", "MPEG1/2 Media",
+     ".dat .m1v .m2v .m2p .m2ts .mp2v .mpe .mpeg .mpeg1 .mpeg2 .mpg .mpv2 .pss .pva .tp .tpr .ts"},
+    {"CheckBox35", "MPEG4 Media", ".m4b .m4r .m4p .m4v .mp4 .mpeg4"},
+    {"CheckBox42", "3GPP Media", ".3g2 .3gp .3gp2 .3gpp"},
+    {"CheckBox47", "Apple Media", ".mov .qt"},
+    {"CheckBox50", "Flash Media", ".flv .f4v .swf .hlv"},
+    {"CheckBox55", "CD/DVD Media", ".ifo .vob"},
+    {"CheckBox58", "Other Video Formats",
+     ".amv .csf .divx .evo .mkv .mod .pmp .vp6 .bik .mts .xlmv .ogm .ogv .ogx"},
+    {"CheckBox73", "Other Audio Formats",
+     ".aac .ac3 .acc .aiff .amr .ape .au .cda .dts .flac .m1a .m2a .m4a .mka .mp2 .mp3 .mpa .mpc .ra .tta "
+     ".wav .wma .wv .mid .midi .ogg .oga"},
+    {"cbxOther", "Other Formats", ""},
+}};
+constexpr int kOtherGroup = static_cast<int>(kGroups.size());
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint at) {
+    auto* control = new QLabel(text, parent);
+    control->setObjectName(QLatin1String(name));
+    control->move(at);
+    control->adjustSize();
+    return control;
+}
+
+QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& text, const QRect& bounds) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    box->setGeometry(bounds);
+    return box;
+}
+
+// Widens a check box whose caption no longer fits, growing to the right, or to the left when its right
+// edge is what lines it up.
+void fitCaption(QCheckBox* box, bool keepRight) {
+    const int needed = box->sizeHint().width();
+    if (needed <= box->width()) return;
+    const int right = box->x() + box->width();
+    box->resize(needed, box->height());
+    if (keepRight) box->move(right - needed, box->y());
+}
+
+// Watches the wheel over every control of the dialog: whichever control it is over, the wheel
+// scrolls the extension list and nothing else.
+class TWheelHook final : public QObject {
+public:
+    TWheelHook(QWidget* dialog, std::function<void(int)> onWheel)
+        : QObject(dialog), dialog_(dialog), onWheel_(std::move(onWheel)) {
+        qApp->installEventFilter(this);
+    }
+    ~TWheelHook() override { qApp->removeEventFilter(this); }
+    TWheelHook(const TWheelHook&) = delete;
+    TWheelHook& operator=(const TWheelHook&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel) return false;
+        const auto* control = qobject_cast<QWidget*>(watched);
+        if (control == nullptr || control->window() != dialog_) return false;
+        onWheel_(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+
+private:
+    QWidget* dialog_;
+    std::function<void(int)> onWheel_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The block count field
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {
+    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+}
+
+QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
+    const QString decimal = locale().decimalPoint();
+    const bool allowed = std::all_of(input.cbegin(), input.cend(), [&decimal](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') ||
+               c == QLatin1Char('-') || decimal.contains(c);
+    });
+    // Every text made of these is taken: its value is read, or the minimum, and kept in range.
+    return allowed ? QValidator::Acceptable : QValidator::Invalid;
+}
+
+int TSpinEdit::valueFromText(const QString& text) const {
+    bool isInteger = false;
+    const qlonglong value = text.toLongLong(&isInteger);
+    if (!isInteger) return minimum();
+    return static_cast<int>(std::clamp<qlonglong>(value, minimum(), maximum()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dialog
+
+TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
+    setObjectName(QStringLiteral("TOptionForm"));
+    SetClientSize(this, 529, 479);
+    lblCaption->setText(QStringLiteral("Options"));
+    lblCaption->adjustSize();
+
+    Label1 = label(this, "Label1", QStringLiteral("File extensions:"), {32, 42});
+    cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QStringLiteral("Select all"),
+                            {424, 42, 77, kBoxHeight});
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setGeometry(32, 64, 465, 249);
+    ScrollBox1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ScrollBox1->setWidgetResizable(false);
+    {
+        QPalette white = ScrollBox1->palette();
+        white.setColor(QPalette::Window, Qt::white);
+        white.setColor(QPalette::Base, Qt::white);
+        white.setColor(QPalette::WindowText, QColor(160, 168, 176));  // the flat frame line
+        ScrollBox1->setPalette(white);
+    }
+
+    pnlExts = new QWidget;
+    pnlExts->setObjectName(QStringLiteral("pnlExts"));
+    {
+        QPalette panel = pnlExts->palette();
+        panel.setColor(QPalette::Window, Qt::white);
+        panel.setColor(QPalette::WindowText, Qt::black);
+        pnlExts->setPalette(panel);
+    }
+    pnlExts->setAutoFillBackground(true);
+    int top = kFirstGroupTop;
+    for (int group = 1; group <= kOtherGroup; ++group) {
+        const TExtGroup& design = kGroups[group - 1];
+        auto* groupBox = checkBox(pnlExts, QLatin1String(design.Name), QLatin1String(design.Caption),
+                                  {kGroupLeft, top, 200, kBoxHeight});
+        groupBox->resize(groupBox->sizeHint().width(), kBoxHeight);
+        extBoxes_.push_back({groupBox, group, false});
+        connect(groupBox, &QCheckBox::clicked, this, [this, groupBox] { cbxWinClick(groupBox); });
+        const QStringList members =
+            QString::fromLatin1(design.Members).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        int lastRowTop = top;
+        for (int i = 0; i < members.size(); ++i) {
+            lastRowTop = top + kFirstRowBelowGroup + (i / kMembersPerRow) * kRowStep;
+            const QRect bounds(kMemberLeft + (i % kMembersPerRow) * kMemberStep, lastRowTop, kMemberWidth,
+                               kBoxHeight);
+            extBoxes_.push_back({checkBox(pnlExts, members[i], members[i], bounds), group, true});
+        }
+        if (group < kOtherGroup) top = lastRowTop + kNextGroupBelowRow;
+    }
+    cbxWin = GroupBox(1);
+    cbxOther = GroupBox(kOtherGroup);
+    cbxOther->hide();
+    pnlExts->resize(kPanelWidth, cbxOther->y() + kBoxHeight);
+    ScrollBox1->setWidget(pnlExts);
+
+    Label2 = label(this, "Label2", QStringLiteral("Encryption blocks:"), {32, 336});
+    edtBlock = new TSpinEdit(this);
+    edtBlock->setObjectName(QStringLiteral("edtBlock"));
+    edtBlock->setGeometry(144, 333, 73, 24);
+    edtBlock->setRange(kMinBlocks, kMaxBlocks);
+    edtBlock->setValue(kMinBlocks);
+
+    Label3 = label(this, "Label3",
+                   QStringLiteral("* Encrypted data blocks within a file, more blocks will take more time"),
+                   {32, 368});
+    {
+        QFont arial(QStringLiteral("Arial"));
+        arial.setPixelSize(font().pixelSize());
+        Label3->setFont(arial);
+        QPalette blue = Label3->palette();
+        blue.setColor(QPalette::WindowText, Qt::blue);
+        Label3->setPalette(blue);
+        Label3->adjustSize();
+    }
+    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QStringLiteral("Show Orrelguard on title"),
+                       {32, 400, 193, kBoxHeight});
+
+    setTabOrder(cbxSelectAll, ScrollBox1);
+    setTabOrder(ScrollBox1, edtBlock);
+    setTabOrder(edtBlock, cbxSIBP);
+    setTabOrder(cbxSIBP, btnCancelMe);
+    setTabOrder(btnCancelMe, btnOkMe);
+
+    connect(cbxSelectAll, &QCheckBox::clicked, this, &TOptionForm::cbxSelectAllClick);
+    // OK saves first, then closes the dialog as the frame's OK does.
+    disconnect(btnOkMe, &TOruButton::clicked, this, nullptr);
+    connect(btnOkMe, &TOruButton::clicked, this, &TOptionForm::btnOkMeClick);
+    new TWheelHook(this, [this](int delta) { WheelOverDialog(delta); });
+}
+
+void TOptionForm::FormCreate() {
+    TBaseUIForm::FormCreate();
+    ScrollBox1->verticalScrollBar()->setValue(0);
+    // A translated caption may be longer than the design width: show it whole.
+    fitCaption(cbxSelectAll, true);
+    fitCaption(cbxSIBP, false);
+    const int room = ScrollBox1->x() + ScrollBox1->width() - Label3->x();
+    if (Label3->width() > room) {
+        // Two lines fit between the block field and the check box below.
+        Label3->setWordWrap(true);
+        Label3->resize(room, Label3->heightForWidth(room));
+    }
+    for (const TExtBox& ext : extBoxes_)
+        if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), ext.Box->height());
+}
+
+void TOptionForm::ApplyLanguage() {
+    if (!IsLanguageLoaded()) return;
+    const auto text = [this](const char* control) {
+        return Translate(QStringLiteral("CUI_TOptionForm_") + QLatin1String(control));
+    };
+    lblCaption->setText(text("lblCaption"));
+    lblCaption->adjustSize();
+    btnOkMe->SetCaption(text("btnOkMe"));
+    btnCancelMe->SetCaption(Translate(QStringLiteral("CUI_TRiskWarnForm_btnCancelMe")));
+    Label1->setText(text("Label1"));
+    Label1->adjustSize();
+    Label2->setText(text("Label2"));
+    Label2->adjustSize();
+    Label3->setText(text("Label3"));
+    Label3->adjustSize();
+    for (int group = 1; group <= kOtherGroup; ++group)
+        GroupBox(group)->setText(text(kGroups[group - 1].Name));
+    cbxSIBP->setText(text("cbxSIBP"));
+    cbxSelectAll->setText(text("cbxSelectAll"));
+    // The field follows its label; the gap stays 13 pixels at every resolution.
+    edtBlock->move(Label2->x() + Label2->width() + 13, edtBlock->y());
+}
+
+QCheckBox* TOptionForm::GroupBox(int group) const {
+    const auto found = std::find_if(extBoxes_.cbegin(), extBoxes_.cend(),
+                                    [group](const TExtBox& ext) { return ext.Group == group; });
+    return found == extBoxes_.cend() ? nullptr : found->Box;
+}
+
+std::vector<QCheckBox*> TOptionForm::MemberBoxes(int group) const {
+    std::vector<QCheckBox*> members;
+    for (const TExtBox& ext : extBoxes_)
+        if (ext.Group == group && ext.Extension) members.push_back(ext.Box);
+    return members;
+}
+
+void TOptionForm::LoadOptions() {
+    if (!settings::Settings) return;
+    const QByteArray& stored = settings::Settings->VideoExts();
+    QStringList pieces;
+    for (const std::string& piece : platform::DivStrToList(
+             std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())), ";", false))
+        pieces << platform::FromLocal8Bit(piece);
+
+    // Extra boxes of an earlier load go, so that loading again shows the settings as they are now.
+    std::erase_if(extBoxes_, [](const TExtBox& ext) {
+        if (ext.Group != kOtherGroup || !ext.Extension) return false;
+        delete ext.Box;
+        return true;
+    });
+    if (extraBoxes_ > 0) pnlExts->resize(pnlExts->width(), cbxOther->y() + cbxOther->height());
+
+    for (const TExtBox& ext : extBoxes_) {
+        if (!ext.Extension) continue;
+        const QString caption = ext.Box->text();
+        const auto found = std::find_if(pieces.begin(), pieces.end(), [&caption](const QString& piece) {
+            return piece.compare(caption, Qt::CaseInsensitive) == 0;
+        });
+        ext.Box->setChecked(found != pieces.end());
+        if (found != pieces.end()) pieces.erase(found);
+    }
+    pieces.removeIf([](const QString& piece) { return !piece.startsWith(QLatin1Char('.')); });
+
+    extraBoxes_ = static_cast<int>(pieces.size());
+    for (int i = 0; i < extraBoxes_; ++i) {
+        const QString extension = pieces[i].toLower();
+        const QRect bounds(ScaleValue((i % kMembersPerRow) * kMemberStep + kMemberLeft),
+                           cbxOther->y() + ScaleValue(kFirstRowBelowGroup + (i / kMembersPerRow) * kRowStep),
+                           ScaleValue(kMemberWidth), cbxOther->height());
+        QCheckBox* box = checkBox(pnlExts, extension, extension, bounds);
+        box->setChecked(true);
+        box->show();
+        extBoxes_.push_back({box, kOtherGroup, true});
+    }
+    if (extraBoxes_ > 0) {
+        const int rows = (extraBoxes_ - 1) / kMembersPerRow + 1;
+        pnlExts->resize(pnlExts->width(),
+                        pnlExts->height() + ScaleValue(rows * kRowStep + kFirstRowBelowGroup));
+    }
+    cbxOther->setVisible(extraBoxes_ > 0);
+
+    edtBlock->setValue(settings::Settings->Blocks());  // brought into range
+    cbxSIBP->setChecked(settings::Settings->ShowSIBP());
+}
+
+void TOptionForm::SaveOptions() {
+    if (!settings::Settings) return;
+    // A text still being typed counts as if the field had been left.
+    edtBlock->interpretText();
+    QString text;
+    for (const TExtBox& ext : extBoxes_)
+        if (ext.Box->isChecked() && ext.Extension) text += ext.Box->text() + QLatin1Char(';');
+    settings::Settings->SetVideoExts(QByteArray::fromStdString(platform::ToLocal8Bit(text)));
+    settings::Settings->SetBlocks(edtBlock->value());
+    settings::Settings->SetShowSIBP(cbxSIBP->isChecked());
+}
+
+void TOptionForm::cbxWinClick(QCheckBox* sender) {
+    const auto self = std::find_if(extBoxes_.cbegin(), extBoxes_.cend(),
+                                   [sender](const TExtBox& ext) { return ext.Box == sender; });
+    if (self == extBoxes_.cend()) return;
+    const int group = self->Group;
+    const bool checked = sender->isChecked();
+    for (const TExtBox& ext : extBoxes_)
+        if (ext.Group == group && ext.Box != sender) ext.Box->setChecked(checked);
+}
+
+void TOptionForm::cbxSelectAllClick() {
+    const bool checked = cbxSelectAll->isChecked();
+    for (const TExtBox& ext : extBoxes_) NoChangeSet(ext.Box, checked);
+}
+
+void TOptionForm::FormMouseWheelDown() {
+    QScrollBar* bar = ScrollBox1->verticalScrollBar();
+    bar->setValue(bar->value() + bar->singleStep());
+}
+
+void TOptionForm::FormMouseWheelUp() {
+    QScrollBar* bar = ScrollBox1->verticalScrollBar();
+    bar->setValue(bar->value() - bar->singleStep());
+}
+
+void TOptionForm::WheelOverDialog(int angleDelta) {
+    // One line per notch; the finer steps of touch pads add up to notches.
+    wheelDelta_ += angleDelta;
+    while (wheelDelta_ <= -kWheelNotch) {
+        FormMouseWheelDown();
+        wheelDelta_ += kWheelNotch;
+    }
+    while (wheelDelta_ >= kWheelNotch) {
+        FormMouseWheelUp();
+        wheelDelta_ -= kWheelNotch;
+    }
+}
+
+void TOptionForm::btnOkMeClick() {
+    SaveOptions();
+    TBaseUIForm::btnOkMeClick();
+}
+
+bool ShowOptionsDialog() {
+    const auto& show = ShellCalls().ShowOptionsDialog;
+    return show ? show() : ExecOptionsDialog();
+}
+
+bool ExecOptionsDialog() {
+    const auto form = CreateForm<TOptionForm>();
+    form->LoadOptions();
+    return form->ShowModal() == mrOk;
+}
+
+}  // namespace ui
