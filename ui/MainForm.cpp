@@ -376,6 +376,8 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     pmiLog->setVisible(false);
     pmiOption = pmHelp->addAction(QStringLiteral("Options..."));
     pmiOption->setObjectName(QStringLiteral("pmiOption"));
+    // Menus are windows of their own: they take the window's font only when given it.
+    for (QMenu* menu : {pmListview, pmHelp, pmiLanguageMenu}) menu->setFont(font());
 
     // --- handlers ---
     connect(btnFiles, &TOruButton::clicked, this, &TMainForm::btnFilesClick);
@@ -999,6 +1001,8 @@ void TMainForm::PaintProgress() {
         setLabel(lblTime,
                  Texts.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
     }
+    // Painted now: a queued repaint would wait behind the job's messages, which keep coming.
+    if (pnlEncrypt->isVisible()) pnlEncrypt->repaint();
 }
 
 void TMainForm::OnJobError(const char16_t* text) {

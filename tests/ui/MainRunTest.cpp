@@ -190,6 +190,20 @@ TEST_F(MainRunTest, AFileListedTwiceIsToggledTwiceWithoutAFailure) {
     EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
 }
 
+TEST_F(MainRunTest, RowsOfOneFileNeverMakeTheJobFailIt) {
+    // The window re-tests rows while the job runs; it must not hold a file the job has still to open.
+    const QString a = MakeFile("often.mp4", 600'000);
+    const QString b = MakeFile("between.mp4", 600'000);
+    QStringList rows;
+    for (int i = 0; i < 100; ++i) rows << a << a << b;
+    AddFiles(rows);
+    RunToEnd();
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_EQ(form->Job()->EncryptedList.size() + form->Job()->DecryptedList.size(), 300u);
+    // Every row shows the state its file ended in: a toggled 200 times is plain, b 100 times too.
+    EXPECT_EQ(Images(), std::vector<int>(300, kImageNone));
+}
+
 TEST_F(MainRunTest, TheRunButtonNamesTheTargetAndReadsCancelWhileAJobRuns) {
     form->cbFileType->setCurrentIndex(1);
     EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Decrypt"));
