@@ -833,6 +833,7 @@ void TMainForm::cbFileTypeChange() {
 
 void TMainForm::cbxKeyClick() {
     OpenKeyBand(cbxKey->isChecked());
+    if (cbxKey->isChecked() && isVisible()) edtKey->setFocus();  // ready for typing the key
 }
 
 void TMainForm::OpenKeyBand(bool open) {

@@ -376,7 +376,11 @@ TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea
     const QRect files = form->pnlFiles->geometry();
     const QRect run = form->pnlEncrypt->geometry();
     const QRect button = form->btnEncrypt->geometry();
-    form->cbxKey->click();
+    QTest::mouseClick(form->cbxKey, Qt::LeftButton, {}, QPoint(6, form->cbxKey->height() / 2));
+    ASSERT_TRUE(form->cbxKey->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), form->edtKey);  // ready for the key
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("k3y"));
+    EXPECT_EQ(form->edtKey->text(), QStringLiteral("k3y"));
     EXPECT_EQ(form->height(), 507 + kKeyBandHeight);
     EXPECT_EQ(form->pnlFiles->geometry(), files);
     EXPECT_EQ(form->pnlEncrypt->geometry(), run.adjusted(0, 0, 0, kKeyBandHeight));
