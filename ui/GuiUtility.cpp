@@ -16,6 +16,7 @@
 #include "app/KZVApp.h"
 #include "platform/Messages.h"
 #include "ui/MsgBoxForm.h"
+#include "ui/OptionForm.h"
 #include "ui/RiskWarnForm.h"
 
 namespace ui {
@@ -61,7 +62,7 @@ TShellCalls DefaultShellCalls() {
     calls.OpenFiles = execOpenFiles;
     calls.OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     calls.ShowRiskWarning = ExecRiskWarning;
-    // The options dialog installs itself here.
+    calls.ShowOptionsDialog = ExecOptionsDialog;
     return calls;
 }
 

@@ -46,7 +46,7 @@ struct TShellCalls {
     std::function<bool(const QUrl& url)> OpenUrl;
     // The backup warning; true when the user confirmed.
     std::function<bool()> ShowRiskWarning;
-    // The options dialog; true when it was closed with OK. Empty until a dialog is installed.
+    // The options dialog; true when it was closed with OK.
     std::function<bool()> ShowOptionsDialog;
 };
 

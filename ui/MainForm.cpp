@@ -39,6 +39,7 @@
 #include "ui/FileListView.h"
 #include "ui/GuiUtility.h"
 #include "ui/LinkLabel.h"
+#include "ui/OptionForm.h"
 #include "ui/OruButton.h"
 #include "ui/RiskWarnForm.h"
 #include "ui/SkinImage.h"
@@ -682,9 +683,7 @@ void TMainForm::pmiLogClick() {
 }
 
 void TMainForm::pmiOptionClick() {
-    const auto& showOptions = ShellCalls().ShowOptionsDialog;
-    if (showOptions && showOptions() && settings::Settings)
-        lblSIBP->setVisible(settings::Settings->ShowSIBP());
+    if (ShowOptionsDialog() && settings::Settings) lblSIBP->setVisible(settings::Settings->ShowSIBP());
 }
 
 void TMainForm::lblSIBPClick() {

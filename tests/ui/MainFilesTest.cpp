@@ -10,11 +10,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QTimer>
 
 #include "UiTestUtil.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainForm.h"
+#include "ui/OptionForm.h"
 #include "ui/OruButton.h"
 #include "ui/SkinImage.h"
 
@@ -368,6 +370,23 @@ TEST_F(MainFilesTest, TheHelpMenuOpensPagesTheDataFolderAndTheOptions) {
     optionsAnswer = true;
     form->pmiOption->trigger();
     EXPECT_FALSE(form->lblSIBP->isVisible());
+}
+
+TEST_F(MainFilesTest, TheOptionsItemOpensTheRealOptionsDialog) {
+    const TShellCallsScope real(DefaultShellCalls());
+    bool shown = false;
+    std::function<void()> cancel = [&] {
+        auto* dialog = qobject_cast<TOptionForm*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            QTimer::singleShot(0, cancel);
+            return;
+        }
+        shown = true;
+        dialog->btnCancelMe->click();
+    };
+    QTimer::singleShot(0, cancel);
+    form->pmiOption->trigger();
+    EXPECT_TRUE(shown);
 }
 
 TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea) {
