@@ -44,7 +44,7 @@ formats=(
   "MP4, index first (+faststart)|mp4|mov|${x264[*]} -movflags +faststart"
   "MOV|mov|mov|${x264[*]}"
   "MKV|mkv|matroska|${x264[*]}"
-  "AVI (MPEG-4 Part 2)|avi|avi|-c:v mpeg4 -vtag xvid -b:v 24M -maxrate 24M -bufsize 24M"
+  "AVI (MPEG-4 Visual, Xvid)|avi|avi|-c:v mpeg4 -vtag xvid -b:v 24M -maxrate 24M -bufsize 24M"
   "FLV|flv|flv|${x264[*]}"
   "WMV / ASF (WMV 8)|wmv|asf|-c:v wmv2 -b:v 24M"
   "OGV (Theora)|ogv|ogg|-c:v libtheora -b:v 24M"
