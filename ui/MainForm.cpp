@@ -28,6 +28,7 @@
 #include "app/KZVApp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
+#include "lang/Language.h"
 #include "platform/FileIo.h"
 #include "platform/FileSearch.h"
 #include "platform/Log.h"
@@ -57,6 +58,8 @@ constexpr std::uint32_t kLivePaintMs = 40;
 constexpr std::size_t kMaxKeyBytes = 64;
 constexpr std::size_t kMaxVersionBytes = 13;
 constexpr int kMaxRecoveredShown = 20;
+constexpr int kMinLabelLeft = 8;       // the least room left of the labels before the panels' edge
+constexpr int kRunButtonPadding = 14;  // room at each end of the run button's caption
 
 const QColor kBackground(191, 197, 201);
 const QColor kText(70, 70, 70);
@@ -458,7 +461,8 @@ void TMainForm::FormCreate() {
     OpenKeyBand(false);
     qApp->installEventFilter(appHook_);
     lblSIBP->setVisible(settings::Settings && settings::Settings->ShowSIBP());
-    // The language entries are added by the language menu; without any, the item stays hidden.
+    BuildLanguageMenu(pmiLanguageMenu);
+    // Without any language file to offer, the item stays hidden.
     pmiLanguage->setVisible(!pmiLanguageMenu->isEmpty());
 }
 
@@ -917,6 +921,140 @@ bool TMainForm::FormCloseQuery() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Language
+
+void TMainForm::ApplyLanguage() {
+    if (!IsLanguageLoaded()) return;
+    // Every key is applied: one that the language file lacks leaves its text empty.
+    const auto text = [this](const char* control) {
+        return Translate(QStringLiteral("CUI_TMainForm_") + QLatin1String(control));
+    };
+    btnHelp->SetCaption(text("btnHelp"));
+    setLabel(Label2, text("Label2"));
+    setLabel(Label4, text("Label4"));
+    setLabel(Label6, text("Label6"));
+    for (QCheckBox* sub : SubBoxes()) sub->setText(text("cbxSub"));
+    btnAdd->setToolTip(text("btnAdd"));
+    btnDelete->setToolTip(text("btnDelete"));
+    btnClear->setToolTip(text("btnClear"));
+    btnRefresh->setToolTip(text("btnRefresh"));
+    btnFiles->SetCaption(text("btnFiles"));
+    btnDirectory->SetCaption(text("btnDirectory"));
+    setLabel(Label3, text("Label3"));
+    setLabel(lblKey, text("lblKey"));
+    setLabel(Label1, text("Label1"));
+    btnEncrypt->SetCaption(text("btnEncrypt"));
+    {
+        // New item texts only: the choice stays, and its handler does not run.
+        const QSignalBlocker quiet(cbFileType);
+        const int chosen = cbFileType->currentIndex();
+        for (int item = 0; item < cbFileType->count(); ++item)
+            cbFileType->setItemText(item,
+                                    Translate(QStringLiteral("CUI_TMainForm_cbFileTypeitem%1").arg(item)));
+        cbFileType->setCurrentIndex(chosen);
+    }
+    cbxKey->setText(text("cbxKey"));
+    cbxKey->adjustSize();
+    setLabel(lblFailed, text("lblFailed"));
+    setLabel(lblDecrypted, text("lblDecrypted"));
+    setLabel(lblEncrypted, text("lblEncrypted"));
+    setLabel(lblSize, text("lblSize"));
+    setLabel(lblTime, text("lblTime"));
+    for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) setLabel(link, text("lblDetail1"));
+    pmiHome->setText(text("pmiHome"));
+    pmiHelp->setText(text("pmiHelp"));
+    pmiLanguage->setText(text("pmiLanguage"));
+    pmiLog->setText(text("pmiLog"));
+    pmiOption->setText(text("pmiOption"));
+    pmiOpen->setText(text("pmiOpen"));
+    pmiLocate->setText(text("pmiLocate"));
+    model_->SetColumnCaption(text("lvFilesColumn"));
+    for (TOruButton* browse : {btnPath, btnPath2, btnPath3}) browse->setToolTip(text("btnPath"));
+    for (TOruButton* locate : {btnLocate, btnLocate2, btnLocate3}) locate->setToolTip(text("btnLocate"));
+    for (const TMainTextKey& key : kMainTextKeys) Texts.*key.Text = Translate(QLatin1String(key.Key));
+
+    LayoutTexts();
+}
+
+void TMainForm::LayoutTexts() {
+    // The labels left of both panels end 10 pixels before their fields and line up at the left of the
+    // longest one. A label too long for the room moves the fields right rather than run off the panel.
+    const int gap = ScaleValue(10);
+    const int longest = std::max({Label3->width(), Label1->width(), Label2->width()});
+    const int designLeft = std::min(cbFileType->x(), cbPath->x()) - fieldShift_ - gap - longest;
+    const int shift = std::max(0, ScaleValue(kMinLabelLeft) - designLeft);
+    ShiftFieldColumn(shift - fieldShift_);
+    Label3->move(cbFileType->x() - gap - Label3->width(), Label3->y());
+    Label1->move(cbFileType->x() - gap - Label1->width(), Label1->y());
+    Label2->move(cbPath->x() - gap - Label2->width(), Label2->y());
+    const int left = std::min({Label3->x(), Label1->x(), Label2->x()});
+    for (QLabel* label : {Label3, Label1, Label2, Label4, Label6}) label->move(left, label->y());
+
+    // The subdirectory boxes stay right-aligned under the drop-downs' right end.
+    const int subWidth = ScaleValue(25) + fontMetrics().horizontalAdvance(cbxSub->text());
+    const int subLeft = cbPath->x() + cbPath->width() + ScaleValue(4) - subWidth;
+    for (QCheckBox* sub : SubBoxes()) sub->setGeometry(subLeft, sub->y(), subWidth, sub->height());
+
+    // The run button grows to the left when one of its captions would not fit.
+    if (runButtonWidth_ == 0) runButtonWidth_ = btnEncrypt->width();
+    const QFontMetrics runFont(btnEncrypt->font());
+    int needed = 0;
+    for (const QString* caption : {&Texts.EncryptDecrypt, &Texts.Decrypt, &Texts.Encrypt, &Texts.Cancel})
+        needed = std::max(needed, runFont.horizontalAdvance(*caption) + 2 * ScaleValue(kRunButtonPadding));
+    const int runWidth = std::max(runButtonWidth_, needed);
+    const int runRight = btnEncrypt->x() + btnEncrypt->width();
+    btnEncrypt->setGeometry(runRight - runWidth, btnEncrypt->y(), runWidth, btnEncrypt->height());
+}
+
+void TMainForm::ShiftFieldColumn(int delta) {
+    if (delta == 0) return;
+    fieldShift_ += delta;
+    // Fields that reach the right edge keep their right end; the others move.
+    for (QWidget* field : std::initializer_list<QWidget*>{cbPath, cbPath2, cbPath3, ProgressBar1}) {
+        const QRect g = field->geometry();
+        field->setGeometry(g.x() + delta, g.y(), g.width() - delta, g.height());
+    }
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{cbxKey, edtKey, lblKey, cbFileType, lblEncrypted, lblDecrypted,
+                                         lblFailed, lblSize, lblTime, lblDetail1, lblDetail2, lblDetail3})
+        field->move(field->x() + delta, field->y());
+}
+
+void TMainForm::BuildLanguageMenu(QMenu* parent) {
+    if (!lang::Language || parent == nullptr) return;
+    languageMenu_ = std::make_unique<lang::TLanguageMenu>(*lang::Language);
+    for (const lang::TLanguageMenuEntry& entry : languageMenu_->Entries()) {
+        QAction* item = parent->addAction(entry.Caption);
+        item->setCheckable(true);
+        item->setChecked(entry.Checked);
+        connect(item, &QAction::triggered, this, [this, item] { LanguageMenuClick(item); });
+        languageItems_.push_back(item);
+    }
+}
+
+void TMainForm::LanguageMenuClick(QAction* item) {
+    const auto found = std::find(languageItems_.cbegin(), languageItems_.cend(), item);
+    if (!languageMenu_ || found == languageItems_.cend()) return;
+    const std::optional<QString> langFileId =
+        languageMenu_->Click(static_cast<int>(found - languageItems_.cbegin()));
+    // A click flips the item's own check mark; the menu shows the current language whatever happened.
+    const auto& entries = languageMenu_->Entries();
+    for (std::size_t i = 0; i < languageItems_.size() && i < entries.size(); ++i)
+        languageItems_[i]->setChecked(entries[i].Checked);
+    if (!langFileId) return;
+    if (settings::Settings) settings::Settings->SetLangFileId(*langFileId);
+    BroadcastScreenMessage(WM_LANGCHANGED, 0, 0, true);
+}
+
+void TMainForm::WMLangChanged() {
+    ApplyLanguage();
+    BuildFileFilter();
+    if (model_->Count() == 0) lvFiles->viewport()->update();  // the hint in the new language
+    for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) link->hide();
+    btnEncrypt->SetCaption(IsJobRunning() ? Texts.Cancel : RunCaption());
+}
+
+// ---------------------------------------------------------------------------------------------
 // Job messages
 
 bool TMainForm::event(QEvent* event) {
@@ -936,6 +1074,9 @@ bool TMainForm::event(QEvent* event) {
                 return true;
             case engine::WM_JOB_FAILEDSIZE:
                 OnJobFailedSize(message->WParam, message->LParam);
+                return true;
+            case WM_LANGCHANGED:
+                WMLangChanged();
                 return true;
             default:
                 break;

@@ -28,6 +28,9 @@ class QAction;
 namespace engine {
 class TKZVThread;
 }
+namespace lang {
+class TLanguageMenu;
+}
 
 namespace ui {
 
@@ -36,6 +39,9 @@ class TFileListView;
 class TLinkLabel;
 class TOruButton;
 class TSkinImage;
+
+// Announces to every window that the user picked another language.
+inline constexpr std::uint32_t WM_LANGCHANGED = 6429;
 
 // The height of the band that holds the key field and its note.
 inline constexpr int kKeyBandHeight = 56;
@@ -53,6 +59,17 @@ public:
     void FormCreate() override;
     void AdjustForDpi() override;
     bool GetResizeBorders(TResizeBorders& borders) const override;
+
+    // --- language ---
+    // Puts the loaded language's captions, tool tips and run-time texts in place and lines the labels
+    // up with them; nothing while no language is loaded.
+    void ApplyLanguage() override;
+    // Fills `parent` with an entry per language file, the current one checked.
+    void BuildLanguageMenu(QMenu* parent);
+    // An entry of the "Languages" menu was picked.
+    void LanguageMenuClick(QAction* item);
+    // After another language was picked: the texts again, and what is derived from them.
+    void WMLangChanged();
 
     // --- what the run control relies on ---
     // Files mode while the file panel is shown, Directories mode while the directory panel is.
@@ -203,6 +220,9 @@ private:
     // The application's message hook: drops onto the file list.
     bool AppMessage(QObject* receiver, QEvent* event);
     void OpenKeyBand(bool open);
+    // Lays out what depends on the texts: the left labels, the subdirectory boxes, the run button.
+    void LayoutTexts();
+    void ShiftFieldColumn(int delta);
     std::array<QComboBox*, 3> PathBoxes() const { return {cbPath, cbPath2, cbPath3}; }
     std::array<QCheckBox*, 3> SubBoxes() const { return {cbxSub, cbxSub2, cbxSub3}; }
     int FocusedSelectedRow() const;
@@ -226,6 +246,10 @@ private:
     bool keyBandOpen_ = true;
     bool placed_ = false;
     QStringList recovered_;
+    std::unique_ptr<lang::TLanguageMenu> languageMenu_;
+    std::vector<QAction*> languageItems_;  // the entries of languageMenu_, in its order
+    int fieldShift_ = 0;                   // how far long labels have pushed the field column right
+    int runButtonWidth_ = 0;               // the run button's width as designed (0: not taken yet)
 
     std::unique_ptr<engine::TKZVThread> FJob;
     bool FJobFromList = false;

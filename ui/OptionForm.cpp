@@ -398,7 +398,7 @@ void TOptionForm::btnOkMeClick() {
 
 bool ShowOptionsDialog() {
     const auto& show = ShellCalls().ShowOptionsDialog;
-    return show ? show() : ExecOptionsDialog();
+    return show && show();
 }
 
 bool ExecOptionsDialog() {
