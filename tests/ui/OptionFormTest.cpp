@@ -28,22 +28,7 @@ protected:
 
     // Shows the real dialog and, once it is up, lets `act` work on it like a user.
     bool ShowAndDo(const std::function<void(TOptionForm&)>& act) {
-        const TShellCallsScope real(DefaultShellCalls());
-        bool acted = false;
-        std::function<void()> when;
-        when = [&] {
-            auto* form = qobject_cast<TOptionForm*>(QApplication::activeModalWidget());
-            if (form == nullptr) {
-                QTimer::singleShot(0, when);
-                return;
-            }
-            acted = true;
-            act(*form);
-        };
-        QTimer::singleShot(0, when);
-        const bool ok = ShowOptionsDialog();
-        EXPECT_TRUE(acted);
-        return ok;
+        return uitest::ShowModalAndDo<TOptionForm>([] { return ShowOptionsDialog(); }, act);
     }
 
     static QStringList Checked(const TOptionForm& form) {

@@ -18,23 +18,12 @@ class RiskWarnTest : public uitest::UiTest {
 protected:
     // Shows the real dialog and, once it is up, lets `act` work on it like a user.
     bool ShowAndDo(const std::function<void(TRiskWarnForm&)>& act) {
-        const TShellCallsScope real(DefaultShellCalls());
-        bool acted = false;
-        std::function<void()> when;
-        when = [&] {
-            auto* form = qobject_cast<TRiskWarnForm*>(QApplication::activeModalWidget());
-            if (form == nullptr) {
-                QTimer::singleShot(0, when);
-                return;
-            }
-            EXPECT_FALSE(form->cbxStop->isChecked()) << "unchecked at every showing";
-            acted = true;
-            act(*form);
-        };
-        QTimer::singleShot(0, when);
-        const bool confirmed = ShowRiskWarning();
-        EXPECT_TRUE(acted);
-        return confirmed;
+        return uitest::ShowModalAndDo<TRiskWarnForm>([] { return ShowRiskWarning(); },
+                                                     [&](TRiskWarnForm& form) {
+                                                         EXPECT_FALSE(form.cbxStop->isChecked())
+                                                             << "unchecked at every showing";
+                                                         act(form);
+                                                     });
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <deque>
@@ -171,5 +172,27 @@ protected:
         return images;
     }
 };
+
+// Shows a real modal dialog with `show` and, once a dialog of type Form is up, lets `act` work on it
+// like a user. Returns what `show` returned; fails the test when the dialog never came up.
+template <typename Form, typename Show>
+auto ShowModalAndDo(Show show, const std::function<void(Form&)>& act) {
+    const ui::TShellCallsScope real(ui::DefaultShellCalls());
+    bool acted = false;
+    std::function<void()> when;
+    when = [&] {
+        auto* form = qobject_cast<Form*>(QApplication::activeModalWidget());
+        if (form == nullptr) {
+            QTimer::singleShot(0, when);
+            return;
+        }
+        acted = true;
+        act(*form);
+    };
+    QTimer::singleShot(0, when);
+    const auto result = show();
+    EXPECT_TRUE(acted);
+    return result;
+}
 
 }  // namespace uitest
