@@ -208,12 +208,7 @@ TEST_F(OptionFormTest, TheWheelScrollsTheExtensionsWhereverItTurns) {
 }
 
 TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
-    const QString folder = Path("Languages") + QStringLiteral("/");
-    QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("German.xml"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Lang Id=\"German\" Name=\"Deutsch\">\n"
+    LoadGermanLanguage(
         "<CUI_TOptionForm_lblCaption>Optionen</CUI_TOptionForm_lblCaption>\n"
         "<CUI_TRiskWarnForm_btnCancelMe>Abbrechen</CUI_TRiskWarnForm_btnCancelMe>\n"
         "<CUI_TOptionForm_Label2>Verschlüsselte Datenblöcke je Datei:</CUI_TOptionForm_Label2>\n"
@@ -221,11 +216,7 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
         "<CUI_TOptionForm_cbxOther>Sonstige Formate</CUI_TOptionForm_cbxOther>\n"
         "<CUI_TOptionForm_Label3>* Anzahl der verschlüsselten Datenblöcke je Datei; mehr Blöcke brauchen "
         "deutlich mehr Zeit</CUI_TOptionForm_Label3>\n"
-        "<CUI_TOptionForm_cbxSIBP>Orrelguard in der Titelleiste anzeigen</CUI_TOptionForm_cbxSIBP>\n"
-        "</Lang>\n");
-    file.close();
-    lang::Language = std::make_unique<lang::TLanguage>(folder);
-    ASSERT_TRUE(lang::Language->LoadLanguageFile("German"));
+        "<CUI_TOptionForm_cbxSIBP>Orrelguard in der Titelleiste anzeigen</CUI_TOptionForm_cbxSIBP>\n");
     settings::Settings->SetVideoExts(".xyz;");
 
     auto form = Open();

@@ -78,20 +78,11 @@ TEST_F(RiskWarnTest, TheDialogIsLaidOutAsDesignedWithItsEnglishTexts) {
 }
 
 TEST_F(RiskWarnTest, ALoadedLanguageGivesItsTextsAndAMissingKeyAnEmptyOne) {
-    const QString folder = Path("Languages") + QStringLiteral("/");
-    QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("German.xml"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Lang Id=\"German\" Name=\"Deutsch\">\n"
+    LoadGermanLanguage(
         "<CUI_TRiskWarnForm_lblCaption>Daten sichern</CUI_TRiskWarnForm_lblCaption>\n"
         "<CUI_TRiskWarnForm_btnCancelMe>Abbrechen</CUI_TRiskWarnForm_btnCancelMe>\n"
         "<CUI_TRiskWarnForm_Label1>Zeile eins&#13;Zeile zwei</CUI_TRiskWarnForm_Label1>\n"
-        "<CUI_TRiskWarnForm_btnOK>Verstanden, weiter.</CUI_TRiskWarnForm_btnOK>\n"
-        "</Lang>\n");
-    file.close();
-    lang::Language = std::make_unique<lang::TLanguage>(folder);
-    ASSERT_TRUE(lang::Language->LoadLanguageFile("German"));
+        "<CUI_TRiskWarnForm_btnOK>Verstanden, weiter.</CUI_TRiskWarnForm_btnOK>\n");
 
     auto form = CreateForm<TRiskWarnForm>();
     EXPECT_EQ(form->lblCaption->text(), QStringLiteral("Daten sichern"));

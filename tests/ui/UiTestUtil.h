@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -114,6 +115,19 @@ protected:
     }
 
     QString Path(const std::string& name) const { return QString::fromStdString(home.file(name)); }
+
+    // Writes a German language file holding `elements` into the test's Languages folder and loads it.
+    void LoadGermanLanguage(const QByteArray& elements) const {
+        const QString folder = Path("Languages") + QStringLiteral("/");
+        QDir().mkpath(folder);
+        QFile file(folder + QStringLiteral("German.xml"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Lang Id=\"German\" Name=\"Deutsch\">\n" +
+                   elements + "</Lang>\n");
+        file.close();
+        lang::Language = std::make_unique<lang::TLanguage>(folder);
+        ASSERT_TRUE(lang::Language->LoadLanguageFile("German"));
+    }
 
     // A file of `size` bytes of varying content.
     QString MakeFile(const std::string& name, std::size_t size) const {
