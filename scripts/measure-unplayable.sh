@@ -21,7 +21,7 @@ cli=${VELMORA_CLI:-}
 if [ -z "$cli" ]; then
   cmake -S "$repo" -B "$repo/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF >/dev/null
   cmake --build "$repo/build/release" --target velmora-cli >/dev/null
-  cli=$repo/build/release/cli/velmora-cli
+  cli=$repo/build/release/velmora-cli
 fi
 
 work=${1:-$(mktemp -d)}
