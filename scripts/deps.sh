@@ -7,6 +7,7 @@ velmora_packages=(
   qt6-base-dev qt6-base-dev-tools
   libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-microhei
+  libxcb1-dev
   xvfb xauth imagemagick xdotool
   # the package test: building the .deb, checking its metadata, watching the program find its files
   dpkg-dev file appstream desktop-file-utils strace

@@ -5,10 +5,13 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/SystemLanguage.h"
 #include "lang/Language.h"
+#include "platform/WindowSystem.h"
 #include "ui/Anchors.h"
 #include "ui/SkinImage.h"
 
@@ -192,11 +195,21 @@ QString TBaseForm::GetLanguageId() const {
 }
 
 void TBaseForm::StartSystemMove() {
+    if (!std::exchange(moveArmed_, false)) return;
+    handedOver_ = true;
+    HandSystemMove();
+}
+
+void TBaseForm::HandSystemMove() {
     if (QWindow* window = windowHandle()) window->startSystemMove();
 }
 
-void TBaseForm::StartSystemResize(Qt::Edges edges) {
+void TBaseForm::HandSystemResize(Qt::Edges edges) {
     if (QWindow* window = windowHandle()) window->startSystemResize(edges);
+}
+
+void TBaseForm::CancelSystemMoveResize() {
+    platform::CancelSystemMoveResize(windowHandle());
 }
 
 void TBaseForm::ScaleControls(double factor) {
@@ -218,6 +231,39 @@ void TBaseForm::ScaleControls(double factor) {
     setMinimumSize(scaled(minimumWidth()), scaled(minimumHeight()));
     resize(scaled(width()), scaled(height()));
     RebaseAnchors(this);
+}
+
+void TBaseForm::setVisible(bool visible) {
+    if (visible && !placed_) {
+        placed_ = true;
+        PlaceBeforeFirstShow();
+    }
+    QDialog::setVisible(visible);
+}
+
+void TBaseForm::PlaceBeforeFirstShow() {
+    QWidget* owner = CentreOn() ? CentreOn()->window() : nullptr;
+    if (owner == this || (owner && !owner->isVisible())) owner = nullptr;
+    if (PlatformPlacesWindowsByPosition()) {
+        if (const QScreen* shown = owner ? owner->screen() : screen()) {
+            const QRect area = shown->availableGeometry();
+            QRect placed(QPoint(), size());
+            placed.moveCenter(owner ? owner->frameGeometry().center() : area.center());
+            // On the screen, and the top left corner (the title strip) first when it is too large.
+            placed.moveLeft(
+                std::max(area.left(), std::min(placed.left(), area.right() + 1 - placed.width())));
+            placed.moveTop(std::max(area.top(), std::min(placed.top(), area.bottom() + 1 - placed.height())));
+            move(placed.topLeft());
+        }
+    }
+    if (owner) {
+        create();
+        if (QWindow* own = windowHandle()) own->setTransientParent(owner->windowHandle());
+    }
+}
+
+bool PlatformPlacesWindowsByPosition() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void TBaseForm::showEvent(QShowEvent* event) {
@@ -261,10 +307,17 @@ bool TBaseForm::eventFilter(QObject* watched, QEvent* event) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() != Qt::LeftButton) break;
             const int zone = HitTest(mouse->position().toPoint());
+            moveArmed_ = zone == HTCLIENT;
+            handedOver_ = zone != HTCLIENT;
             if (zone == HTCLIENT) break;
-            StartSystemResize(EdgesOfZone(zone));
+            HandSystemResize(EdgesOfZone(zone));
             return true;
         }
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) break;
+            moveArmed_ = false;
+            if (std::exchange(handedOver_, false)) CancelSystemMoveResize();
+            break;
         case QEvent::Leave:
             ShowZoneCursor(HTCLIENT);
             break;

@@ -1,7 +1,14 @@
 #pragma once
 // The base of every window: borderless, placed in design pixels at 96 dpi and scaled at other screen
-// resolutions, fonts chosen by the system language, the language hook, and resize zones at the edges
-// of a borderless window.
+// resolutions, fonts chosen by the system language, the language hook, resize zones at the edges of a
+// borderless window, the window manager's move from a title strip, and where the window first appears.
+//
+// Moving and resizing are always the window manager's (startSystemMove/startSystemResize), started at
+// most once per press: the manager owns the drag until the button is released, and the toolkit may
+// never hear of that release, so a second start would leave the window glued to the pointer. The first
+// position is set before the native window exists, so the window manager maps it there and the toolkit
+// never has to learn it back from a reparenting race. Where the platform places windows itself
+// (Wayland), nothing is placed by global coordinates.
 
 #include <QDialog>
 #include <QString>
@@ -100,6 +107,9 @@ public:
     // The logical pixels per inch of the window's screen.
     virtual double ScreenDpi() const;
 
+    // Shows or hides the window; the first show places it (see InitialPlacement) beforehand.
+    void setVisible(bool visible) override;
+
     // Language lookups.
     bool IsLanguageLoaded() const;
     QString Translate(const QString& key) const;
@@ -110,21 +120,40 @@ protected:
     TSkinImage* AddFrameImage(const char* name, const QString& picture, const QRect& bounds, TAnchors anchors,
                               bool stretch);
 
-    // Hands the window to the window manager's move, and resize at `edges`. Overridden by tests.
-    virtual void StartSystemMove();
-    virtual void StartSystemResize(Qt::Edges edges);
+    // The window manager's move, for a drag on a title strip: starts it on the first call after a press
+    // of the left button on this window, and does nothing on every other call until the next press.
+    void StartSystemMove();
+    // Hand the window to the window manager's move, or to its resize at `edges`, and withdraw what was
+    // handed over when this window still sees the release (the manager never took the drag). Overridden
+    // by tests.
+    virtual void HandSystemMove();
+    virtual void HandSystemResize(Qt::Edges edges);
+    virtual void CancelSystemMoveResize();
+
+    // Where the window first appears: centred on `CentreOn`'s window when it is shown, otherwise on
+    // the screen, kept inside the screen's available area. A window given by CentreOn also becomes
+    // this one's transient parent, so window managers and compositors keep it above that window.
+    virtual QWidget* CentreOn() const { return nullptr; }
 
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ScaleControls(double factor);
+    void PlaceBeforeFirstShow();
     void WatchWindow();
     void ShowZoneCursor(int zone);
 
     QWindow* watched_ = nullptr;
     std::optional<Qt::CursorShape> zoneCursor_;
+    bool placed_ = false;
+    bool moveArmed_ = false;   // a left press on the window that has not handed a move over yet
+    bool handedOver_ = false;  // this press handed a move or resize to the window manager
 };
+
+// False where the platform places every window itself and gives programs no global positions
+// (Wayland): there a window is never moved or centred by coordinates.
+bool PlatformPlacesWindowsByPosition();
 
 // Builds a window and runs its creation steps.
 template <class TForm, class... Args>

@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 
 #include "app/KZVApp.h"
 #include "ui/Anchors.h"
@@ -185,19 +184,6 @@ void TBaseUIForm::keyPressEvent(QKeyEvent* event) {
 void TBaseUIForm::resizeEvent(QResizeEvent* event) {
     TBaseForm::resizeEvent(event);
     MakeRoundRectForm(this, kRoundCorners);
-}
-
-void TBaseUIForm::showEvent(QShowEvent* event) {
-    TBaseForm::showEvent(event);
-    if (placed_) return;
-    placed_ = true;
-    QRect around;
-    if (centreOn_ && centreOn_ != this && centreOn_->isVisible()) {
-        around = centreOn_->frameGeometry();
-    } else if (const QScreen* shown = screen()) {
-        around = shown->availableGeometry();
-    }
-    if (around.isValid()) move(around.center() - rect().center());
 }
 
 bool TBaseUIForm::eventFilter(QObject* watched, QEvent* event) {

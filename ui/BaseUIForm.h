@@ -23,8 +23,8 @@ public:
     void FormCreate() override;
     void AdjustForDpi() override;
 
-    // Shows the dialog modally, centred on the window that was active when it was created; returns
-    // the modal result (mrOk, mrCancel).
+    // Shows the dialog modally, centred on (and kept above) the window that was active when it was
+    // created; returns the modal result (mrOk, mrCancel).
     int ShowModal();
 
     void reject() override;
@@ -56,12 +56,11 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    QWidget* CentreOn() const override { return centreOn_; }
 
 private:
     QPointer<QWidget> centreOn_;
-    bool placed_ = false;
 };
 
 // The height of the title strip within which a drag on the strip moves the window.

@@ -18,7 +18,6 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QSaveFile>
-#include <QScreen>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -1196,10 +1195,6 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 
 void TMainForm::showEvent(QShowEvent* event) {
     TBaseForm::showEvent(event);
-    if (!placed_) {
-        placed_ = true;
-        if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
-    }
     if (!recovered_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
 }
 

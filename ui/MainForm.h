@@ -244,7 +244,6 @@ private:
     QObject* appHook_;
     QString fileFilter_;
     bool keyBandOpen_ = true;
-    bool placed_ = false;
     QStringList recovered_;
     std::unique_ptr<lang::TLanguageMenu> languageMenu_;
     std::vector<QAction*> languageItems_;  // the entries of languageMenu_, in its order

@@ -2,7 +2,9 @@
 // resolutions, Escape and the dialog buttons, fonts by system language, and controls keeping their
 // anchors.
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -29,12 +31,14 @@ public:
         TForm::AdjustForDpi();
     }
     int moves = 0;
+    int cancels = 0;
     int adjusted = 0;
     std::vector<Qt::Edges> resizes;
 
 protected:
-    void StartSystemMove() override { ++moves; }
-    void StartSystemResize(Qt::Edges edges) override { resizes.push_back(edges); }
+    void HandSystemMove() override { ++moves; }
+    void HandSystemResize(Qt::Edges edges) override { resizes.push_back(edges); }
+    void CancelSystemMoveResize() override { ++cancels; }
 
 private:
     double dpi_;
@@ -117,25 +121,84 @@ TEST_F(FrameTest, TheMainWindowResizesFromItsEdgesButNotWhenMaximisedAndDialogsN
     EXPECT_EQ(dialog->HitTest({1, 100}), HTCLIENT);
 }
 
-TEST_F(FrameTest, TheTitleStripMovesTheWindowOnlyWithinItsHeightAndWithTheButtonDown) {
+// A press on the strip hands the window to the window manager once; the manager owns the drag until
+// the release, which the toolkit may never hear of, so the moves that follow must not start it again.
+TEST_F(FrameTest, TheTitleStripHandsOneMovePerPressToTheWindowManager) {
     auto dialog = CreateForm<Probe<TRiskWarnForm>>();
-    SendMouseMove(dialog->imgTop, {200, 27}, Qt::LeftButton);
-    SendMouseMove(dialog->imgTopLeft, {3, 3}, Qt::LeftButton);
-    SendMouseMove(dialog->lblCaption, {2, 2}, Qt::LeftButton);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    QWindow* window = dialog->windowHandle();
+    const auto drag = [&](QPoint from) {
+        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 3; ++step) QTest::mouseMove(window, from + QPoint(10 * step, 5 * step));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, from + QPoint(30, 15));
+    };
+    drag({200, 27});  // the strip is 28 px high
+    EXPECT_EQ(dialog->moves, 1);
+    drag({3, 3});  // the corner picture is part of the strip
+    drag(dialog->lblCaption->geometry().center());
     EXPECT_EQ(dialog->moves, 3);
+    drag({200, 60});                                         // below the strip
     SendMouseMove(dialog->imgTop, {200, 10}, Qt::NoButton);  // a hover moves nothing
+    // Moves that still report the button held after the manager took the drag start nothing.
+    SendMouseMove(dialog->imgTop, {220, 10}, Qt::LeftButton);
     EXPECT_EQ(dialog->moves, 3);
+    // No window manager took these drags, so the window saw every release and withdrew each hand-over;
+    // the press below the strip handed nothing over and withdrew nothing.
+    EXPECT_EQ(dialog->cancels, 3);
 
     auto main = CreateForm<Probe<TMainForm>>();
-    SendMouseMove(main->imgTop, {300, 26}, Qt::LeftButton);
-    SendMouseMove(main->lblTitle, {3, 3}, Qt::LeftButton);
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    window = main->windowHandle();
+    drag({300, 26});
+    drag(main->lblTitle->geometry().center());
     EXPECT_EQ(main->moves, 2);
-    SendMouseMove(main->imgTop, {300, 27}, Qt::LeftButton);  // the main window's limit is 26
+    drag({300, 27});  // the main window's limit is 26
     EXPECT_EQ(main->moves, 2);
+    drag({300, 2});  // a press in the top resize zone resizes and never moves
+    EXPECT_EQ(main->moves, 2);
+    EXPECT_EQ(main->resizes.size(), 1u);
+    EXPECT_EQ(main->cancels, 3);
     main->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return main->isMaximized(); }));
-    SendMouseMove(main->imgTop, {300, 10}, Qt::LeftButton);
+    drag({300, 10});
     EXPECT_EQ(main->moves, 2);
+}
+
+// The first position is decided before the native window exists: centred, on the screen, over the
+// window that was active for a dialog, which also becomes the dialog's transient parent.
+TEST_F(FrameTest, WindowsFirstAppearCentredAndDialogsOverTheWindowTheyBelongTo) {
+    auto main = CreateForm<TMainForm>();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    EXPECT_EQ(main->geometry().center(), screen.center());
+    main->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == main.get(); }));
+
+    main->move(screen.topLeft() + QPoint(10, 20));
+    ASSERT_TRUE(
+        WaitFor([&] { return main->windowHandle()->position() == screen.topLeft() + QPoint(10, 20); }));
+    auto dialog = CreateForm<TRiskWarnForm>();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    EXPECT_EQ(dialog->geometry().center(), main->frameGeometry().center());
+    EXPECT_EQ(dialog->windowHandle()->transientParent(), main->windowHandle());
+    // The toolkit's own idea of the native window agrees with the widget's: menus are placed by it.
+    EXPECT_EQ(dialog->windowHandle()->geometry(), dialog->geometry());
+
+    // Over a window that is mostly off the screen, a dialog still appears whole on it.
+    dialog.reset();
+    main->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == main.get(); }));
+    main->move(screen.topLeft() - QPoint(600, 400));
+    ASSERT_TRUE(
+        WaitFor([&] { return main->windowHandle()->position() == screen.topLeft() - QPoint(600, 400); }));
+    auto offside = CreateForm<TRiskWarnForm>();
+    offside->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(offside.get()));
+    EXPECT_EQ(offside->pos(), screen.topLeft());
 }
 
 TEST(ScaleValue, IsExactAt96DpiAndRoundsDownElsewhere) {
