@@ -9,6 +9,8 @@ velmora_packages=(
   fonts-liberation fonts-wqy-microhei
   libxcb1-dev
   xvfb xauth imagemagick xdotool
+  # the desktop tests: a real window manager, X11 tools, a headless Wayland compositor and Qt's plugin
+  openbox x11-utils weston qt6-wayland
   # the package test: building the .deb, checking its metadata, watching the program find its files
   dpkg-dev file appstream desktop-file-utils strace
 )
