@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <utility>
 
+#include <csignal>
+#include <mutex>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,8 +28,8 @@ constexpr const char* kInUseText =
 
 class LocalFile final : public File {
 public:
-    LocalFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-    ~LocalFile() override { ::close(fd_); }  // also releases the lock
+    LocalFile(std::string path, int fd, bool leased) : path_(std::move(path)), fd_(fd), leased_(leased) {}
+    ~LocalFile() override { ::close(fd_); }  // also releases the lease and the lock
 
     const std::string& path() const noexcept override { return path_; }
 
@@ -109,6 +112,12 @@ public:
         return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }
 
+    bool contended() const override {
+        // A lease being broken reports the type it is being broken to; a lease the kernel took back
+        // after its break time reports none.
+        return leased_ && ::fcntl(fd_, F_GETLEASE) != F_WRLCK;
+    }
+
 private:
     [[noreturn]] void fail(int errorNumber) const {
         throw FileError(path_, systemErrorText(errorNumber), errorNumber);
@@ -116,16 +125,47 @@ private:
 
     std::string path_;
     int fd_;
+    bool leased_;
 };
 
-// No sharing: a lock held by any other open description makes this fail at once.
-void lockExclusive(const std::string& path, int fd) {
+[[noreturn]] void closeAndFail(const std::string& path, int fd, int err, const char* text) {
+    ::close(fd);
+    throw FileError(path, text, err);
+}
+
+// A broken lease is heard by polling (File::contended), not by its signal, which would end the
+// process by default. Set once, and only where nobody chose a handler of their own.
+void ignoreLeaseBreakSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            ::sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGIO, &ignore, nullptr);
+        }
+    });
+}
+
+// No sharing. A write lease is granted only while no other open file description refers to the file,
+// whoever holds it, and breaks when another process opens it. Where no lease can be had (the file
+// system has none, or another account owns the file and we lack the right to lease it) the advisory
+// lock alone remains, which only other lockers respect. Returns whether the file is leased.
+bool holdExclusive(const std::string& path, int fd) {
+    ignoreLeaseBreakSignal();
+    bool leased = false;
+    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+        leased = true;
+    } else if (errno == EAGAIN || errno == EBUSY) {
+        closeAndFail(path, fd, EBUSY, kInUseText);
+    }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         if (err == EINTR) continue;
-        ::close(fd);
-        throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
+        closeAndFail(path, fd, err, err == EWOULDBLOCK ? kInUseText : systemErrorText(err).c_str());
     }
+    return leased;
 }
 
 class LocalFileSystem final : public FileSystem {
@@ -139,12 +179,13 @@ public:
             const int err = errno;
             throw FileError(path, systemErrorText(err), err);
         }
-        lockExclusive(path, fd);
-        return std::make_unique<LocalFile>(path, fd);
+        const bool leased = holdExclusive(path, fd);
+        return std::make_unique<LocalFile>(path, fd, leased);
     }
 
     std::unique_ptr<File> open(const std::string& path, FileAccess access) override {
-        // O_NONBLOCK keeps a FIFO or device from blocking the open; regular files ignore it.
+        // O_NONBLOCK keeps a FIFO or device from blocking the open, and makes an open that would have to
+        // wait for another holder's lease to break fail at once instead.
         int flags = O_CLOEXEC | O_NONBLOCK;
         switch (access) {
             case FileAccess::Read:
@@ -163,7 +204,7 @@ public:
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             const int err = errno;
-            throw FileError(path, systemErrorText(err), err);
+            throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
         }
         struct stat st {};
         if (::fstat(fd, &st) != 0) {
@@ -176,8 +217,8 @@ public:
             if (S_ISDIR(st.st_mode)) throw FileError(path, systemErrorText(EISDIR), EISDIR);
             throw FileError(path, "not a regular file", EINVAL);
         }
-        lockExclusive(path, fd);
-        return std::make_unique<LocalFile>(path, fd);
+        const bool leased = holdExclusive(path, fd);
+        return std::make_unique<LocalFile>(path, fd, leased);
     }
 };
 

@@ -40,9 +40,9 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
-// One open file, held without sharing: while it is open, no other exclusive open of the same file
-// succeeds, in this process or another one. Reads and writes are positioned and all-or-nothing:
-// a short count is an error.
+// One open file, held without sharing: it opens only while no other process has the file open, and
+// while it is open no other exclusive open of the same file succeeds, in this process or another one.
+// Reads and writes are positioned and all-or-nothing: a short count is an error.
 class File {
 public:
     virtual ~File() = default;
@@ -63,13 +63,20 @@ public:
     // Makes the data written so far durable.
     virtual void sync() = 0;
     virtual FileIdentity identity() const = 0;
+    // True once another process has asked to open the file since this one opened it. The holder then
+    // finishes or undoes its change quickly and closes: the other process waits until then (up to the
+    // kernel's lease-break time). False where the file system cannot tell.
+    virtual bool contended() const { return false; }
 };
 
 // Opens files. The engine takes one by reference so that tests can put failures between it and the disk.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Raises FileError when the file is missing, not accessible or held open by someone else.
+    // Raises FileError when the file is missing, not accessible or held open by someone else. On the
+    // machine's own file system "held open" means: any other process has it open (a write lease is
+    // granted only then), or, where the file system grants no lease (network and FUSE file systems,
+    // a file another account owns), another exclusive open holds its advisory lock.
     virtual std::unique_ptr<File> open(const std::string& path, FileAccess access) = 0;
     // Creates a new, empty file for reading and writing, held like open() holds one; raises when the
     // file exists already or cannot be made.

@@ -4,6 +4,7 @@
 
 #include "engine/Trailer.h"
 #include "platform/FileIo.h"
+#include "support/OtherProcess.h"
 #include "support/TempDir.h"
 
 using namespace engine;
@@ -119,6 +120,11 @@ TEST(Trailer, QuickTestPassesOpenFailuresOn) {
 
     const auto path = dir.file("busy.mp4");
     testsupport::writeFile(path, testsupport::patternBytes(600'000));
-    auto held = platform::localFileSystem().open(path, platform::FileAccess::ReadWrite);
+    {
+        auto held = platform::localFileSystem().open(path, platform::FileAccess::ReadWrite);
+        EXPECT_THROW(IsEncryptedFile(path), platform::FileError);
+    }
+    // Another program playing the file: the file list and --status say so rather than look at it.
+    const testsupport::OtherProcessHolding player(path, testsupport::OtherProcessHolding::Mode::Read);
     EXPECT_THROW(IsEncryptedFile(path), platform::FileError);
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/FileIo.h"
+#include "support/OtherProcess.h"
 #include "support/TempDir.h"
 
 using platform::FileAccess;
@@ -39,6 +40,36 @@ TEST(FileIo, SecondOpenOfAnOpenFileFailsLikeASharingViolation) {
     }
     // Released on close.
     EXPECT_NO_THROW(localFileSystem().open(path, FileAccess::ReadWrite));
+}
+
+// As the program would be refused by Windows: a file that another program has open, to read it (a
+// player) or to write it (a download, an editor), is not opened, so it cannot be changed under that
+// program.
+TEST(FileIo, AFileAnotherProcessHasOpenIsRefused) {
+    TempDir dir;
+    const auto path = dir.file("held.mp4");
+    const std::vector<std::uint8_t> content = testsupport::patternBytes(600 * 1024);
+    testsupport::writeFile(path, content);
+    using Mode = testsupport::OtherProcessHolding::Mode;
+    for (const Mode mode : {Mode::Read, Mode::Write}) {
+        {
+            const testsupport::OtherProcessHolding other(path, mode);
+            for (const auto access : {FileAccess::Read, FileAccess::ReadWrite}) {
+                try {
+                    localFileSystem().open(path, access);
+                    FAIL() << "opened a file another process holds";
+                } catch (const FileError& error) {
+                    EXPECT_NE(std::string(error.what()).find("being used by another process"),
+                              std::string::npos)
+                        << error.what();
+                }
+            }
+        }
+        // The other process has ended: the file is free again, and nothing changed it.
+        auto file = localFileSystem().open(path, FileAccess::ReadWrite);
+        EXPECT_FALSE(file->contended());
+    }
+    EXPECT_EQ(testsupport::readFile(path), content);
 }
 
 TEST(FileIo, OpenFailuresCarryThePathAndTheSystemText) {
