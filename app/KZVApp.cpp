@@ -6,11 +6,17 @@
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <QThread>
+
+#include <cerrno>
 #include <charconv>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "app/SystemLanguage.h"
 #include "lang/Language.h"
@@ -28,6 +34,8 @@ namespace {
 constexpr const char* kInstanceMutex = "MX_KZV_EXE";
 constexpr const char* kLogMutex = "MX_KZV_Log";
 constexpr int kHandOverTimeoutMs = 1000;
+// How long a second start waits for a running instance that is still starting (recovering) to listen.
+constexpr int kHandOverWaitMs = 5000;
 
 }  // namespace
 
@@ -38,7 +46,7 @@ TApp::TApp()
 TApp::~TApp() {
     if (logStarted_) StopLog();
     instanceServer_.reset();
-    instanceMutex_.reset();  // unlocks
+    if (instanceLock_ >= 0) ::close(instanceLock_);  // unlocks
 }
 
 QString TApp::GetAppTitle() const {
@@ -64,31 +72,47 @@ QString TApp::GetProductPage() const {
 }
 
 QString TApp::InstanceServerName() {
-    return platform::RuntimeFolder() + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
-           QLatin1Char('-') + platform::UserName();
+    return platform::RuntimeFolder() + QStringLiteral("TApplication-") +
+           QLatin1String(settings::kProductName) + QLatin1Char('-') + platform::UserName();
 }
 
 bool TApp::IsFirstInstance() {
-    auto lock = std::make_unique<QLockFile>(platform::RuntimeFolder() + QLatin1String(kInstanceMutex));
-    // Only a dead holder makes a lock stale, never its age: the first instance may run for days.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        instanceMutex_ = std::move(lock);
-        return true;
+    if (instanceLock_ >= 0) return true;
+    const QString folder = platform::RuntimeFolder(&runtimeProblem_);
+    if (folder.isEmpty()) return true;
+    const QByteArray path = (folder + QLatin1String(kInstanceMutex)).toLocal8Bit();
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return true;
+    int locked = 0;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const bool heldByAnother = errno == EWOULDBLOCK;
+        ::close(fd);
+        return !heldByAnother;
     }
-    return lock->error() != QLockFile::LockFailedError;
+    instanceLock_ = fd;
+    return true;
 }
 
-void TApp::NotifyRunningInstance() const {
-    QLocalSocket socket;
-    socket.connectToServer(InstanceServerName());
-    if (!socket.waitForConnected(kHandOverTimeoutMs)) return;  // nobody listens: end all the same
+bool TApp::NotifyRunningInstance() const {
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << qint32(WM_INSTANCE_STARTED) << qint32(0) << qint32(0);
-    socket.write(message);
-    socket.waitForBytesWritten(kHandOverTimeoutMs);
-    socket.disconnectFromServer();
+    QDeadlineTimer deadline(kHandOverWaitMs);
+    do {
+        QLocalSocket socket;
+        socket.connectToServer(InstanceServerName());
+        if (socket.waitForConnected(kHandOverTimeoutMs)) {
+            socket.write(message);
+            const bool sent = socket.waitForBytesWritten(kHandOverTimeoutMs);
+            socket.disconnectFromServer();
+            return sent;
+        }
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 void TApp::ListenForInstances() {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-class QLockFile;
 class QLocalServer;
 
 namespace app {
@@ -23,13 +22,19 @@ public:
     TApp(const TApp&) = delete;
     TApp& operator=(const TApp&) = delete;
 
-    // Takes the lock "MX_KZV_EXE" in the per-user runtime folder. False when another running process
-    // of this user holds it. A lock that cannot be made at all counts as the first instance: the
-    // program then runs unprotected rather than not at all.
+    // Takes the lock "MX_KZV_EXE" in the per-user runtime folder: an advisory lock on that file, which
+    // the system drops when its holder ends, so only a live instance ever holds it, whatever the file
+    // holds. False when another running process of this user holds it. A lock that cannot be made at
+    // all (no safe runtime folder among the causes, see RuntimeProblem) counts as the first instance:
+    // the program then runs unprotected rather than not at all.
     bool IsFirstInstance();
-    // The second start's hand-over: posts message 1125 (both parameters 0) to the running instance if
-    // it listens, and returns without waiting for any answer.
-    void NotifyRunningInstance() const;
+    // Why the program runs without the instance lock, the log's lock and the hand-over socket; empty
+    // while it has them.
+    const QString& RuntimeProblem() const noexcept { return runtimeProblem_; }
+    // The second start's hand-over: posts message 1125 (both parameters 0) to the running instance,
+    // waiting a few seconds for one that is still starting to listen. Returns without waiting for any
+    // answer; false when nobody took the message.
+    bool NotifyRunningInstance() const;
     // The first instance's application window: accepts what later starts post, and ignores it.
     void ListenForInstances();
     // Where the running instance listens: built from "TApplication", the title and the user.
@@ -56,7 +61,7 @@ public:
     const QString& ExeFolder() const noexcept { return exeFolder_; }
     const QString& TempFolder() const noexcept { return tempFolder_; }
     bool LogStarted() const noexcept { return logStarted_; }
-    bool HoldsInstanceLock() const noexcept { return instanceMutex_ != nullptr; }
+    bool HoldsInstanceLock() const noexcept { return instanceLock_ >= 0; }
 
     // The videos that start-up recovery restored, for the main window to tell the user once.
     std::vector<std::string> RecoveredFiles;
@@ -64,7 +69,8 @@ public:
 private:
     QString exeFolder_;
     QString tempFolder_;
-    std::unique_ptr<QLockFile> instanceMutex_;
+    int instanceLock_ = -1;  // the open, locked "MX_KZV_EXE"
+    QString runtimeProblem_;
     std::unique_ptr<QLocalServer> instanceServer_;
     bool logStarted_ = false;
 };

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 #include "app/KZVApp.h"
 #include "engine/Recovery.h"
 #include "lang/Language.h"
+#include "platform/Log.h"
 #include "platform/Utility.h"
 #include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
@@ -25,11 +28,21 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
 
     int exitCode = 0;
-    if (!App->IsFirstInstance()) {
-        App->NotifyRunningInstance();
+    const bool first = App->IsFirstInstance();
+    if (!App->RuntimeProblem().isEmpty()) {
+        const QString text =
+            App->RuntimeProblem() +
+            QStringLiteral(" Running without the single-instance check; remove that folder to mend it.");
+        platform::MsgOut(text);
+        std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
+    }
+    if (!first) {
+        if (!App->NotifyRunningInstance())
+            platform::MsgOut(QStringLiteral("The running instance did not take the hand-over"));
     } else {
         // Before anything else touches a file: undo what an interrupted run left half-done.
-        App->RecoveredFiles = engine::RecoverInterruptedToggles(platform::ToLocal8Bit(settings::JournalFolder()));
+        App->RecoveredFiles =
+            engine::RecoverInterruptedToggles(platform::ToLocal8Bit(settings::JournalFolder()));
         settings::Settings->Load();
         settings::Settings->LoadLanguage();
         QCoreApplication::setApplicationName(App->GetAppTitle());

@@ -1,9 +1,7 @@
 #include "platform/Utility.h"
 
-#include <QFile>
-
 #include <QDir>
-
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
@@ -12,10 +10,16 @@
 #include <QSysInfo>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Version.h"
 
@@ -41,12 +45,29 @@ QString UserName() {
     return user.isEmpty() ? QStringLiteral("user") : user;
 }
 
-QString RuntimeFolder() {
-    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+QString RuntimeFolder(QString* problem) {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/');
-    const QString folder = QDir::tempPath() + QStringLiteral("/runtime-") + UserName();
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString folder = QDir::tempPath() + QStringLiteral("/velmora-") + QString::number(::getuid());
+    const auto refuse = [&](const QString& why) {
+        if (problem) *problem = QStringLiteral("The folder %1 %2.").arg(folder, why);
+        return QString();
+    };
+    const QByteArray local = folder.toLocal8Bit();
+    if (::mkdir(local.constData(), 0700) != 0 && errno != EEXIST)
+        return refuse(QStringLiteral("cannot be made: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    // Looked at through a handle that does not follow a link, so what is checked is what is used.
+    const int fd = ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(QStringLiteral("is not a folder of its own (") +
+                      QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char(')'));
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!known || st.st_uid != ::getuid()) return refuse(QStringLiteral("belongs to another account"));
+    if ((st.st_mode & 07777) != 0700)
+        return refuse(QStringLiteral("may be changed by other accounts (its mode is %1, not 700)")
+                          .arg(st.st_mode & 07777, 0, 8));
     return folder + QLatin1Char('/');
 }
 

@@ -27,9 +27,12 @@ std::uint32_t GetTickCount();
 // The per-user application-data folder, ending with "/". Follows XDG_DATA_HOME.
 std::string GetAppDataPath();
 
-// The per-user folder for lock files and sockets, ending with "/": $XDG_RUNTIME_DIR, or a private
-// "runtime-<user>" folder in the temporary folder where the session sets none (no console warning).
-QString RuntimeFolder();
+// The per-user folder for lock files and sockets, ending with "/": $XDG_RUNTIME_DIR, or where the
+// session sets none, "velmora-<numeric user ID>" in the temporary folder, made with mode 0700. That
+// folder is used only while it is a real folder of this user's with mode 0700: one another account
+// made, or may write to, could fake a running instance or the log's lock. Then the result is empty and
+// `problem` (when given) says why; callers go on without the lock or the socket.
+QString RuntimeFolder(QString* problem = nullptr);
 
 // The login name, for names that must not clash between users.
 QString UserName();

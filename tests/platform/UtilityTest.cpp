@@ -6,7 +6,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Version.h"
 #include "platform/Utility.h"
@@ -76,6 +82,65 @@ TEST(Utility, FilesSizeAndCopy) {
     if (::access(lockedDir.c_str(), W_OK) != 0) {  // root may write anyway
         EXPECT_FALSE(CopyFileEx(source, kept));
         EXPECT_EQ(readFile(kept), std::vector<std::uint8_t>{'k'});
+    }
+}
+
+namespace {
+
+// Sets (or, given nullptr, removes) an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+}  // namespace
+
+// Without a session's runtime folder, locks and sockets go into a folder of this user's alone; one that
+// another account made or may write to could fake a running instance, so it is refused with a reason.
+TEST(Utility, RuntimeFolderWithoutTheSessionsIsTheUsersOwn) {
+    TempDir temp;
+    const ScopedEnv noSession("XDG_RUNTIME_DIR", nullptr);
+    const ScopedEnv tmp("TMPDIR", temp.path().c_str());
+    const std::string expected = temp.file("velmora-" + std::to_string(::getuid()));
+
+    QString problem;
+    EXPECT_EQ(RuntimeFolder(&problem).toStdString(), expected + "/");
+    EXPECT_TRUE(problem.isEmpty());
+    struct stat st {};
+    ASSERT_EQ(::stat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(st.st_uid, ::getuid());
+    EXPECT_EQ(RuntimeFolder().toStdString(), expected + "/");  // and again, as it is
+
+    ::chmod(expected.c_str(), 0777);
+    EXPECT_TRUE(RuntimeFolder(&problem).isEmpty());
+    EXPECT_NE(problem.toStdString().find("other accounts"), std::string::npos) << problem.toStdString();
+
+    std::filesystem::remove(expected);
+    std::filesystem::create_directory(temp.file("elsewhere"));
+    ::chmod(temp.file("elsewhere").c_str(), 0700);
+    std::filesystem::create_directory_symlink(temp.file("elsewhere"), expected);
+    problem.clear();
+    EXPECT_TRUE(RuntimeFolder(&problem).isEmpty()) << "a link may lead anywhere";
+    EXPECT_FALSE(problem.isEmpty());
+
+    if (::getuid() == 0) {  // only root can give a folder away
+        std::filesystem::remove(expected);
+        ASSERT_EQ(::mkdir(expected.c_str(), 0700), 0);
+        ASSERT_EQ(::chown(expected.c_str(), 65534, 65534), 0);
+        problem.clear();
+        EXPECT_TRUE(RuntimeFolder(&problem).isEmpty());
+        EXPECT_NE(problem.toStdString().find("another account"), std::string::npos) << problem.toStdString();
     }
 }
 
