@@ -11,7 +11,9 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -24,14 +26,26 @@ std::unique_ptr<TLog> LogObj;
 
 namespace {
 
-// Holds the advisory lock for one line; no lock (fd < 0) means writing unguarded rather than not at all.
+// Another writer holds the lock only for one line, so a lock held longer than this belongs to a hung
+// or hostile process; the line is then written without it rather than the program waiting for good.
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+// Holds the advisory lock for one line, waiting at most kLockWait; no lock (fd < 0, or the wait ran
+// out) means writing unguarded rather than not at all.
 class FileLock {
 public:
-    explicit FileLock(int fd) : fd_(fd) {
-        if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    explicit FileLock(int fd) {
+        if (fd < 0) return;
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EINTR && errno != EWOULDBLOCK) return;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                timedOut_ = true;
+                return;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        fd_ = fd;
     }
     ~FileLock() {
         if (fd_ >= 0) ::flock(fd_, LOCK_UN);
@@ -39,12 +53,18 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    bool timedOut() const noexcept { return timedOut_; }
+
 private:
-    int fd_;
+    int fd_ = -1;
+    bool timedOut_ = false;
 };
 
+// Empty where no safe runtime folder can be had: the lines are then written without the lock.
 std::string lockPathFor(const std::string& mutexName) {
-    return (RuntimeFolder() + QString::fromLocal8Bit(mutexName)).toLocal8Bit().toStdString();
+    const QString folder = RuntimeFolder();
+    return folder.isEmpty() ? std::string()
+                            : (folder + QString::fromLocal8Bit(mutexName)).toLocal8Bit().toStdString();
 }
 
 }  // namespace
@@ -62,8 +82,11 @@ void TLog::LogMsg(const QString& text) {
          QStringLiteral("  ") + text + QLatin1Char('\n'))
             .toLocal8Bit();
     const std::lock_guard guard(mutex_);
-    if (lockFd_ < 0) lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    const FileLock lock(lockFd_);
+    if (lockFd_ < 0 && !lockPath_.empty() && !lockAbandoned_)
+        lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const FileLock lock(lockAbandoned_ ? -1 : lockFd_);
+    // Waited for once in vain: the later lines of this process do not wait again.
+    if (lock.timedOut()) lockAbandoned_ = true;
 
     const QString path = QString::fromLocal8Bit(fileName_);
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -77,7 +100,11 @@ void MsgOut(const QString& text) {
 
 namespace {
 
-// The number after "Log" in a log file's bare name; 0 when the rest is not a decimal number.
+// Log numbers this program could have reached; a file with a larger one (a name made by hand) is not
+// one of its logs, and counting on from it could overflow.
+constexpr long long kLargestLogNumber = 1'000'000'000;
+
+// The number after "Log" in a log file's bare name; 0 when the rest is not a decimal number of ours.
 long long LogNumber(const std::string& pureName) {
     if (pureName.size() <= 3) return 0;
     const std::string_view rest = std::string_view(pureName).substr(3);
@@ -85,9 +112,9 @@ long long LogNumber(const std::string& pureName) {
     const char* first = rest.data();
     if (!rest.empty() && rest.front() == '+') ++first;
     const auto [end, error] = std::from_chars(first, rest.data() + rest.size(), value);
-    return error == std::errc() && end == rest.data() + rest.size() ? value : 0;
+    const bool whole = error == std::errc() && end == rest.data() + rest.size();
+    return whole && value <= kLargestLogNumber ? value : 0;
 }
-
 
 }  // namespace
 

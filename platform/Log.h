@@ -23,13 +23,15 @@ public:
     const std::string& FileName() const noexcept { return fileName_; }
 
     // Appends "yyyy-MM-dd hh:mm:ss.zzz  text" as one line, creating the file and its folders if missing.
+    // Waits for the lock while another process writes a line, but not for a lock held for seconds.
     void LogMsg(const QString& text);
 
 private:
     std::string fileName_;
     std::string lockPath_;
-    int lockFd_ = -1;   // opened with the first line
-    std::mutex mutex_;  // the cross-process lock does not order the threads of one process
+    int lockFd_ = -1;             // opened with the first line
+    bool lockAbandoned_ = false;  // held by someone else past the wait once: lines go unguarded
+    std::mutex mutex_;            // the cross-process lock does not order the threads of one process
 };
 
 // The log in use, set up and torn down by the application object.

@@ -105,3 +105,34 @@ TEST(TLog, MsgOutWritesThroughTheLogInUse) {
     EXPECT_EQ(content.find("gone"), std::string::npos);
     EXPECT_EQ(content.find("nowhere"), std::string::npos);
 }
+
+// A process that keeps the log's lock (hung, or hostile) must not stop the program: a line waits a
+// moment for it, then goes in without it, and later lines do not wait again.
+TEST(TLog, ALockHeldForGoodDelaysOneLineAndNoMore) {
+    TempDir dir;
+    const std::string path = dir.file("Log.txt");
+    TLog log(path, "MX_Test_Log5");
+    log.LogMsg(QStringLiteral("first"));
+    const int other = ::open(lockPath("MX_Test_Log5").c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    log.LogMsg(QStringLiteral("second"));
+    log.LogMsg(QStringLiteral("third"));
+    ::close(other);
+    const std::string content = text(path);
+    EXPECT_NE(content.find("  second\n"), std::string::npos);
+    EXPECT_NE(content.find("  third\n"), std::string::npos);
+}
+
+TEST(LogFileNameIn, NamesWithNumbersNoRunReachesAreNotCountedOn) {
+    TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    testsupport::writeFile(folder + "Log.txt", {1});
+    // Made by hand, and past the reuse limit: counting on from it would overflow.
+    const std::string outsider = folder + "Log9223372036854775807.txt";
+    testsupport::writeFile(outsider, {1});
+    std::filesystem::resize_file(outsider, platform::kLogReuseLimit + 1);
+    EXPECT_EQ(platform::LogFileNameIn(folder), folder + "Log.txt");
+    testsupport::writeFile(folder + "Log3.txt", {1});
+    EXPECT_EQ(platform::LogFileNameIn(folder), folder + "Log3.txt");
+}
