@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliDefaults.h"
+#include "settings/KZVConfig.h"
 
 namespace cli {
 
@@ -28,8 +29,8 @@ struct TParseResult {
     std::string Error;  // what is wrong, when Options is empty
 };
 
-inline constexpr std::int32_t kMinBlocks = 8;  // the options dialog's range
-inline constexpr std::int32_t kMaxBlocks = 200'000;
+using settings::kMaxBlocks;  // the options dialog's range
+using settings::kMinBlocks;
 
 TParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 

@@ -125,9 +125,14 @@ std::vector<std::string> DivStrToList(std::string_view text, std::string_view se
 
 double StrToFloatDefEx(const QString& text, double defaultValue) {
     const QString trimmed = text.trimmed();
+    // Group separators are never read: "1,500" is not fifteen hundred anywhere.
+    const auto strict = [](QLocale locale) {
+        locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+        return locale;
+    };
     bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok) value = QLocale::c().toDouble(trimmed, &ok);
+    double value = strict(QLocale()).toDouble(trimmed, &ok);
+    if (!ok) value = strict(QLocale::c()).toDouble(trimmed, &ok);
     // A value written where the decimal separator is a comma, read where it is not.
     if (!ok) value = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
     return ok && std::isfinite(value) ? value : defaultValue;

@@ -34,6 +34,14 @@ std::string GetAppDataPath();
 // `problem` (when given) says why; callers go on without the lock or the socket.
 QString RuntimeFolder(QString* problem = nullptr);
 
+// How file names compare: by letter case on the file systems of Linux, without it on Windows' and
+// macOS's.
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+inline constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+inline constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+
 // The login name, for names that must not clash between users.
 QString UserName();
 

@@ -22,7 +22,10 @@ void TBaseConfig::Load() {
         if (!file.open(QIODevice::ReadOnly)) return;
         const QByteArray bytes = file.readAll();
         pugi::xml_document doc;
-        if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()))) return;
+        // A value of white space alone is a value: kept, where pugixml drops such text by default.
+        if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()),
+                             pugi::parse_default | pugi::parse_ws_pcdata_single))
+            return;
         LoadFromXML(doc.document_element());
     } catch (const std::exception&) {
         return;  // what was read before the error stays; the next Load tries again

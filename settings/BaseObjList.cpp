@@ -160,6 +160,7 @@ void TBaseObjList::LoadFromXML(pugi::xml_node node) {
 }
 
 void TBaseObjList::Assign(const TBaseObjList& source) {
+    if (&source == this) return;
     list_.Clear();
     for (int i = 0; i < source.Count(); ++i) {
         const TProjObj* from = source.Items(i);

@@ -4,7 +4,10 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <algorithm>
+
 #include "lang/Language.h"
+#include "platform/Log.h"
 #include "platform/Utility.h"
 #include "settings/AppFolders.h"
 
@@ -46,7 +49,7 @@ TKZVConfig::TKZVConfig(QObject* owner) : TBaseConfig(owner), videoExts_(kDefault
 void TKZVConfig::AddHistoryPath(const QString& path) {
     if (path.isEmpty()) return;
     TStringsObj& history = *HistoryPaths();
-    const int found = history.IndexOf(path);
+    const int found = history.IndexOf(path, platform::kFileNameCase);
     if (found >= 0) history.Delete(found);
     history.Insert(0, path);
     if (history.Count() > kMaxHistoryPaths) history.Delete(kMaxHistoryPaths);
@@ -64,10 +67,27 @@ bool TKZVConfig::IsVideoFile(const QString& fileName) const {
 }
 
 QString TKZVConfig::GetVideoMask() const {
-    QString mask = QString::fromLocal8Bit(videoExts_);
-    mask.replace(QLatin1Char('.'), QStringLiteral("*."));
+    // In one pass: QString::replace inserts in batches, each moving the rest of the text.
+    const QString extensions = QString::fromLocal8Bit(videoExts_);
+    QString mask;
+    mask.reserve(extensions.size() * 2);
+    for (const QChar c : extensions) {
+        if (c == QLatin1Char('.')) mask += QLatin1Char('*');
+        mask += c;
+    }
     if (!mask.isEmpty()) mask.chop(1);  // the closing ";"
     return mask;
+}
+
+void TKZVConfig::Loaded() {
+    blocks_ = std::clamp(blocks_, kMinBlocks, kMaxBlocks);
+    if (videoExts_.size() > kMaxVideoExtsBytes) {
+        const qsizetype end = videoExts_.lastIndexOf(';', kMaxVideoExtsBytes - 1);
+        platform::MsgOut(QStringLiteral("The setting VideoExts holds %1 bytes; only its first %2 are used")
+                             .arg(videoExts_.size())
+                             .arg(end + 1));
+        videoExts_.truncate(end + 1);
+    }
 }
 
 void TKZVConfig::LoadLanguage() {

@@ -20,6 +20,12 @@ inline constexpr const char* kDefaultVideoExts =
     ".ogm;.ogv;.ogx;";
 
 inline constexpr int kMaxHistoryPaths = 10;
+// The block counts a toggle may use: the options dialog's range, and velmora-cli's.
+inline constexpr qint32 kMinBlocks = 8;
+inline constexpr qint32 kMaxBlocks = 200'000;
+// Far more than every video extension there is; a longer VideoExts (a damaged or hand-made file) is
+// cut to it on load, since every window and search builds something per extension.
+inline constexpr qsizetype kMaxVideoExtsBytes = 64 * 1024;
 
 class TKZVConfig : public TBaseConfig {
     Q_OBJECT
@@ -32,8 +38,9 @@ class TKZVConfig : public TBaseConfig {
     Q_PROPERTY(QString LangFileId READ LangFileId WRITE SetLangFileId)
 
 public:
-    // Newest first, at most ten: an empty path is ignored, a path already listed (letter case aside)
-    // moves to the front in its new form.
+    // Newest first, at most ten: an empty path is ignored, a path already listed moves to the front in
+    // its new form. Listed means: the same letters, in the same case where file names are case-sensitive
+    // (here), in any case where they are not.
     void AddHistoryPath(const QString& path);
     // Whether the extension of the file-name part (from its last dot, lower-cased) is listed.
     bool IsVideoFile(const QString& fileName) const;
@@ -61,6 +68,11 @@ public:
 public:
     // Public for the meta-object system; create through TProjObj::Create, which also makes the children.
     Q_INVOKABLE explicit TKZVConfig(QObject* owner = nullptr);
+
+protected:
+    // Keeps what a hand-edited or damaged file holds within what the program can use: Blocks within
+    // kMinBlocks..kMaxBlocks, VideoExts within kMaxVideoExtsBytes (with a log line).
+    void Loaded() override;
 
 private:
     void SetHistoryPaths(TStringsObj* value) noexcept { historyPaths_ = value; }

@@ -367,6 +367,7 @@ void TProjObj::RemoveFromOwner() {
 }
 
 void TProjObj::Assign(const TProjObj& source) {
+    if (&source == this) return;  // copying its lists onto themselves would empty them first
     if (!source.metaObject()->inherits(metaObject())) {
         throw std::invalid_argument(std::string("Cannot assign a ") + source.metaObject()->className() +
                                     " to a " + metaObject()->className());

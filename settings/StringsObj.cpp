@@ -22,11 +22,11 @@ QString TStringsObj::Strings(int index) const {
     return QString::fromLocal8Bit(strings_[index]);
 }
 
-int TStringsObj::IndexOf(const QString& s) const {
+int TStringsObj::IndexOf(const QString& s, Qt::CaseSensitivity cs) const {
     // Through the 8-bit form, as stored, so that a string that does not survive it is not found.
     const QString wanted = QString::fromLocal8Bit(s.toLocal8Bit());
     for (int i = 0; i < Count(); ++i) {
-        if (QString::fromLocal8Bit(strings_[i]).compare(wanted, Qt::CaseInsensitive) == 0) return i;
+        if (QString::fromLocal8Bit(strings_[i]).compare(wanted, cs) == 0) return i;
     }
     return -1;
 }

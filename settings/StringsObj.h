@@ -23,7 +23,7 @@ public:
     // Bounds are checked: std::out_of_range.
     QString Strings(int index) const;
     // Compared without regard to case; -1 when absent.
-    int IndexOf(const QString& s) const;
+    int IndexOf(const QString& s, Qt::CaseSensitivity cs = Qt::CaseInsensitive) const;
     void Insert(int index, const QString& s);
     int Add(const QString& s);
     // Then Changed.

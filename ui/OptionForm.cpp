@@ -22,8 +22,8 @@ namespace ui {
 
 namespace {
 
-constexpr int kMinBlocks = 8;
-constexpr int kMaxBlocks = 200000;
+using settings::kMaxBlocks;
+using settings::kMinBlocks;
 constexpr int kWheelNotch = 120;  // angle delta of one notch of a mouse wheel
 
 // Placement on the extension panel, in design pixels.

@@ -55,6 +55,10 @@ TEST(Utility, StrToFloatDefExIsTolerant) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_DOUBLE_EQ(StrToFloatDefEx("2,5"), 2.5);
     EXPECT_DOUBLE_EQ(StrToFloatDefEx("2.5"), 2.5);
+    // Group separators are not read: in English "1,500" is no fifteen hundred.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_DOUBLE_EQ(StrToFloatDefEx("1,500"), 1.5);
+    EXPECT_DOUBLE_EQ(StrToFloatDefEx("1500"), 1500);
     QLocale::setDefault(saved);
 }
 

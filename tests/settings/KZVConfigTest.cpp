@@ -97,7 +97,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     auto third = TProjObj::Create<TKZVConfig>();
     third->SetFileName(config->FileName());
     third->Load();
-    EXPECT_EQ(third->Blocks(), 0) << "what the integer rule gives";
+    EXPECT_EQ(third->Blocks(), 8) << "the integer rule's 0, kept in range";
     ASSERT_TRUE(third->Save(true));
     QFile file(config->FileName());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -112,15 +112,63 @@ TEST_F(KZVConfigTest, HistoryKeepsTheTenNewestFirstWithoutDuplicates) {
     EXPECT_EQ(history.Strings(0), QStringLiteral("/v/10"));
     EXPECT_EQ(history.Strings(9), QStringLiteral("/v/1"));
 
-    config->AddHistoryPath(QStringLiteral("/V/5"));
+    config->AddHistoryPath(QStringLiteral("/v/5"));
     EXPECT_EQ(history.Count(), 10);
-    EXPECT_EQ(history.Strings(0), QStringLiteral("/V/5"));
-    EXPECT_EQ(history.IndexOf(QStringLiteral("/v/5")), 0);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/v/5"));
     EXPECT_EQ(history.Strings(1), QStringLiteral("/v/10"));
 
     config->AddHistoryPath(QString());
     EXPECT_EQ(history.Count(), 10);
-    EXPECT_EQ(history.Strings(0), QStringLiteral("/V/5"));
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/v/5"));
+}
+
+// On Linux /media/videos and /media/Videos are two folders: the history keeps both.
+TEST_F(KZVConfigTest, HistoryTellsPathsApartByLetterCaseWhereFileNamesDo) {
+    config->AddHistoryPath(QStringLiteral("/media/videos"));
+    config->AddHistoryPath(QStringLiteral("/media/Videos"));
+    const settings::TStringsObj& history = *config->HistoryPaths();
+    ASSERT_EQ(history.Count(), 2);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/media/Videos"));
+    EXPECT_EQ(history.Strings(1), QStringLiteral("/media/videos"));
+    config->AddHistoryPath(QStringLiteral("/media/videos"));
+    ASSERT_EQ(history.Count(), 2);
+    EXPECT_EQ(history.Strings(0), QStringLiteral("/media/videos"));
+}
+
+// A hand-edited or damaged file cannot make every toggle rewrite whole files, nor hang every window
+// and search with an endless extension list; and a value of white space alone is kept as written.
+TEST_F(KZVConfigTest, WhatAFileHoldsIsKeptWithinWhatTheProgramCanUse) {
+    const auto loaded = [this](const QByteArray& elements) {
+        WriteText(config->FileName(), "<Config>" + elements + "</Config>");
+        auto next = TProjObj::Create<TKZVConfig>();
+        next->SetFileName(config->FileName());
+        next->Load();
+        return next;
+    };
+    EXPECT_EQ(loaded("<Blocks>2147483647</Blocks>")->Blocks(), settings::kMaxBlocks);
+    EXPECT_EQ(loaded("<Blocks>-5</Blocks>")->Blocks(), settings::kMinBlocks);
+    EXPECT_EQ(loaded("<Blocks>5000</Blocks>")->Blocks(), 5000);
+
+    QByteArray endless;
+    for (int i = 0; endless.size() <= 4 * settings::kMaxVideoExtsBytes; ++i)
+        endless += ".x" + QByteArray::number(i) + ';';
+    const QByteArray kept = loaded("<VideoExts>" + endless + "</VideoExts>")->VideoExts();
+    EXPECT_LE(kept.size(), settings::kMaxVideoExtsBytes);
+    EXPECT_GT(kept.size(), settings::kMaxVideoExtsBytes - 16);
+    EXPECT_TRUE(endless.startsWith(kept));
+    EXPECT_TRUE(kept.endsWith(';')) << "cut between two extensions";
+
+    config->SetLangFileId(QStringLiteral("   "));
+    config->SetVideoExts(" \t ");
+    config->AddHistoryPath(QStringLiteral(" "));
+    ASSERT_TRUE(config->Save(true));
+    auto next = TProjObj::Create<TKZVConfig>();
+    next->SetFileName(config->FileName());
+    next->Load();
+    EXPECT_EQ(next->LangFileId(), QStringLiteral("   "));
+    EXPECT_EQ(next->VideoExts(), QByteArray(" \t "));
+    ASSERT_EQ(next->HistoryPaths()->Count(), 1);
+    EXPECT_EQ(next->HistoryPaths()->Strings(0), QStringLiteral(" "));
 }
 
 TEST_F(KZVConfigTest, VideoFilesAreKnownByTheExtensionOfTheirName) {

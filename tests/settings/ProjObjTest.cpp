@@ -333,6 +333,14 @@ TEST_F(ProjObjTest, AssignCopiesValuesNestedObjectsAndItemsOfTheirOwnClass) {
 
     auto point = TProjObj::Create<TPoint>();
     EXPECT_THROW(target->Assign(*point), std::invalid_argument);
+
+    // Onto itself: nothing changes (its lists were emptied before being copied from).
+    target->Assign(*target);
+    EXPECT_EQ(target->Tags()->Count(), 1);
+    EXPECT_EQ(target->Points()->Count(), 1);
+    EXPECT_EQ(target->Title(), QStringLiteral("title"));
+    target->Points()->Assign(*target->Points());
+    EXPECT_EQ(target->Points()->Count(), 1);
 }
 
 TEST_F(ProjObjTest, ClassesAreFoundByNameWithoutNamespaceOrCase) {
