@@ -4,9 +4,12 @@
 #include <QFileInfo>
 #include <QtGlobal>
 
+#include <optional>
+
 #include <pugixml.hpp>
 
 #include "platform/FileSearch.h"
+#include "platform/Log.h"
 #include "platform/Utility.h"
 
 namespace lang {
@@ -23,11 +26,19 @@ bool IsSafeName(const QByteArray& name) {
            !name.contains("..");
 }
 
+// Far above any language file; a FIFO or a device is never read as one.
+constexpr qint64 kMaxLanguageFileBytes = 16 * 1024 * 1024;
+
 bool LoadDocument(pugi::xml_document& doc, const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    return static_cast<bool>(doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
+    QString problem;
+    const std::optional<QByteArray> bytes =
+        platform::ReadRegularFile(fileName, kMaxLanguageFileBytes, &problem);
+    if (!bytes) {
+        if (QFileInfo::exists(fileName))
+            platform::MsgOut(QStringLiteral("Language file not used: ") + problem);
+        return false;
+    }
+    return static_cast<bool>(doc.load_buffer(bytes->constData(), static_cast<size_t>(bytes->size())));
 }
 
 QString BaseName(const QString& fileName) {

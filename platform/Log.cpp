@@ -16,8 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -90,8 +93,24 @@ void TLog::LogMsg(const QString& text) {
 
     const QString path = QString::fromLocal8Bit(fileName_);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) file.write(line);
+    // Without blocking: a FIFO in the log's place would hold the program in open() until a reader came.
+    const int fd = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        for (qsizetype done = 0; done < line.size();) {
+            const ssize_t n =
+                ::write(fd, line.constData() + done, static_cast<std::size_t>(line.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += n;
+        }
+    } else if (!toldNotRegular_) {
+        toldNotRegular_ = true;
+        std::fprintf(stderr, "velmora: %s is not a regular file; nothing is logged there\n",
+                     fileName_.c_str());
+    }
+    ::close(fd);
 }
 
 void MsgOut(const QString& text) {

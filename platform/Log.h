@@ -29,9 +29,10 @@ public:
 private:
     std::string fileName_;
     std::string lockPath_;
-    int lockFd_ = -1;             // opened with the first line
-    bool lockAbandoned_ = false;  // held by someone else past the wait once: lines go unguarded
-    std::mutex mutex_;            // the cross-process lock does not order the threads of one process
+    int lockFd_ = -1;              // opened with the first line
+    bool lockAbandoned_ = false;   // held by someone else past the wait once: lines go unguarded
+    bool toldNotRegular_ = false;  // the log's name was found taken by something other than a file
+    std::mutex mutex_;             // the cross-process lock does not order the threads of one process
 };
 
 // The log in use, set up and torn down by the application object.

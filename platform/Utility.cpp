@@ -10,6 +10,7 @@
 #include <QSysInfo>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -77,6 +78,44 @@ std::string GetAppDataPath() {
 
 std::string PureFileName(const std::string& path) {
     return ToLocal8Bit(QFileInfo(FromLocal8Bit(path)).completeBaseName());
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, QString* problem) {
+    const auto refuse = [&](const QString& why) -> std::optional<QByteArray> {
+        if (problem) *problem = path + QStringLiteral(": ") + why;
+        return std::nullopt;
+    };
+    const QByteArray local = path.toLocal8Bit();
+    const int fd = ::open(local.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(QStringLiteral("not a regular file"));
+    }
+    QByteArray bytes;
+    bytes.resize(std::min<qint64>(st.st_size, limit) + 1);
+    qint64 done = 0;
+    int readError = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) readError = errno;
+        if (n <= 0) break;
+        done += n;
+    }
+    ::close(fd);
+    if (readError != 0) return refuse(QString::fromLocal8Bit(std::strerror(readError)));
+    // One byte more than the limit allows was asked for: a file that grew, or was larger, shows here.
+    if (done > limit) return refuse(QStringLiteral("larger than %1 bytes").arg(limit));
+    bytes.truncate(done);
+    return bytes;
+}
+
+bool IsMissingOrRegularFile(const QString& path) {
+    struct stat st {};
+    if (::stat(path.toLocal8Bit().constData(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode);
 }
 
 std::int64_t GetFileSize(const std::string& path) {

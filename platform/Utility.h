@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,6 +48,14 @@ QString UserName();
 
 // File name without its folder and its last extension: "/a/Log3.txt" gives "Log3", "x.tar.gz" "x.tar".
 std::string PureFileName(const std::string& path);
+
+// The whole content of `path` when it is a regular file (links followed) of at most `limit` bytes;
+// nullopt for anything else (missing, a folder, a FIFO or a device, larger, unreadable), with the
+// reason in `problem` when given. Never blocks on a FIFO and never reads more than limit + 1 bytes.
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, QString* problem = nullptr);
+// Whether `path` is missing or a regular file (links followed): anything else is never opened as one
+// of the program's own files.
+bool IsMissingOrRegularFile(const QString& path);
 
 // The file's size in bytes, or -1 when it cannot be read.
 std::int64_t GetFileSize(const std::string& path);

@@ -6,9 +6,17 @@
 
 #include <exception>
 
+#include "platform/Log.h"
 #include "platform/Utility.h"
 
 namespace settings {
+
+namespace {
+
+// Far above any settings file the program writes; a FIFO or a device never counts as one.
+constexpr qint64 kMaxSettingsFileBytes = 256 * 1024 * 1024;
+
+}  // namespace
 
 TBaseConfig::TBaseConfig(QObject* owner)
     : TProjObj(owner),
@@ -18,9 +26,15 @@ TBaseConfig::TBaseConfig(QObject* owner)
 void TBaseConfig::Load() {
     if (fileLoaded_ || !QFileInfo::exists(fileName_)) return;
     try {
-        QFile file(fileName_);
-        if (!file.open(QIODevice::ReadOnly)) return;
-        const QByteArray bytes = file.readAll();
+        QString problem;
+        const std::optional<QByteArray> read =
+            platform::ReadRegularFile(fileName_, kMaxSettingsFileBytes, &problem);
+        if (!read) {
+            platform::MsgOut(QStringLiteral("The settings file cannot be used, the defaults stay: ") +
+                             problem);
+            return;
+        }
+        const QByteArray& bytes = *read;
         pugi::xml_document doc;
         // A value of white space alone is a value: kept, where pugixml drops such text by default.
         if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()),

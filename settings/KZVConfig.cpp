@@ -101,7 +101,10 @@ void TKZVConfig::LoadLanguage(const QString& programFolder, const QString& dataF
         platform::CopyFileEx(platform::ToLocal8Bit(source), platform::ToLocal8Bit(copy));
     }
 
-    if (QFileInfo::exists(copy)) {
+    if (!platform::IsMissingOrRegularFile(copy)) {
+        platform::MsgOut(
+            copy + QStringLiteral(" is not a regular file; the installer's language choice is not read"));
+    } else if (QFileInfo::exists(copy)) {
         QSettings ini(copy, QSettings::IniFormat);
         if (!ReadIniBool(ini, kReadKey, true)) {
             langFileId_ = ReadIniString(ini, kLangIdKey, langFileId_);

@@ -2,6 +2,8 @@
 // widget-free half of the language menu.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 
@@ -121,6 +123,15 @@ TEST_F(LanguageTest, AMissingFileLeavesTheCurrentLanguage) {
     EXPECT_EQ(language->GetText(QStringLiteral("K")), QStringLiteral("Wert"));
     EXPECT_EQ(language->LanguageName(), QByteArray("German"));
     EXPECT_TRUE(errors.empty()) << "a missing file is no error";
+}
+
+TEST_F(LanguageTest, ALanguageFileThatIsNoRegularFileIsNotRead) {
+    ASSERT_EQ(::mkfifo((folder + QStringLiteral("German.xml")).toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), folder + QStringLiteral("Russian.xml")));
+    auto language = NewLanguage();
+    EXPECT_FALSE(language->LoadLanguageFile("German"));
+    EXPECT_FALSE(language->LoadLanguageFile("Russian"));
+    EXPECT_FALSE(language->IsLoaded());
 }
 
 TEST_F(LanguageTest, ABrokenFileIsReportedAndLeavesEmptyTextsUntilAGoodOneLoads) {

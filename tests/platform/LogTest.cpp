@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Log.h"
@@ -122,6 +123,17 @@ TEST(TLog, ALockHeldForGoodDelaysOneLineAndNoMore) {
     const std::string content = text(path);
     EXPECT_NE(content.find("  second\n"), std::string::npos);
     EXPECT_NE(content.find("  third\n"), std::string::npos);
+}
+
+TEST(TLog, ALogNameTakenByAFifoHoldsNothingUp) {
+    TempDir dir;
+    const std::string path = dir.file("Log.txt");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    TLog log(path, "MX_Test_Log6");
+    log.LogMsg(QStringLiteral("nobody reads this"));  // returns: the FIFO has no reader and is not waited on
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(LogFileNameIn, NamesWithNumbersNoRunReachesAreNotCountedOn) {

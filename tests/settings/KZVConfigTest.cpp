@@ -2,6 +2,8 @@
 // and taking over the installer's language choice.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -171,6 +173,22 @@ TEST_F(KZVConfigTest, WhatAFileHoldsIsKeptWithinWhatTheProgramCanUse) {
     EXPECT_EQ(next->HistoryPaths()->Strings(0), QStringLiteral(" "));
 }
 
+// Only regular files are read as the program's own: a FIFO would hold the start in open(), a link to
+// /dev/zero would read until memory runs out.
+TEST_F(KZVConfigTest, ASettingsFileThatIsNoRegularFileLeavesTheDefaults) {
+    ASSERT_EQ(::mkfifo(config->FileName().toLocal8Bit().constData(), 0600), 0);
+    config->SetBlocks(42);
+    config->Load();
+    EXPECT_FALSE(config->FileLoaded());
+    EXPECT_EQ(config->Blocks(), 42);
+
+    QFile::remove(config->FileName());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), config->FileName()));
+    config->Load();
+    EXPECT_FALSE(config->FileLoaded());
+    EXPECT_EQ(config->Blocks(), 42);
+}
+
 TEST_F(KZVConfigTest, VideoFilesAreKnownByTheExtensionOfTheirName) {
     EXPECT_TRUE(config->IsVideoFile(QStringLiteral("/home/u/Film.MKV")));
     EXPECT_TRUE(config->IsVideoFile(QStringLiteral("clip.mp4")));
@@ -253,6 +271,14 @@ TEST_F(LoadLanguageTest, MissingOrUnreadableKeysKeepTheCurrentLanguage) {
     config->LoadLanguage(program, data);
     EXPECT_EQ(config->LangFileId(), QStringLiteral("Russian")) << "a missing LangId keeps LangFileId";
     EXPECT_EQ(CopyRead(), 1);
+}
+
+TEST_F(LoadLanguageTest, AnInstallerChoiceThatIsNoRegularFileIsNotRead) {
+    ASSERT_EQ(::mkfifo((data + QStringLiteral("SetupLang.ini")).toLocal8Bit().constData(), 0600), 0);
+    config->SetLangFileId(QStringLiteral("German"));
+    config->LoadLanguage(program, data);  // returns: the FIFO is never opened
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("German"));
+    EXPECT_EQ(lang::Language->GetText(QStringLiteral("Key")), QStringLiteral("Wert"));
 }
 
 TEST_F(LoadLanguageTest, WithoutAnyIniTheSavedLanguageIsLoaded) {
