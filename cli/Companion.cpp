@@ -4,8 +4,10 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -198,14 +200,15 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     out += "Processed file size: " + local8(engine::FormatByteSize(job.TotalBytes, texts, c)) + "\n";
     out += "Time escaped: " + local8(engine::FormatElapsed(job.Ticks, texts, c)) + "\n";
     for (const auto& failed : job.FailedList)
-        out += "\"" + failed.Path + "\" " + local8(engine::FailedCodePart(failed.Code, texts)) + "\n";
+        out += "\"" + EscapedForLine(failed.Path) + "\" " +
+               local8(engine::FailedCodePart(failed.Code, texts)) + "\n";
     print(stdout, out);
-    std::fflush(stdout);
     if (!listener.errorText.isEmpty())
         print(stderr, "velmora-cli: error: " + local8(listener.errorText) + "\n");
 
     if (const int signal = catcher.received(); signal != 0) {
         // Ended as interrupted, so that a calling shell script stops too instead of going on.
+        FinishOutput(kExitFailed);
         std::fflush(stderr);
         std::signal(signal, SIG_DFL);
         std::raise(signal);
@@ -218,15 +221,54 @@ int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {
     for (const auto& path : ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive)) {
         std::string line;
         try {
-            line = (engine::IsEncryptedFile(path) ? "encrypted\t" : "plain\t") + path + "\n";
+            line = (engine::IsEncryptedFile(path) ? "encrypted\t" : "plain\t") + EscapedForLine(path) + "\n";
         } catch (const std::exception& error) {
-            line = "error\t" + path + "\t" + error.what() + "\n";
+            line = "error\t" + EscapedForLine(path) + "\t" + EscapedForLine(error.what()) + "\n";
             status = kExitFailed;
         }
         print(stdout, line);
     }
-    std::fflush(stdout);
     return status;
+}
+
+std::string EscapedForLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (byte < 0x20 || byte == 0x7f) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    out += "\\x";
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 0xf];
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+int FinishOutput(int status) {
+    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (written) return status;
+    const int error = errno;
+    std::fprintf(stderr, "velmora-cli: the output could not be written: %s\n", std::strerror(error));
+    return status == kExitOk ? kExitFailed : status;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 // hears them, or a status report. Needs a QCoreApplication.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/CliDefaults.h"
@@ -25,5 +26,14 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
 
 // Prints one line per file: "encrypted", "plain" or "error", a tab, the path (a tab and the message).
 int RunStatus(const TCliOptions& options, const TCliDefaults& defaults);
+
+// A file name (or a message holding one) fit for a one-line-per-file output: backslash, tab, line
+// breaks and other control characters written as escapes ("\\", "\t", "\n", "\x1b"), everything
+// else as it is.
+std::string EscapedForLine(std::string_view text);
+
+// Flushes standard output; when what was printed could not all be written (a full disk, a closed
+// pipe), says so on standard error and turns a successful `status` into kExitFailed.
+int FinishOutput(int status);
 
 }  // namespace cli

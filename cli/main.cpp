@@ -25,10 +25,10 @@ int main(int argc, char* argv[]) {
     switch (options.Action) {
         case cli::TCliAction::Help:
             std::fputs(cli::HelpText().c_str(), stdout);
-            return cli::kExitOk;
+            return cli::FinishOutput(cli::kExitOk);
         case cli::TCliAction::Version:
             std::printf("%s\n", platform::GetProVersion(true).c_str());
-            return cli::kExitOk;
+            return cli::FinishOutput(cli::kExitOk);
         case cli::TCliAction::Status:
         case cli::TCliAction::Run:
             break;
@@ -47,8 +47,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "velmora-cli: restored after an interrupted run: %s\n", path.c_str());
 
     const cli::TCliDefaults defaults = cli::LoadCliDefaults();
-    const int status = options.Action == cli::TCliAction::Status ? cli::RunStatus(options, defaults)
-                                                                 : cli::RunJob(options, defaults, journalFolder);
+    const int status = options.Action == cli::TCliAction::Status
+                           ? cli::RunStatus(options, defaults)
+                           : cli::RunJob(options, defaults, journalFolder);
     platform::LogObj.reset();
-    return status;
+    return cli::FinishOutput(status);
 }

@@ -64,6 +64,39 @@ TEST(VelmoraCli, PrintsTheSummaryAndTheFailedLinesAndExitsOneOnAFailure) {
     EXPECT_EQ(readFile(small).size(), kBlock - 1);
 }
 
+// Scripts read one line per file: a name with a line break (legal on Linux) must not split its line.
+TEST(VelmoraCli, NamesWithLineBreaksStayOnTheirLine) {
+    TempDir dir;
+    const auto odd = dir.file("two\nlines\tand\\.mp4");
+    const auto small = dir.file("small\n.mp4");
+    writeFile(odd, patternBytes(2 * kBlock));
+    writeFile(small, patternBytes(kBlock - 1));
+    const std::string escapedOdd = dir.file("two\\nlines\\tand\\\\.mp4");
+
+    const auto status = runCli({"--status", odd});
+    EXPECT_EQ(lines(status.out), Lines{"plain\t" + escapedOdd});
+    const auto run = runCli({odd, small});
+    const Lines printed = lines(run.out);
+    ASSERT_EQ(printed.size(), 6u) << run.out;
+    EXPECT_EQ(printed[5], "\"" + dir.file("small\\n.mp4") + "\" ErrCode: 3; file too small");
+}
+
+// A summary that cannot be written is no success: a script would take the empty output for one.
+TEST(VelmoraCli, OutputThatCannotBeWrittenEndsWithAFailure) {
+    TempDir dir;
+    const auto video = dir.file("a.mp4");
+    writeFile(video, patternBytes(2 * kBlock));
+    CliRun run{{"--status", video}, false, {}, "/dev/full"};
+    const auto status = runCli(run);
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_NE(status.err.find("the output could not be written"), std::string::npos) << status.err;
+    run.args = {"--version"};
+    EXPECT_EQ(runCli(run).exitCode, 1);
+    run.args = {video};
+    EXPECT_EQ(runCli(run).exitCode, 1);
+    EXPECT_TRUE(engine::IsEncryptedFile(video)) << "the job itself ran";
+}
+
 TEST(VelmoraCli, FoldersYieldTheirVideoFilesAndAKeyedRoundTripRestoresThem) {
     TempDir dir;
     const auto root = dir.path();
@@ -198,7 +231,8 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
 
     const auto result = runCli({"--status", video});
     EXPECT_EQ(result.out, "plain\t" + video + "\n");
-    EXPECT_NE(result.err.find("restored after an interrupted run: " + video), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("restored after an interrupted run: " + video), std::string::npos)
+        << result.err;
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(readFile(video), plain);
     const auto log = readFile(dataFolder + "Log.txt");

@@ -45,7 +45,10 @@ CliResult runCli(const CliRun& run) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    if (run.outFile.empty())
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, run.outFile.c_str(), O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errFds[1], 2);
     std::vector<std::string> argStore{CLI_PATH};
     argStore.insert(argStore.end(), run.args.begin(), run.args.end());

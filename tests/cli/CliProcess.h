@@ -20,11 +20,13 @@ struct CliRun {
     bool errOnTerminal = false;
     // Called with the standard error seen so far, each time more arrives; may signal the child.
     std::function<void(const std::string& errSoFar, int pid)> onErr;
+    // Standard output into this file instead of being collected (such as "/dev/full").
+    std::string outFile;
 };
 
 CliResult runCli(const CliRun& run);
 inline CliResult runCli(std::vector<std::string> args) {
-    return runCli(CliRun{std::move(args), false, {}});
+    return runCli(CliRun{std::move(args), false, {}, {}});
 }
 
 }  // namespace clitest
