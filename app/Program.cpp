@@ -2,13 +2,16 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/KZVApp.h"
 #include "engine/Recovery.h"
 #include "lang/Language.h"
 #include "platform/Log.h"
+#include "platform/SignalCatcher.h"
 #include "platform/Utility.h"
 #include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
@@ -40,6 +43,15 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         if (!App->NotifyRunningInstance())
             platform::MsgOut(QStringLiteral("The running instance did not take the hand-over"));
     } else {
+        // A logout or a shutdown ends the program as a close would, but without asking anything: the
+        // event loops end, the main window goes (stopping a job after the file in hand and saving the
+        // settings), and the log gets its last line. A signal before the loop runs ends it at once.
+        platform::TSignalCatcher catcher({SIGTERM, SIGHUP, SIGINT});
+        QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, [&catcher] {
+            platform::MsgOut(QStringLiteral("Ending on signal %1").arg(catcher.Take()));
+            QCoreApplication::exit(0);
+        });
         // Before anything else touches a file: undo what an interrupted run left half-done.
         App->RecoveredFiles =
             engine::RecoverInterruptedToggles(platform::ToLocal8Bit(settings::JournalFolder()));

@@ -20,6 +20,7 @@
 #include "engine/Trailer.h"
 #include "platform/FileSearch.h"
 #include "platform/Messages.h"
+#include "platform/SignalCatcher.h"
 #include "platform/Utility.h"
 
 namespace cli {
@@ -33,49 +34,6 @@ void print(std::FILE* stream, std::string_view text) {
 std::string local8(const QString& text) {
     return platform::ToLocal8Bit(text);
 }
-
-// Ctrl+C and SIGTERM: the handler may only write a byte; the event loop picks it up and asks the job
-// to stop after the file in hand. The descriptor is the one thing a handler can reach.
-int signalWriteFd = -1;
-
-void onSignal(int signal) {
-    const auto byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const auto ignored = ::write(signalWriteFd, &byte, 1);
-}
-
-class SignalCatcher {
-public:
-    SignalCatcher() {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0) return;
-        signalWriteFd = fds_[0];
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int s : {SIGINT, SIGTERM}) ::sigaction(s, &action, nullptr);
-    }
-    ~SignalCatcher() {
-        for (int s : {SIGINT, SIGTERM}) std::signal(s, SIG_DFL);
-        signalWriteFd = -1;
-        for (int fd : fds_)
-            if (fd >= 0) ::close(fd);
-    }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    int readFd() const { return fds_[1]; }
-    // The signal received, or 0; reads what is pending.
-    int take() {
-        unsigned char byte = 0;
-        if (::read(fds_[1], &byte, 1) == 1) received_ = byte;
-        return received_;
-    }
-    int received() const { return received_; }
-
-private:
-    int fds_[2] = {-1, -1};
-    int received_ = 0;
-};
 
 // Stands for the window: hears the job's messages, shows progress on a terminal, ends the loop.
 class JobListener : public QObject {
@@ -168,8 +126,9 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
 
     QEventLoop loop;
     JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
-    SignalCatcher catcher;
-    QSocketNotifier notifier(catcher.readFd(), QSocketNotifier::Read);
+    // Ctrl+C and SIGTERM ask the job to stop after the file in hand.
+    platform::TSignalCatcher catcher({SIGINT, SIGTERM});
+    QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
 
     engine::TKZVThread job;
     job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive);
@@ -182,8 +141,8 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     job.JournalFolder = journalFolder;
 
     QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
-        if (catcher.received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
-        catcher.take();
+        if (catcher.Received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
+        catcher.Take();
         job.Terminate();
     });
 
@@ -206,7 +165,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     if (!listener.errorText.isEmpty())
         print(stderr, "velmora-cli: error: " + local8(listener.errorText) + "\n");
 
-    if (const int signal = catcher.received(); signal != 0) {
+    if (const int signal = catcher.Received(); signal != 0) {
         // Ended as interrupted, so that a calling shell script stops too instead of going on.
         FinishOutput(kExitFailed);
         std::fflush(stderr);

@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
+
+#include <csignal>
 
 #include <pugixml.hpp>
 
@@ -15,11 +19,11 @@
 #include "app/PlaceholderWindow.h"
 #include "app/Program.h"
 #include "engine/Journal.h"
-#include "platform/FileIo.h"
-#include "support/TempDir.h"
 #include "lang/Language.h"
+#include "platform/FileIo.h"
 #include "platform/Log.h"
 #include "settings/KZVConfig.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -117,6 +121,34 @@ TEST_F(ProgramTest, AStartUndoesAnInterruptedToggleBeforeTheWindowAndLogsIt) {
     EXPECT_TRUE(videoAtWindow == plain);
     EXPECT_TRUE(LogLines(DataFolder() + QStringLiteral("Log.txt"))
                     .contains(QStringLiteral("Restored after an interrupted run: ") + video));
+}
+
+// A logout or a shutdown sends SIGTERM: the program ends as a close would, settings saved and the
+// log closed, without waiting on the user.
+TEST_F(ProgramTest, SigtermEndsTheProgramLikeACloseWithoutAsking) {
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(QStringLiteral(VELMORA_EXECUTABLE), {});
+    ASSERT_TRUE(program.waitForStarted(30000));
+    // Listening for later starts comes right before the window.
+    QDeadlineTimer deadline(30000);
+    bool listening = false;
+    while (!listening && !deadline.hasExpired()) {
+        QLocalSocket probe;
+        probe.connectToServer(app::TApp::InstanceServerName());
+        listening = probe.waitForConnected(100);
+        if (!listening) QThread::msleep(50);
+    }
+    ASSERT_TRUE(listening) << program.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "the program must end by itself";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(SettingsFile())) << "the settings were saved";
+    const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.last(), QStringLiteral("over"));
+    EXPECT_TRUE(log.contains(QStringLiteral("Ending on signal 15")));
 }
 
 TEST_F(ProgramTest, ASecondStartInThisProcessCreatesNoWindowAndSavesNothing) {
