@@ -11,6 +11,9 @@
 #include <string>
 #include <thread>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +90,22 @@ TEST(Utility, FilesSizeAndCopy) {
         EXPECT_FALSE(CopyFileEx(source, kept));
         EXPECT_EQ(readFile(kept), std::vector<std::uint8_t>{'k'});
     }
+
+    // A copy that fails half-way (the disk fills up; here a file size limit, which holds for root
+    // too) leaves the target as it was and no partial copy beside it.
+    const std::vector<std::uint8_t> large(64 * 1024, 'L');
+    writeFile(source, large);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool copied = CopyFileEx(source, target);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(readFile(target), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+    EXPECT_FALSE(std::filesystem::exists(target + ".copying"));
 }
 
 namespace {

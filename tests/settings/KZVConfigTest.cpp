@@ -254,6 +254,16 @@ TEST_F(LoadLanguageTest, TheInstallersChoiceIsTakenOverOnce) {
     EXPECT_EQ(lang::Language->GetLanguageId(), QStringLiteral("Russian"));
 }
 
+// An INI reader splits a value at its commas; the installer meant one name, and gets it back whole.
+TEST_F(LoadLanguageTest, AChoiceWithCommasIsTakenAsOneName) {
+    WriteText(program + QStringLiteral("Languages/Chinese,Simplified.xml"),
+              "<Language Id=\"Chinese\" Name=\"Chinese\"><Key>Z</Key></Language>");
+    WriteText(program + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=Chinese,Simplified\n");
+    config->LoadLanguage(program, data);
+    EXPECT_EQ(config->LangFileId(), QStringLiteral("Chinese,Simplified"));
+    EXPECT_EQ(lang::Language->GetText(QStringLiteral("Key")), QStringLiteral("Z"));
+}
+
 TEST_F(LoadLanguageTest, AnExistingCopyIsNotReplacedByTheProgramFoldersFile) {
     WriteText(program + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=German\n");
     WriteText(data + QStringLiteral("SetupLang.ini"), "[Default]\nRead=0\nLangId=Russian\n");
