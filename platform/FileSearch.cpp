@@ -90,15 +90,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::string>& list,
-                  bool subfolders) {
+void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::string>& list, bool subfolders,
+                  std::vector<TSearchProblem>* problems) {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     const std::string prefix = folder == "/" ? folder : folder + "/";
 
     std::vector<std::string> files;
     std::vector<std::string> folders;
     std::error_code error;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         const fs::directory_entry& entry = *it;
         // The type comes with the folder listing itself (cached by the entry); only a link needs a
@@ -115,19 +115,20 @@ void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::st
         std::string name = entry.path().filename().string();
         if (mask.Matches(name)) files.push_back(std::move(name));
     }
+    if (error && problems) problems->push_back({folder, error.message()});
     std::sort(files.begin(), files.end());
     for (const auto& name : files) list.push_back(prefix + name);
     std::sort(folders.begin(), folders.end());
-    for (const auto& name : folders) searchFolder(prefix + name, mask, list, subfolders);
+    for (const auto& name : folders) searchFolder(prefix + name, mask, list, subfolders, problems);
 }
 
 }  // namespace
 
 void SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
-                 bool subfolders) {
+                 bool subfolders, std::vector<TSearchProblem>* problems) {
     const TFileMask mask(masks);
     if (folder.empty() || mask.Empty()) return;
-    searchFolder(folder, mask, list, subfolders);
+    searchFolder(folder, mask, list, subfolders, problems);
 }
 
 void FindDirFile(const std::string& mask, std::vector<std::string>& list, bool subfolders) {

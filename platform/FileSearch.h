@@ -25,12 +25,20 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// A folder the search could not read (or read to its end), and the system's reason.
+struct TSearchProblem {
+    std::string Path;
+    std::string Reason;
+    friend bool operator==(const TSearchProblem&, const TSearchProblem&) = default;
+};
+
 // Appends the full path of every file in `folder` whose name matches one of the ";"-separated `masks`,
 // descending into subfolders when `subfolders` is set. Never clears `list`. Within a folder files come in
 // name order, and the files of a folder before those of its subfolders. Symbolic links to files count as
-// files; links to folders are not followed. A folder that cannot be read adds nothing.
+// files; links to folders are not followed. A folder that cannot be read adds nothing to `list` and,
+// when `problems` is given, a line there: files that were not found must not pass unnoticed.
 void SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
-                 bool subfolders);
+                 bool subfolders, std::vector<TSearchProblem>* problems = nullptr);
 
 // `mask` is a folder and one pattern: "/data/Log*.txt".
 void FindDirFile(const std::string& mask, std::vector<std::string>& list, bool subfolders = false);

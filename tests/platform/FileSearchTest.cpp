@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/FileSearch.h"
 #include "support/TempDir.h"
@@ -90,4 +97,47 @@ TEST_F(Tree, FindDirFileForms) {
     V languages;
     FindDirFile(root + "/Languages/", ".xml", languages);
     EXPECT_EQ(languages, (V{at("Languages/Chinese.XML"), at("Languages/English.xml")}));
+}
+
+// Folders the search cannot read must not pass unnoticed: their videos would stay playable while the
+// run reports nothing failed. A path past the system's length limit fails for root too.
+TEST_F(Tree, FoldersThatCannotBeReadAreReportedWithTheirReason) {
+    const std::string deepTop = at("deep");
+    ASSERT_EQ(::mkdir(deepTop.c_str(), 0700), 0);
+    const std::string level(200, 'd');
+    std::vector<int> chain{::open(deepTop.c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int i = 0; i < 25; ++i) {  // about 5,000 characters below "deep"
+        ASSERT_EQ(::mkdirat(chain.back(), level.c_str(), 0700), 0);
+        chain.push_back(::openat(chain.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(chain.back(), 0);
+    }
+    const int video = ::openat(chain.back(), "hidden.mp4", O_CREAT | O_WRONLY, 0600);
+    ::close(video);
+
+    V found;
+    std::vector<platform::TSearchProblem> problems;
+    SearchFile3(root, "*.mp4", found, true, &problems);
+    ASSERT_FALSE(problems.empty());
+    EXPECT_EQ(problems.front().Path.rfind(deepTop, 0), 0u) << problems.front().Path;
+    EXPECT_EQ(problems.front().Reason, std::strerror(ENAMETOOLONG));
+    EXPECT_NE(std::find(found.begin(), found.end(), at("z/g.mp4")), found.end()) << "the rest is searched";
+
+    if (::geteuid() != 0) {  // root reads any folder
+        ::chmod(at("z").c_str(), 0);
+        problems.clear();
+        found.clear();
+        SearchFile3(root, "*.mp4", found, true, &problems);
+        ::chmod(at("z").c_str(), 0700);
+        EXPECT_NE(std::find(problems.begin(), problems.end(),
+                            platform::TSearchProblem{at("z"), std::strerror(EACCES)}),
+                  problems.end());
+    }
+
+    // Taken down from the bottom, through the handles: the path is too long to name.
+    ::unlinkat(chain.back(), "hidden.mp4", 0);
+    for (std::size_t i = chain.size() - 1; i > 0; --i) {
+        ::close(chain[i]);
+        ::unlinkat(chain[i - 1], level.c_str(), AT_REMOVEDIR);
+    }
+    ::close(chain.front());
 }
