@@ -107,7 +107,7 @@ public:
     // The logical pixels per inch of the window's screen.
     virtual double ScreenDpi() const;
 
-    // Shows or hides the window; the first show places it (see InitialPlacement) beforehand.
+    // Shows or hides the window; the first show places it beforehand (see CentreOn).
     void setVisible(bool visible) override;
 
     // Language lookups.
