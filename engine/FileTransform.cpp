@@ -1,6 +1,7 @@
 #include "engine/FileTransform.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <span>
 #include <utility>
@@ -68,6 +69,9 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, c
         progress.writing = false;
         ++progress.blocksDone;
         step(TToggleStep::BlockWritten);
+        // Another program is opening the file and waits until it is closed: the change is undone
+        // now, not finished at the other program's expense (a large block count takes long).
+        if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
     }
 }
 

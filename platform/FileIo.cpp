@@ -22,9 +22,7 @@ std::string systemErrorText(int errorNumber) {
     return std::strerror(errorNumber);
 }
 
-// The text users see when another program (or another open of ours) holds the file.
-constexpr const char* kInUseText =
-    "The process cannot access the file because it is being used by another process.";
+constexpr const char* kInUseText = kFileInUseText;
 
 class LocalFile final : public File {
 public:

@@ -24,6 +24,10 @@ private:
     int errorNumber_;
 };
 
+// What a refused open says when another program (or another open of ours) holds the file.
+inline constexpr const char* kFileInUseText =
+    "The process cannot access the file because it is being used by another process.";
+
 // A last-write time with its nanoseconds.
 struct FileTime {
     std::int64_t seconds = 0;

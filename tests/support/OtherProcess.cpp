@@ -42,6 +42,25 @@ OtherProcessHolding::OtherProcessHolding(const std::string& path, Mode mode) {
     }
 }
 
+pid_t spawnShell(const std::string& script, const std::vector<std::string>& args) {
+    std::vector<std::string> store{"/bin/sh", "-c", script, "sh"};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("could not start /bin/sh");
+    return pid;
+}
+
+int waitExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 OtherProcessHolding::~OtherProcessHolding() {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);

@@ -4,10 +4,15 @@
 // the process.
 
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
 namespace testsupport {
+
+// Starts `/bin/sh -c script sh args...` and returns its process ID; waitExit() reaps it.
+pid_t spawnShell(const std::string& script, const std::vector<std::string>& args);
+int waitExit(pid_t pid);
 
 class OtherProcessHolding {
 public:
