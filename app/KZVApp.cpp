@@ -8,7 +8,6 @@
 #include <QLocalSocket>
 #include <QScreen>
 #include <QStandardPaths>
-
 #include <QThread>
 
 #include <cerrno>
@@ -72,8 +71,10 @@ QString TApp::GetProductPage() const {
 }
 
 QString TApp::InstanceServerName() {
-    return platform::RuntimeFolder() + QStringLiteral("TApplication-") +
-           QLatin1String(settings::kProductName) + QLatin1Char('-') + platform::UserName();
+    const QString folder = platform::RuntimeFolder();
+    if (folder.isEmpty()) return {};  // never a name in a folder others may write to
+    return folder + QStringLiteral("TApplication-") + QLatin1String(settings::kProductName) +
+           QLatin1Char('-') + platform::UserName();
 }
 
 bool TApp::IsFirstInstance() {
@@ -97,6 +98,7 @@ bool TApp::IsFirstInstance() {
 }
 
 bool TApp::NotifyRunningInstance() const {
+    if (InstanceServerName().isEmpty()) return false;
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << qint32(WM_INSTANCE_STARTED) << qint32(0) << qint32(0);
@@ -116,7 +118,7 @@ bool TApp::NotifyRunningInstance() const {
 }
 
 void TApp::ListenForInstances() {
-    if (instanceServer_) return;
+    if (instanceServer_ || InstanceServerName().isEmpty()) return;
     instanceServer_ = std::make_unique<QLocalServer>();
     instanceServer_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!instanceServer_->listen(InstanceServerName())) {

@@ -37,7 +37,8 @@ public:
     bool NotifyRunningInstance() const;
     // The first instance's application window: accepts what later starts post, and ignores it.
     void ListenForInstances();
-    // Where the running instance listens: built from "TApplication", the title and the user.
+    // Where the running instance listens: built from "TApplication", the title and the user, in the
+    // runtime folder; empty without a safe runtime folder (the program then does not listen).
     static QString InstanceServerName();
 
     QString GetAppTitle() const;

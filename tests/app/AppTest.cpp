@@ -179,6 +179,10 @@ TEST_F(AppTest, WithoutASafeRuntimeFolderTheProgramRunsAsAFirstInstanceAndSaysWh
     EXPECT_FALSE(app.HoldsInstanceLock());
     EXPECT_NE(app.RuntimeProblem().toStdString().find(folder), std::string::npos)
         << app.RuntimeProblem().toStdString();
+    // Nor does it listen for later starts where another account could reach the socket.
+    EXPECT_TRUE(TApp::InstanceServerName().isEmpty());
+    app.ListenForInstances();
+    EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::System | QDir::Files).size(), 0);
 }
 
 TEST_F(AppTest, TheHandOverPostsMessage1125WithZeros) {
