@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -210,6 +211,33 @@ void removeFile(const std::string& path) {
         const int err = errno;
         throw FileError(path, systemErrorText(err), err);
     }
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        throw FileError(from, systemErrorText(err), err);
+    }
+}
+
+void syncFileSystemOf(const std::string& path) {
+    // The folder rather than the file: opening it takes no lock and works whatever became of the file.
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw FileError(folder, systemErrorText(err), err);
+    }
+    const int result = ::syncfs(fd);
+    const int err = errno;
+    ::close(fd);
+    if (result != 0) throw FileError(folder, systemErrorText(err), err);
+}
+
+std::string canonicalPath(const std::string& path) {
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(path, error);
+    return error ? path : resolved.string();
 }
 
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) {
