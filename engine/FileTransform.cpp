@@ -329,8 +329,6 @@ void TFileTransform::FinishJournal() {
     if (!journal_) return;
     try {
         journal_->Finish();
-        step(TToggleStep::VideoSynced);
-        step(TToggleStep::JournalDropped);
     } catch (const std::exception& error) {
         notices_.push_back(std::string("The recovery journal could not be closed (") + error.what() +
                            "); the changed videos are complete, and the next start checks them against it.");

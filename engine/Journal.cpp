@@ -84,12 +84,37 @@ private:
 
 // The digest of each 512-byte sector of a block, salted per entry so that no video's content can be
 // chosen to collide.
+// The lanes of every sector of a block at once, in one vectorised pass; `lanes` holds 8 per sector.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void sectorLanes(const std::uint8_t* __restrict block, std::uint64_t salt, std::uint64_t* __restrict lanes) {
+    constexpr std::size_t kStripes = kSectorSize / 64;
+    for (std::size_t s = 0; s < static_cast<std::size_t>(kSectorsPerBlock); ++s) {
+        std::uint64_t acc[8];
+        for (std::size_t j = 0; j < 8; ++j) acc[j] = salt * (2 * j + 1);
+        const std::uint8_t* sector = block + s * static_cast<std::size_t>(kSectorSize);
+        for (std::size_t t = 0; t < kStripes; ++t) {
+            for (std::size_t j = 0; j < 8; ++j) {
+                std::uint64_t v;
+                std::memcpy(&v, sector + (t * 8 + j) * 8, 8);
+                const std::uint64_t k = v ^ (0x9E3779B97F4A7C15ull * (j + 1));
+                acc[j] += v + static_cast<std::uint64_t>(static_cast<std::uint32_t>(k)) * (k >> 32);
+            }
+        }
+        for (std::size_t j = 0; j < 8; ++j) lanes[s * 8 + j] = acc[j];
+    }
+}
+
+// The digest of each 512-byte sector of a block, salted per entry so that no video's content can be
+// chosen to collide.
 void sectorDigests(std::span<const std::uint8_t> block, std::uint64_t salt, std::span<std::uint64_t> out) {
-    for (std::int64_t s = 0; s < kSectorsPerBlock; ++s) {
-        std::uint64_t lanes[8];
-        for (int j = 0; j < 8; ++j) lanes[j] = salt * (2 * j + 1);
-        accumulateStripes(lanes, block.data() + s * kSectorSize, kSectorSize / 64);
-        out[static_cast<std::size_t>(s)] = foldLanes(lanes, salt ^ static_cast<std::uint64_t>(s));
+    thread_local std::vector<std::uint64_t> lanes(static_cast<std::size_t>(kSectorsPerBlock) * 8);
+    sectorLanes(block.data(), salt, lanes.data());
+    for (std::size_t s = 0; s < out.size(); ++s) {
+        const std::uint64_t(&sectorLanes)[8] =
+            *reinterpret_cast<const std::uint64_t(*)[8]>(lanes.data() + s * 8);
+        out[s] = foldLanes(sectorLanes, salt ^ static_cast<std::uint64_t>(s));
     }
 }
 
@@ -114,7 +139,11 @@ std::span<std::uint8_t> writableBytesOf(T& value) {
 // block, and a checksum over all of it but `state`, which is how a settled entry is voided in place.
 constexpr std::array<char, 8> kEntryMagic = {'V', 'M', 'J', 'R', 'N', 'L', '0', '2'};
 constexpr std::uint32_t kLive = 0;
-constexpr std::uint32_t kVoid = 0x44494F56;  // "VOID"
+constexpr std::uint32_t kVoid = 0x44494F56;  // "VOID": settled, nothing more to do
+// "DONE": the toggle completed in its process, the video not yet known durable. Within the same boot
+// the page cache still holds the complete toggle, so one sync of the file system settles it.
+constexpr std::uint32_t kDone = 0x454E4F44;
+constexpr std::size_t kBootIdSize = 40;
 
 #pragma pack(push, 1)
 struct EntryHeader {
@@ -133,12 +162,13 @@ struct EntryHeader {
     std::uint32_t keyLength;
     std::uint32_t keepFileTime;
     std::uint64_t salt;
+    char bootId[kBootIdSize];  // the boot the entry was written in
     std::uint8_t key[64];
     std::uint8_t tailBefore[96];  // the last 96 bytes before the toggle
     std::uint8_t tailAfter[96];   // an encryption's trailer; zero for a decryption
 };
 #pragma pack(pop)
-static_assert(sizeof(EntryHeader) == 352);
+static_assert(sizeof(EntryHeader) == 392);
 constexpr std::int64_t kHeaderSize = sizeof(EntryHeader);
 constexpr std::size_t kStateOffset = offsetof(EntryHeader, state);
 
@@ -222,8 +252,16 @@ std::vector<Entry> readEntries(platform::File& journal) {
     return entries;
 }
 
+void setState(platform::File& journal, std::int64_t offset, std::uint32_t state) {
+    journal.writeAt(offset + static_cast<std::int64_t>(kStateOffset), bytesOf(state));
+}
+
 void voidEntry(platform::File& journal, std::int64_t offset) {
-    journal.writeAt(offset + static_cast<std::int64_t>(kStateOffset), bytesOf(kVoid));
+    setState(journal, offset, kVoid);
+}
+
+bool sameBoot(const EntryHeader& h, const std::string& bootId) {
+    return !bootId.empty() && std::string_view(h.bootId, strnlen(h.bootId, kBootIdSize)) == bootId;
 }
 
 // ---- Applying an entry to its video ---------------------------------------------------------------
@@ -527,7 +565,7 @@ void finishJournal(OpenJournal& journal, platform::FileSystem& fs) {
         return;
     }
     for (std::size_t i = 0; i < journal.entries.size(); ++i)
-        if (journal.settled[i] && journal.entries[i].header.state == kLive)
+        if (journal.settled[i] && journal.entries[i].header.state != kVoid)
             voidEntry(*journal.file, journal.entries[i].offset);
     journal.file->sync();
     journal.file.reset();
@@ -617,6 +655,8 @@ void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     std::memcpy(header.key, toggle.key.data(), header.keyLength);
     header.keepFileTime = toggle.keepFileTime ? 1 : 0;
     header.salt = randomNumber() | 1;
+    const std::string boot = fileSystem_.bootId();
+    std::memcpy(header.bootId, boot.data(), std::min(boot.size(), kBootIdSize));
     video.readAt(header.originalSize - kTailSize, std::span(header.tailBefore));
     if (toggle.operation == Operation::Encrypt && toggle.after.size() == static_cast<std::size_t>(kTailSize))
         std::memcpy(header.tailAfter, toggle.after.data(), kTailSize);
@@ -706,15 +746,18 @@ void TJournal::Checkpoint() {
 
 void TJournal::Finish() {
     if (!file_ || finished_) return;
-    Checkpoint();
     finished_ = true;
-    if (!recorded_.empty()) {  // unsettled entries: the file is the next start's
+    if (recorded_.empty()) {            // nothing to settle: the file goes
+        fileSystem_.removeFile(path_);  // while still locked
         file_.reset();
         return;
     }
-    fileSystem_.removeFile(path_);  // while still locked
+    // The videos are not waited for: each settled entry is marked done and the file left to the next
+    // recovery, which in this boot only has to sync the file system once, and after a power cut finds
+    // each video complete or undoes it.
+    for (const auto& [identity, recorded] : recorded_)
+        if (!recorded.unsettled) setState(*file_, recorded.offset, kDone);
     file_.reset();
-    fileSystem_.syncFolder(folder_);
 }
 
 bool TJournal::SettlePending(platform::File& video) {
@@ -734,9 +777,11 @@ bool TJournal::SettlePending(platform::File& video) {
         journal.entries = readEntries(*journal.file);
         const auto entry = std::find_if(journal.entries.begin(), journal.entries.end(),
                                         [&](const Entry& e) { return e.offset == pending.Offset; });
-        if (entry == journal.entries.end() || entry->header.state != kLive) continue;  // settled meanwhile
+        if (entry == journal.entries.end() || entry->header.state == kVoid) continue;  // settled meanwhile
         BlockJudge judge;
         const VideoState state = recoverEntry(journal, *entry, fileSystem_, judge, report, &video);
+        // What was found whole must be on the disk before its entry goes.
+        if (state == VideoState::Untouched || state == VideoState::Complete) video.sync();
         if (state == VideoState::Damaged)
             throw platform::FileError(video.path(),
                                       "holds an unfinished change from an interrupted run that cannot "
@@ -747,7 +792,7 @@ bool TJournal::SettlePending(platform::File& video) {
         journal.settled.resize(journal.entries.size());
         for (std::size_t i = 0; i < journal.entries.size(); ++i)
             journal.settled[i] =
-                journal.entries[i].header.state != kLive || journal.entries[i].offset == pending.Offset;
+                journal.entries[i].header.state == kVoid || journal.entries[i].offset == pending.Offset;
         finishJournal(journal, fileSystem_);
     }
     pendingElsewhere_.erase(it);
@@ -807,7 +852,7 @@ TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem&
             journal.entries = readEntries(*journal.file);
             journal.settled.assign(journal.entries.size(), false);
             for (std::size_t i = 0; i < journal.entries.size(); ++i)
-                journal.settled[i] = journal.entries[i].header.state != kLive;
+                journal.settled[i] = journal.entries[i].header.state == kVoid;
             journals.push_back(std::move(journal));
         } catch (const std::exception& error) {
             report.Problems.push_back("recovery from " + path + " failed: " + error.what());
@@ -827,12 +872,18 @@ TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem&
                journals[b.journal].entries[b.entry].header.sequence;
     });
     std::set<TIdentityKey> waiting;  // a newer entry of the video could not be applied
+    // Entries settled without writing to their video, by the file system that must be synced first.
+    std::map<std::uint64_t, std::pair<std::string, std::vector<Ref>>> toSync;
+    const std::string boot = fileSystem.bootId();
     BlockJudge judge;
     for (const auto& ref : order) {
         auto& journal = journals[ref.journal];
         const Entry& entry = journal.entries[ref.entry];
         VideoState state = VideoState::Damaged;
-        if (!waiting.contains(entry.identity())) {
+        if (waiting.contains(entry.identity())) {
+        } else if (entry.header.state == kDone && sameBoot(entry.header, boot)) {
+            state = VideoState::Complete;  // no power was lost since: the page cache holds it whole
+        } else {
             try {
                 state = recoverEntry(journal, entry, fileSystem, judge, report);
             } catch (const std::exception& error) {
@@ -844,6 +895,22 @@ TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem&
             report.Pending[entry.identity()].push_back({journal.path, entry.offset, entry.videoPath});
         } else {
             journal.settled[ref.entry] = true;
+            if (state != VideoState::Restored) {  // a restored video was synced already
+                auto& sync = toSync[entry.header.device];
+                sync.first = entry.videoPath;
+                sync.second.push_back(ref);
+            }
+        }
+    }
+    for (const auto& [device, sync] : toSync) {
+        try {
+            fileSystem.syncFileSystemOf(sync.first);
+        } catch (const std::exception& error) {
+            // Not yet known durable: the entries stay for the next start.
+            report.Problems.push_back("cannot make " + sync.first +
+                                      " and the videos beside it durable now (" + error.what() +
+                                      "); their recovery entries are kept");
+            for (const auto& ref : sync.second) journals[ref.journal].settled[ref.entry] = false;
         }
     }
     for (auto& journal : journals) {

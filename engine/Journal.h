@@ -15,7 +15,11 @@
 // Durability is grouped. The job records the entries of a group of files, makes them durable with one
 // sync (Commit), then toggles the videos without syncing them. Entries stay until a checkpoint makes
 // every changed video durable at once (one sync of their file system) and empties the journal: when
-// the journal grows large, before a video already in it is recorded again, and at the end.
+// the journal grows large, and before a video already in it is recorded again. At the job's end the
+// videos are not waited for: the entries are marked done and the file is left to the next recovery.
+// In the same boot (no power lost since) it syncs each file system once and drops them unread; after
+// a reboot it checks each video, finding it complete or undoing it. Recovery never drops an entry
+// before the video it describes is durable.
 //
 // Each process writes its own journal file and holds it locked while it lives; the file appears under
 // its final name only once it is locked, so a recovery running in another process passes over it.
@@ -73,8 +77,7 @@ public:
     // under its name. Raises when it cannot.
     static std::unique_ptr<TJournal> Create(const std::string& folder,
                                             platform::FileSystem& fileSystem = platform::localFileSystem());
-    // Checkpoints, then removes the file; a file still holding entries it could not settle is left
-    // for the next start's recovery.
+    // Finishes (see Finish) if that was not done.
     ~TJournal();
     TJournal(const TJournal&) = delete;
     TJournal& operator=(const TJournal&) = delete;
@@ -105,8 +108,9 @@ public:
     // Raises when it cannot; the entries then stay, which is safe: recovery finds those toggles
     // complete.
     void Checkpoint();
-    // The job's end: a checkpoint, then the file goes unless it holds unsettled entries. Raises on
-    // failure (the destructor then leaves the file to recovery).
+    // The job's end: entries of complete toggles are marked done, and the file (unlocked) is left to
+    // the next recovery; a journal that never held an entry is removed. Raises on failure, which is
+    // safe: recovery then checks each video.
     void Finish();
 
     // Bytes written to the journal file since it was created (for benchmarks and the group bounds).

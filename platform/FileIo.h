@@ -75,6 +75,9 @@ std::vector<std::string> listFiles(const std::string& folder, const std::string&
 void syncFileSystemOf(const std::string& path);
 // The absolute path without symbolic links, "." or ".."; the path itself when it cannot be resolved.
 std::string canonicalPath(const std::string& path);
+// What tells this boot of the machine from any other (empty when unknown): whatever a process wrote
+// in the same boot is still in the page cache, power having never been lost since.
+std::string bootId();
 
 // Opens files. The engine takes one by reference so that tests can put failures between it and the
 // disk, or simulate a power cut. The folder services default to the machine's own.
@@ -98,6 +101,7 @@ public:
     }
     virtual void syncFileSystemOf(const std::string& path) { platform::syncFileSystemOf(path); }
     virtual std::string canonicalPath(const std::string& path) { return platform::canonicalPath(path); }
+    virtual std::string bootId() { return platform::bootId(); }
 };
 
 // The machine's own file system.

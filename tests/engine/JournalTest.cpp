@@ -329,8 +329,11 @@ TEST(Journal, ATransformWithAJournalLeavesNothingBehind) {
         EXPECT_EQ(readFile(video), plain);
         EXPECT_TRUE(RecoverJournals(journalFolder).Restored.empty()) << "a live journal is never undone";
         transform.FinishJournal();
-        EXPECT_EQ(steps.back(), TToggleStep::JournalDropped);
     }
+    // Left for the next recovery, which finds both toggles done and only makes them durable.
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
+    EXPECT_EQ(readFile(video), plain);
     EXPECT_EQ(journalFiles(journalFolder), 0u);
 }
 
@@ -369,8 +372,8 @@ TEST(Journal, AFailedCheckpointLeavesTheToggledVideoCountedAndSaysSo) {
     process(video, flag("key"));
     const auto encrypted = readFile(video);
 
-    // Emptying the journal at the end fails: the toggle itself is complete and must count as done.
-    FaultyFileSystem fs({FileOp::SetSize, 1, EIO, false, true}, ".vjournal");
+    // Marking the entry done at the end fails: the toggle itself is complete and must count as done.
+    FaultyFileSystem fs({FileOp::Write, 2, EIO, false, true}, ".vjournal");
     TFileTransform transform(flag("key"), false, fs);
     transform.UseJournal(TJournal::Create(dir.file("journal"), fs));
     EXPECT_EQ(transform.ProcessFile(video, "key").Outcome, TProcessOutcome::Decrypted);
@@ -415,6 +418,7 @@ TEST(Journal, AVideoMetUnderAnotherNameIsSettledBeforeItIsToggled) {
     ASSERT_EQ(transform.Notices().size(), 1u);
     EXPECT_NE(transform.Notices()[0].find("restored"), std::string::npos);
     transform.FinishJournal();
+    EXPECT_TRUE(RecoverJournals(journalFolder).Restored.empty());
     EXPECT_EQ(journalFiles(journalFolder), 0u);
 }
 

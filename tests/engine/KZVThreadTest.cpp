@@ -225,9 +225,9 @@ TEST(TKZVThread, AFailureToSettleTheJournalAtTheEndStillCountsTheToggledFiles) {
     TempDir dir;
     const auto files = makeFiles(dir, 3, kBlock);
     const auto journalFolder = dir.file("journal");
-    // Emptying the journal fails: every video is complete, and must be counted and told.
-    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::SetSize, 1, EIO, false, true},
-                                              ".vjournal");
+    // Settling the journal at the end fails (the three entries are written, then nothing more): every
+    // video is complete, and must be counted and told.
+    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::Write, 4, EIO, false, true}, ".vjournal");
     Recorder window;
     {
         TKZVThread job(journalDisk);
@@ -272,6 +272,8 @@ TEST(TKZVThread, AVideoLeftHalfChangedByAnEarlierJobIsRestoredBeforeTheNextJobTo
     EXPECT_EQ(job.EncryptedList, files);
     EXPECT_EQ(enginetest::content(readFile(files[0])), enginetest::expectedScramble(original, "k", 2));
     EXPECT_TRUE(job.Notice.contains(QStringLiteral("Restored"))) << job.Notice.toStdString();
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
     EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
 }
 
@@ -343,5 +345,9 @@ TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
         ASSERT_TRUE(window.waitFinished());
         EXPECT_EQ(job.EncryptedList, files);
     }
+    // What is left is settled by the next recovery without a video being rewritten.
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
+    for (const auto& file : files) EXPECT_TRUE(IsEncryptedFile(file));
     EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
 }

@@ -206,6 +206,7 @@ const std::vector<std::uint8_t>& PowerLossFileSystem::Contents(const std::string
 std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::AfterPowerLoss(std::mt19937_64& random) const {
     auto after = std::make_unique<PowerLossFileSystem>();
     after->nextId_ = nextId_;
+    after->boot_ = boot_ + 1;
     // Names: the durable ones, then the journal of name changes up to a random point.
     auto names = durableNames_;
     const auto kept = std::uniform_int_distribution<std::size_t>(0, pendingNames_.size())(random);

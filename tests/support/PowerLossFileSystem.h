@@ -33,6 +33,8 @@ public:
     std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) override;
     void syncFileSystemOf(const std::string& path) override;
     std::string canonicalPath(const std::string& path) override { return path; }
+    // Every power cut starts a new boot.
+    std::string bootId() override { return "simulated boot " + std::to_string(boot_); }
 
     using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
     // A durable file, as a test sets the scene. The bytes are shared until the file is written.
@@ -106,6 +108,7 @@ private:
     std::int64_t failAt_ = 0;
     std::int64_t syncs_ = 0;
     bool lost_ = false;
+    int boot_ = 1;
 };
 
 }  // namespace testsupport
