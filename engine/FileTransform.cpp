@@ -187,8 +187,9 @@ void TFileTransform::journalFailed(const std::exception& error) {
                        "the folder writable, then run again.");
 }
 
-void TFileTransform::JournalUnavailable(const std::string& folder, const std::string& reason) {
+void TFileTransform::JournalUnavailable(std::string folder, const std::string& reason) {
     journalUnavailable_ = reason;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     notices_.push_back("The recovery journal in " + folder + " cannot be created (" + reason +
                        "). No file was changed. Free some space on that disk or make the folder writable, "
                        "then run again.");

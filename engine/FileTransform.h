@@ -110,7 +110,7 @@ public:
     // them with one sync in this boot (see TJournal::Finish). Problems become notices.
     void FinishJournal();
     // The journal that could not be created: every file is refused, and the user hears why once.
-    void JournalUnavailable(const std::string& folder, const std::string& reason);
+    void JournalUnavailable(std::string folder, const std::string& reason);
     void SetGroupLimits(TGroupLimits limits) { limits_ = limits; }
 
     // What the user should hear once, at the end of the job: a journal that could not be written,
