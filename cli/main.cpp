@@ -46,8 +46,10 @@ int main(int argc, char* argv[]) {
     const auto recovery = engine::RecoverInterruptedTogglesReport(journalFolder);
     for (const auto& path : recovery.Restored)
         std::fprintf(stderr, "velmora-cli: restored after an interrupted run: %s\n", path.c_str());
-    for (const auto& problem : recovery.Problems)
-        std::fprintf(stderr, "velmora-cli: recovery: %s\n", problem.c_str());
+    // A job tells them itself, once, when its own recovery finds them again.
+    if (options.Action == cli::TCliAction::Status)
+        for (const auto& problem : recovery.Problems)
+            std::fprintf(stderr, "velmora-cli: recovery: %s\n", problem.c_str());
 
     const cli::TCliDefaults defaults = cli::LoadCliDefaults();
     const int status = options.Action == cli::TCliAction::Status ? cli::RunStatus(options, defaults)

@@ -31,13 +31,15 @@ void TKZVThread::SafeExecute() {
     // Params are complete only now, at the resume; one transform then serves every file.
     TFileTransform transform(Params, KeepFileTime, fileSystem_);
     std::vector<std::string> restored;
+    std::vector<std::string> problems;
     if (!journal_ && !JournalFolder.empty()) {
         try {
             // What an earlier job of this process, or a process that died since the start, left
             // unfinished is settled first; what cannot be applied by its path waits for its video.
             TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_);
             restored = std::move(report.Restored);
-            for (const auto& problem : report.Problems)
+            problems = std::move(report.Problems);
+            for (const auto& problem : problems)
                 platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
             journal_ = TJournal::Create(JournalFolder, fileSystem_);
             journal_->AdoptPending(std::move(report.Pending));
@@ -90,6 +92,8 @@ void TKZVThread::SafeExecute() {
     for (const auto& path : restored)
         notice << QStringLiteral("Restored as it was before an interrupted run: ") +
                       platform::FromLocal8Bit(path);
+    for (const auto& problem : problems)
+        notice << QStringLiteral("Not restored yet: ") + platform::FromLocal8Bit(problem);
     for (const auto& text : transform.Notices()) {
         platform::MsgOut(platform::FromLocal8Bit(text));
         notice << platform::FromLocal8Bit(text);

@@ -57,8 +57,9 @@ public:
     // touched: each one fails with code 1, and Notice says why. Empty: no journal (toggles are then
     // not crash-safe).
     std::string JournalFolder;
-    // What the user must hear once about the journal (it could not be written, a video was restored
-    // or refused because of an interrupted run); posted with WM_JOB_ERROR just before WM_JOB_FINISHED.
+    // What the user must hear once about the journal (it could not be written, a video was restored,
+    // refused or not yet restorable because of an interrupted run); posted with WM_JOB_ERROR just
+    // before WM_JOB_FINISHED.
     QString Notice;
     std::int64_t TotalBytes = 0;     // sum of the toggled files' sizes after their toggle
     std::uint32_t Ticks = 0;         // tick count at the start; the elapsed milliseconds at the end

@@ -351,3 +351,33 @@ TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
     for (const auto& file : files) EXPECT_TRUE(IsEncryptedFile(file));
     EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
 }
+
+TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 1, kBlock * 2);
+    const auto journalFolder = dir.file("journal");
+    {
+        // A run that died mid-toggle of a video that is gone since.
+        const auto gone = dir.file("gone.mp4");
+        writeFile(gone, patternBytes(kBlock * 2));
+        auto journal = TJournal::Create(journalFolder);
+        auto file = platform::localFileSystem().open(gone, platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(kBlock);
+        journal->Record(*file, {TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        journal->Unsettled(*file);
+        platform::removeFile(gone);
+    }
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, files);
+    job.JournalFolder = journalFolder;
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(job.EncryptedList, files);
+    EXPECT_TRUE(job.Notice.contains(QString::fromStdString(dir.file("gone.mp4"))))
+        << job.Notice.toStdString();
+    const auto notices = std::count_if(window.messages.begin(), window.messages.end(),
+                                       [](const Message& m) { return m.msg == WM_JOB_ERROR; });
+    EXPECT_EQ(notices, 1);
+}
