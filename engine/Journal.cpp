@@ -82,8 +82,6 @@ private:
     std::uint64_t value_ = 0x51ED270B27D4EB2Full;
 };
 
-// The digest of each 512-byte sector of a block, salted per entry so that no video's content can be
-// chosen to collide.
 // The lanes of every sector of a block at once, in one vectorised pass; `lanes` holds 8 per sector.
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target_clones("avx2", "default")))
@@ -107,14 +105,14 @@ void sectorLanes(const std::uint8_t* __restrict block, std::uint64_t salt, std::
 }
 
 // The digest of each 512-byte sector of a block, salted per entry so that no video's content can be
-// chosen to collide.
-void sectorDigests(std::span<const std::uint8_t> block, std::uint64_t salt, std::span<std::uint64_t> out) {
-    thread_local std::vector<std::uint64_t> lanes(static_cast<std::size_t>(kSectorsPerBlock) * 8);
+// chosen to collide. `lanes` is scratch space of 8 values per sector.
+void sectorDigests(std::span<const std::uint8_t> block, std::uint64_t salt, std::span<std::uint64_t> lanes,
+                   std::span<std::uint64_t> out) {
     sectorLanes(block.data(), salt, lanes.data());
     for (std::size_t s = 0; s < out.size(); ++s) {
-        const std::uint64_t(&sectorLanes)[8] =
-            *reinterpret_cast<const std::uint64_t(*)[8]>(lanes.data() + s * 8);
-        out[s] = foldLanes(sectorLanes, salt ^ static_cast<std::uint64_t>(s));
+        std::uint64_t sector[8];
+        std::copy_n(lanes.begin() + static_cast<std::ptrdiff_t>(s * 8), 8, sector);
+        out[s] = foldLanes(sector, salt ^ static_cast<std::uint64_t>(s));
     }
 }
 
@@ -287,6 +285,7 @@ public:
     BlockJudge()
         : now_(static_cast<std::size_t>(kBlockSize)),
           transformed_(static_cast<std::size_t>(kBlockSize)),
+          lanes_(static_cast<std::size_t>(kSectorsPerBlock) * 8),
           nowDigests_(static_cast<std::size_t>(kSectorsPerBlock)),
           transformedDigests_(static_cast<std::size_t>(kSectorsPerBlock)),
           chosen_(static_cast<std::size_t>(kSectorsPerBlock)),
@@ -305,8 +304,8 @@ public:
         video.readAt(index * kBlockSize, now_);
         std::copy(now_.begin(), now_.end(), transformed_.begin());
         pattern_.apply(transformed_);
-        sectorDigests(now_, salt_, nowDigests_);
-        sectorDigests(transformed_, salt_, transformedDigests_);
+        sectorDigests(now_, salt_, lanes_, nowDigests_);
+        sectorDigests(transformed_, salt_, lanes_, transformedDigests_);
         anyOriginal_ = anyTransformed_ = false;
         std::vector<std::size_t> both;
         for (std::size_t s = 0; s < chosen_.size(); ++s) {
@@ -350,6 +349,7 @@ private:
     TKeyPattern pattern_;
     bool patternSet_ = false;
     std::vector<std::uint8_t> now_, transformed_;
+    std::vector<std::uint64_t> lanes_;
     std::vector<std::uint64_t> nowDigests_, transformedDigests_;
     std::vector<std::uint8_t> chosen_;  // per sector: 1 when it reads transformed
     std::vector<std::uint8_t> record_;
@@ -683,10 +683,11 @@ void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     // Whatever part of the entry lands before a failure is torn and ends the journal for recovery;
     // the next entry goes over it.
     std::vector<std::uint64_t> digests(static_cast<std::size_t>(kSectorsPerBlock));
+    std::vector<std::uint64_t> lanes(digests.size() * 8);
     {
         for (std::int64_t i = 0; i < toggle.blocks; ++i) {
             video.readAt(i * kBlockSize, buffer);
-            sectorDigests(buffer, header.salt, digests);
+            sectorDigests(buffer, header.salt, lanes, digests);
             const std::size_t from = chunk.size();
             for (const auto d : digests) {
                 const auto fingerprint = static_cast<std::uint32_t>(d);
