@@ -162,7 +162,11 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
     if (journal_) {
         // A video already in the journal is made durable, and its entry settled, before it is
         // recorded again: two live entries for one video could not tell which state is whose.
-        if (journal_->Holds(file)) journal_->Checkpoint();
+        if (journal_->Holds(file)) {
+            // The group gathered so far goes first; the video is then recorded in the next one.
+            if (journal_->HasUncommitted()) throw GroupFull{};
+            journal_->Checkpoint();
+        }
         std::array<std::uint8_t, kTrailerSize> after{};
         if (!p.decrypt) EncodeTrailer(record, after);
         try {
@@ -267,6 +271,8 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
                     slot.prepared = std::move(std::get<Prepared>(decided));
                     bytes += slot.prepared->blocks * kBlockSize;
                 }
+            } catch (const GroupFull&) {
+                break;
             } catch (const platform::FileError& error) {
                 // Held by this group already (listed twice, or a second name of it): in the next one.
                 const bool heldHere = std::any_of(group.begin(), group.end(),

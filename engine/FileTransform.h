@@ -135,6 +135,9 @@ private:
         std::int64_t size = 0;
         std::int64_t blocks = 0;
     };
+    // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
+    // ProcessFile commits at once, so it never meets it.
+    struct GroupFull {};
     struct Slot {
         std::size_t index;
         TFileOutcome outcome;              // when decided without a change

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <stdexcept>
 
 #include <unistd.h>
 
@@ -706,13 +707,24 @@ void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
         flush();
     }
     recorded_[{identity.device, identity.inode}] = {end_, false};
+    uncommitted_.push_back({identity.device, identity.inode});
     devices_.emplace(identity.device, videoPath);
     end_ = at;
 }
 
 void TJournal::Commit() {
     if (!file_) throw platform::FileError(folder_, "the recovery journal is not available", EBADF);
-    file_->sync();
+    try {
+        file_->sync();
+    } catch (...) {
+        // None of these videos will be touched: their entries are forgotten and written over.
+        for (const auto& identity : uncommitted_) recorded_.erase(identity);
+        uncommitted_.clear();
+        end_ = committedEnd_;
+        throw;
+    }
+    uncommitted_.clear();
+    committedEnd_ = end_;
 }
 
 void TJournal::Unsettled(const platform::File& video) {
@@ -722,13 +734,15 @@ void TJournal::Unsettled(const platform::File& video) {
 
 void TJournal::Checkpoint() {
     if (!file_ || recorded_.empty()) return;
+    // Emptying the journal would take the entries of videos not yet toggled with it.
+    if (!uncommitted_.empty()) throw std::logic_error("a checkpoint amid a group of entries");
     for (const auto& [device, path] : devices_) fileSystem_.syncFileSystemOf(path);
     const bool anyUnsettled =
         std::any_of(recorded_.begin(), recorded_.end(), [](const auto& r) { return r.second.unsettled; });
     if (!anyUnsettled) {
         file_->setSize(0);
         file_->sync();
-        end_ = 0;
+        end_ = committedEnd_ = 0;
         recorded_.clear();
     } else {
         // The unsettled entries stay where they are; every other one is voided.

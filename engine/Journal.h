@@ -93,6 +93,8 @@ public:
 
     // Whether `video` was recorded since the last checkpoint; if so, Checkpoint() must come first.
     bool Holds(const platform::File& video) const;
+    // Whether entries were recorded since the last Commit: no checkpoint may come before that commit.
+    bool HasUncommitted() const noexcept { return !uncommitted_.empty(); }
     // Whether an undo of `video` failed in this run: it must not be recorded again.
     bool IsUnsettled(const platform::File& video) const;
 
@@ -100,7 +102,7 @@ public:
     // scratch space. Raises when the entry cannot be written; the video has not been touched then.
     void Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer);
     // Makes every entry recorded so far durable with one sync. Raises when it cannot: no video of
-    // the group may then be touched.
+    // the group may then be touched, and their entries are forgotten.
     void Commit();
     // The toggle of `video` failed and could not be undone here: its entry must outlive the job.
     void Unsettled(const platform::File& video);
@@ -126,7 +128,9 @@ private:
     platform::FileSystem& fileSystem_;
     std::string path_;
     std::unique_ptr<platform::File> file_;
-    std::int64_t end_ = 0;  // where the next entry goes
+    std::int64_t end_ = 0;                   // where the next entry goes
+    std::int64_t committedEnd_ = 0;          // the end of the entries made durable
+    std::vector<TIdentityKey> uncommitted_;  // recorded since the last Commit
     std::int64_t bytesWritten_ = 0;
     std::uint64_t lastSequence_ = 0;
     struct Recorded {
