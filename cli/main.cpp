@@ -43,8 +43,13 @@ int main(int argc, char* argv[]) {
     platform::LogObj = std::make_unique<platform::TLog>(platform::LogFileNameIn(dataFolder), "MX_KZV_Log");
     // Before any video is looked at: undo what an interrupted run left half-done.
     const std::string journalFolder = platform::ToLocal8Bit(settings::JournalFolder());
-    for (const auto& path : engine::RecoverInterruptedToggles(journalFolder))
+    const auto recovery = engine::RecoverInterruptedTogglesReport(journalFolder);
+    for (const auto& path : recovery.Restored)
         std::fprintf(stderr, "velmora-cli: restored after an interrupted run: %s\n", path.c_str());
+    // A job tells them itself, once, when its own recovery finds them again.
+    if (options.Action == cli::TCliAction::Status)
+        for (const auto& problem : recovery.Problems)
+            std::fprintf(stderr, "velmora-cli: recovery: %s\n", problem.c_str());
 
     const cli::TCliDefaults defaults = cli::LoadCliDefaults();
     const int status = options.Action == cli::TCliAction::Status

@@ -1,8 +1,11 @@
 #include "engine/FileTransform.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <utility>
 
@@ -100,104 +103,248 @@ void TFileTransform::undo(platform::File& file, const Progress& progress, const 
     }
 }
 
-TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
-    std::optional<platform::FileTime> savedTime;
-    if (keepFileTime_) savedTime = SaveFileTime(fileSystem_, path);
+std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(const std::string& path,
+                                                                               const std::string& key) {
+    if (!journalUnavailable_.empty())
+        throw TransformError(path +
+                             ": left unchanged, the recovery journal cannot be used: " + journalUnavailable_);
+    Prepared p;
+    p.path = path;
+    if (keepFileTime_) p.savedTime = SaveFileTime(fileSystem_, path);
+    p.file = fileSystem_.open(path, platform::FileAccess::ReadWrite);
+    auto& file = *p.file;
+    if (journal_) {
+        if (journal_->IsUnsettled(file))
+            throw TransformError(path +
+                                 ": an earlier attempt in this run could not put it back as it was; "
+                                 "left for the next start's recovery");
+        // Met again under any name: an interrupted run's entry is applied before it is looked at.
+        if (journal_->SettlePending(file))
+            notices_.push_back(path + ": restored as it was before an interrupted run changed it");
+    }
+    p.size = file.size();
+    const std::int64_t size = p.size;
+    if (size < kBlockSize)
+        return TProcessResult{
+            params_.FileType == ftOnlyEncrypted ? TProcessOutcome::Skipped : TProcessOutcome::TooSmall, size};
 
-    TProcessOutcome outcome{};
-    std::int64_t sizeAfter = 0;
-    {
-        const auto file = fileSystem_.open(path, platform::FileAccess::ReadWrite);
-        const std::int64_t size = file->size();
-        if (size < kBlockSize) {
-            return {
-                params_.FileType == ftOnlyEncrypted ? TProcessOutcome::Skipped : TProcessOutcome::TooSmall,
-                size};
+    TKZVTrailer& record = p.record;
+    ReadTrailer(file, record);
+    p.decrypt = IsValidTrailer(record);
+    std::int32_t limit = 0;
+    if (p.decrypt) {
+        if (params_.FileType == ftOnlyUnencrypted) return TProcessResult{TProcessOutcome::Skipped, size};
+        const std::string_view stored = FieldText(record.Key, kKeyFieldSize);
+        if (!stored.empty()) {
+            if (stored != key) return TProcessResult{TProcessOutcome::WrongKey, size};
+            p.effectiveKey = key;
         }
+        // Cutting by any other size would eat into the video or leave trailer bytes behind; and
+        // every file this program encrypts holds at least one whole block before its trailer.
+        if (record.Size != kTrailerSize)
+            throw TransformError(path + ": the trailer's size field holds " + std::to_string(record.Size) +
+                                 " instead of 96; the file was not changed");
+        if (size - kTrailerSize < kBlockSize)
+            throw TransformError(path + ": the file is too short for its trailer; the file was not changed");
+        limit = record.Blocks;
+    } else {
+        if (params_.FileType == ftOnlyEncrypted) return TProcessResult{TProcessOutcome::Skipped, size};
+        checkKeyStorable(path, key);
+        record = TKZVTrailer{};
+        record.Blocks = params_.Blocks;
+        copyText(record.Key, kKeyFieldSize, key);
+        copyText(record.Version, kVersionFieldSize,
+                 params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
+        copyText(record.Magic, kMagicFieldSize, kMagic);
+        record.Size = kTrailerSize;
+        p.effectiveKey = key;
+        limit = params_.Blocks;
+    }
+    const std::int64_t contentSize = p.decrypt ? size - kTrailerSize : size;
+    p.blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
 
-        TKZVTrailer record;
-        ReadTrailer(*file, record);
-        const bool decrypt = IsValidTrailer(record);
-        std::string effectiveKey;
-        std::int32_t limit = 0;
-        if (decrypt) {
-            if (params_.FileType == ftOnlyUnencrypted) return {TProcessOutcome::Skipped, size};
-            const std::string_view stored = FieldText(record.Key, kKeyFieldSize);
-            if (!stored.empty()) {
-                if (stored != key) return {TProcessOutcome::WrongKey, size};
-                effectiveKey = key;
-            }
-            // Cutting by any other size would eat into the video or leave trailer bytes behind; and
-            // every file this program encrypts holds at least one whole block before its trailer.
-            if (record.Size != kTrailerSize)
-                throw TransformError(path + ": the trailer's size field holds " +
-                                     std::to_string(record.Size) +
-                                     " instead of 96; the file was not changed");
-            if (size - kTrailerSize < kBlockSize)
-                throw TransformError(path +
-                                     ": the file is too short for its trailer; the file was not changed");
-            limit = record.Blocks;
-        } else {
-            if (params_.FileType == ftOnlyEncrypted) return {TProcessOutcome::Skipped, size};
-            checkKeyStorable(path, key);
-            record = TKZVTrailer{};
-            record.Blocks = params_.Blocks;
-            copyText(record.Key, kKeyFieldSize, key);
-            copyText(record.Version, kVersionFieldSize,
-                     params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
-            copyText(record.Magic, kMagicFieldSize, kMagic);
-            record.Size = kTrailerSize;
-            effectiveKey = key;
-            limit = params_.Blocks;
+    if (journal_) {
+        // A video already in the journal is made durable, and its entry settled, before it is
+        // recorded again: two live entries for one video could not tell which state is whose.
+        if (journal_->Holds(file)) {
+            // The group gathered so far goes first; the video is then recorded in the next one.
+            if (journal_->HasUncommitted()) throw GroupFull{};
+            journal_->Checkpoint();
         }
-
-        const std::int64_t contentSize = decrypt ? size - kTrailerSize : size;
-        const std::int64_t blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
-        const auto& pattern = patternFor(effectiveKey);
-        if (journal_) {
-            journal_->Record(*file, decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
-                             blocks, blockOf(buffer_));
-            step(TToggleStep::JournalRecorded);
-        }
-        Progress progress;
+        std::array<std::uint8_t, kTrailerSize> after{};
+        if (!p.decrypt) EncodeTrailer(record, after);
         try {
-            // The trailer goes on first: appending it claims its room on any file system, so a full
-            // disk shows before a single block has changed, and the undo below only has to cut it.
-            if (!decrypt) {
-                WriteTrailer(*file, record);
-                step(TToggleStep::TrailerAppended);
-            }
-            transformBlocks(*file, blocks, pattern, progress);
-            if (decrypt) {
-                file->setSize(contentSize);
-                step(TToggleStep::TrailerCut);
-            }
-            if (journal_) {
-                file->sync();
-                step(TToggleStep::VideoSynced);
-            }
+            journal_->Record(file,
+                             {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
+                              p.blocks, p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value()},
+                             blockOf(buffer_));
         } catch (const std::exception& error) {
-            try {
-                undo(*file, progress, pattern, size, decrypt ? &record : nullptr);
-                if (journal_) file->sync();
-            } catch (const std::exception& undoError) {
-                if (journal_) journal_->Abandon();  // the next start finishes the undo
-                throw TransformError(std::string(error.what()) +
-                                     "; the file could not be put back as it was: " + undoError.what());
-            }
-            if (journal_) journal_->Drop();
+            journalFailed(error);
             throw;
         }
-        if (journal_) {
-            journal_->Drop();
-            step(TToggleStep::JournalDropped);
-        }
-        outcome = decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
-        sizeAfter = file->size();
-    }  // closed here, before its time is restored
+    }
+    return p;
+}
 
-    if (savedTime) RestoreFileTime(fileSystem_, path, *savedTime);
+void TFileTransform::journalFailed(const std::exception& error) {
+    if (toldJournalFailure_ || !journal_) return;
+    toldJournalFailure_ = true;
+    const auto folder = std::filesystem::path(journal_->path()).parent_path().string();
+    notices_.push_back("The recovery journal in " + folder + " cannot be written (" + error.what() +
+                       "). Files that needed it were left unchanged. Free some space on that disk or make "
+                       "the folder writable, then run again.");
+}
+
+void TFileTransform::JournalUnavailable(std::string folder, const std::string& reason) {
+    journalUnavailable_ = reason;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    notices_.push_back("The recovery journal in " + folder + " cannot be created (" + reason +
+                       "). No file was changed. Free some space on that disk or make the folder writable, "
+                       "then run again.");
+}
+
+TProcessResult TFileTransform::toggle(Prepared& p) {
+    auto& file = *p.file;
+    const auto& pattern = patternFor(p.effectiveKey);
+    if (journal_) step(TToggleStep::JournalRecorded);
+    Progress progress;
+    try {
+        // The trailer goes on first: appending it claims its room on any file system, so a full
+        // disk shows before a single block has changed, and the undo below only has to cut it.
+        if (!p.decrypt) {
+            WriteTrailer(file, p.record);
+            step(TToggleStep::TrailerAppended);
+        }
+        transformBlocks(file, p.blocks, pattern, progress);
+        if (p.decrypt) {
+            file.setSize(p.size - kTrailerSize);
+            step(TToggleStep::TrailerCut);
+        }
+    } catch (const std::exception& error) {
+        try {
+            undo(file, progress, pattern, p.size, p.decrypt ? &p.record : nullptr);
+        } catch (const std::exception& undoError) {
+            if (journal_) journal_->Unsettled(file);  // the next start finishes the undo
+            throw TransformError(std::string(error.what()) +
+                                 "; the file could not be put back as it was: " + undoError.what());
+        }
+        throw;
+    }
+    const TProcessOutcome outcome = p.decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
+    const std::int64_t sizeAfter = file.size();
+    p.file.reset();  // closed here, before its time is restored
+    if (p.savedTime) RestoreFileTime(fileSystem_, p.path, *p.savedTime);
     return {outcome, sizeAfter};
+}
+
+TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
+    auto decided = prepare(path, key);
+    if (auto* result = std::get_if<TProcessResult>(&decided)) return *result;
+    auto& prepared = std::get<Prepared>(decided);
+    if (journal_) {
+        try {
+            journal_->Commit();
+        } catch (const std::exception& error) {
+            journalFailed(error);
+            throw;
+        }
+    }
+    return toggle(prepared);
+}
+
+void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const std::string& key,
+                                  const std::function<bool()>& stop,
+                                  const std::function<void(std::size_t, const TFileOutcome&)>& report) {
+    const auto failure = [](const std::exception& error) { return TFileOutcome{std::nullopt, error.what()}; };
+    std::size_t next = 0;
+    while (next < paths.size() && !stop()) {
+        // Gather a group: without a journal, one file at a time.
+        std::vector<Slot> group;
+        std::int64_t bytes = 0;
+        const auto started = std::chrono::steady_clock::now();
+        const std::size_t most = journal_ ? std::max<std::size_t>(limits_.files, 1) : 1;
+        while (next < paths.size() && group.size() < most && bytes < limits_.bytes &&
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() <
+                   limits_.seconds) {
+            Slot slot{next, {}, std::nullopt};
+            try {
+                auto decided = prepare(paths[next], key);
+                if (auto* result = std::get_if<TProcessResult>(&decided)) {
+                    slot.outcome.Result = *result;
+                } else {
+                    slot.prepared = std::move(std::get<Prepared>(decided));
+                    bytes += slot.prepared->blocks * kBlockSize;
+                }
+            } catch (const GroupFull&) {
+                break;
+            } catch (const platform::FileError& error) {
+                // Held by this group already (listed twice, or a second name of it): in the next one.
+                const bool heldHere = std::any_of(group.begin(), group.end(),
+                                                  [](const Slot& s) { return s.prepared.has_value(); });
+                if (error.errorNumber() == EWOULDBLOCK && heldHere) break;
+                slot.outcome = failure(error);
+            } catch (const std::exception& error) {
+                slot.outcome = failure(error);
+            }
+            group.push_back(std::move(slot));
+            ++next;
+        }
+
+        const bool anyPrepared =
+            std::any_of(group.begin(), group.end(), [](const Slot& s) { return s.prepared.has_value(); });
+        if (journal_ && anyPrepared) {
+            try {
+                journal_->Commit();
+            } catch (const std::exception& error) {
+                journalFailed(error);
+                for (auto& slot : group) {
+                    if (!slot.prepared) continue;
+                    slot.prepared.reset();  // never touched
+                    slot.outcome = failure(error);
+                }
+            }
+        }
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            Slot& slot = group[i];
+            if (i > 0 && stop()) {
+                next = paths.size();  // what was opened ahead is closed unchanged
+                break;
+            }
+            if (slot.prepared) {
+                try {
+                    slot.outcome.Result = toggle(*slot.prepared);
+                } catch (const std::exception& error) {
+                    slot.outcome = failure(error);
+                }
+                slot.prepared.reset();
+            }
+            report(slot.index, slot.outcome);
+        }
+        if (journal_ && journal_->Size() > limits_.checkpointBytes) checkpoint();
+    }
+}
+
+void TFileTransform::checkpoint() {
+    try {
+        journal_->Checkpoint();
+        step(TToggleStep::VideoSynced);
+        step(TToggleStep::JournalDropped);
+    } catch (const std::exception& error) {
+        notices_.push_back(
+            std::string("The changed videos could not be made durable at once (") + error.what() +
+            "); they are complete, and the next start checks them against the recovery journal.");
+    }
+}
+
+void TFileTransform::FinishJournal() {
+    if (!journal_) return;
+    try {
+        journal_->Finish();
+    } catch (const std::exception& error) {
+        notices_.push_back(std::string("The recovery journal could not be closed (") + error.what() +
+                           "); the changed videos are complete, and the next start checks them against it.");
+    }
+    journal_.reset();
 }
 
 }  // namespace engine

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "engine/Journal.h"
@@ -55,7 +56,8 @@ std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const s
 // Sets the last-write time and leaves the other times alone. Failure is silent.
 void RestoreFileTime(platform::FileSystem& fs, const std::string& path, platform::FileTime time);
 
-// The points between the steps of a toggle that change the video, in their order.
+// The points between the steps of a toggle that change the video, in their order. VideoSynced and
+// JournalDropped come at a checkpoint: the changed videos made durable, then the journal emptied.
 enum class TToggleStep {
     JournalRecorded,
     TrailerAppended,
@@ -63,6 +65,22 @@ enum class TToggleStep {
     TrailerCut,
     VideoSynced,
     JournalDropped
+};
+
+// What became of one file of a batch: a result, or the error that made it fail (code 1).
+struct TFileOutcome {
+    std::optional<TProcessResult> Result;
+    std::string Error;
+};
+
+// How a batch groups the journal's syncs: a group ends at `files` files, `bytes` bytes to rewrite or
+// `seconds` of preparing, whichever comes first; a checkpoint follows a group once the journal holds
+// more than `checkpointBytes`.
+struct TGroupLimits {
+    std::size_t files = 64;
+    std::int64_t bytes = std::int64_t{256} << 20;
+    double seconds = 0.5;
+    std::int64_t checkpointBytes = std::int64_t{64} << 20;
 };
 
 // One job's transform. Holds the block buffer and the key streams, laid out once and reused for every
@@ -74,19 +92,64 @@ public:
 
     // Toggles one file. Decided refusals come back as outcomes; any failure raises, and a file that
     // was already partly rewritten is first put back exactly as it was (which raises too if that
-    // fails). The file is held open without sharing throughout.
+    // fails). The file is held open without sharing throughout. With a journal, its entry is made
+    // durable alone before the file changes.
     TProcessResult ProcessFile(const std::string& path, const std::string& key);
 
-    // From now on every toggle is recorded in the journal before the video changes, and the video is
-    // made durable before the record is dropped, so that a crash at any moment can be undone.
+    // Toggles `paths` in order. With a journal, the entries of a group of files are made durable with
+    // one sync before any of them changes, so the group's files are opened ahead (never changed
+    // ahead). `stop` is asked before each file; `report` hears of each file in order.
+    void ProcessFiles(const std::vector<std::string>& paths, const std::string& key,
+                      const std::function<bool()>& stop,
+                      const std::function<void(std::size_t, const TFileOutcome&)>& report);
+
+    // From now on every toggle is recorded in the journal before the video changes, so that a crash
+    // or a power cut at any moment can be undone.
     void UseJournal(std::unique_ptr<TJournal> journal) { journal_ = std::move(journal); }
+    // The job's end: the journal's entries marked done and left for the next recovery, which settles
+    // them with one sync in this boot (see TJournal::Finish). Problems become notices.
+    void FinishJournal();
+    // The journal that could not be created: every file is refused, and the user hears why once.
+    void JournalUnavailable(std::string folder, const std::string& reason);
+    void SetGroupLimits(TGroupLimits limits) { limits_ = limits; }
+
+    // What the user should hear once, at the end of the job: a journal that could not be written,
+    // videos restored or refused because of an interrupted run, a checkpoint that failed.
+    const std::vector<std::string>& Notices() const noexcept { return notices_; }
 
     // Called after each step that changes the video. For crash tests only.
     void SetStepHookForTesting(std::function<void(TToggleStep)> hook) { stepHook_ = std::move(hook); }
 
     const TKZVFlag& Params() const noexcept { return params_; }
+    const TJournal* Journal() const noexcept { return journal_.get(); }
 
 private:
+    // A file opened and decided, its entry recorded; not yet changed.
+    struct Prepared {
+        std::string path;
+        std::optional<platform::FileTime> savedTime;
+        std::unique_ptr<platform::File> file;
+        bool decrypt = false;
+        TKZVTrailer record{};
+        std::string effectiveKey;
+        std::int64_t size = 0;
+        std::int64_t blocks = 0;
+    };
+    // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
+    // ProcessFile commits at once, so it never meets it.
+    struct GroupFull {};
+    struct Slot {
+        std::size_t index;
+        TFileOutcome outcome;              // when decided without a change
+        std::optional<Prepared> prepared;  // when it is to be toggled
+    };
+
+    // Opens and decides. A refusal or a skip comes back as a result, with nothing held open.
+    std::variant<TProcessResult, Prepared> prepare(const std::string& path, const std::string& key);
+    TProcessResult toggle(Prepared& prepared);
+    void checkpoint();
+    void journalFailed(const std::exception& error);
+
     // The pattern for the effective key; the keyed one is rebuilt only when the key changes.
     const TKeyPattern& patternFor(const std::string& effectiveKey);
 
@@ -112,6 +175,10 @@ private:
     TKeyPattern inversion_;
     TKeyPattern keyed_;
     std::unique_ptr<TJournal> journal_;
+    std::string journalUnavailable_;  // why no journal could be made; every file is refused then
+    TGroupLimits limits_;
+    bool toldJournalFailure_ = false;
+    std::vector<std::string> notices_;
     std::function<void(TToggleStep)> stepHook_;
 };
 

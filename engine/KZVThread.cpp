@@ -1,5 +1,7 @@
 #include "engine/KZVThread.h"
 
+#include <QStringList>
+
 #include <optional>
 
 #include "engine/Journal.h"
@@ -28,59 +30,77 @@ void TKZVThread::SafeExecute() {
     Ticks = platform::GetTickCount();
     // Params are complete only now, at the resume; one transform then serves every file.
     TFileTransform transform(Params, KeepFileTime, fileSystem_);
-    QString journalError;
+    std::vector<std::string> restored;
+    std::vector<std::string> problems;
     if (!journal_ && !JournalFolder.empty()) {
         try {
+            // What an earlier job of this process, or a process that died since the start, left
+            // unfinished is settled first; what cannot be applied by its path waits for its video.
+            TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_);
+            restored = std::move(report.Restored);
+            problems = std::move(report.Problems);
+            for (const auto& problem : problems)
+                platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
             journal_ = TJournal::Create(JournalFolder, fileSystem_);
+            journal_->AdoptPending(std::move(report.Pending));
         } catch (const std::exception& error) {
-            journalError = QString::fromLocal8Bit(error.what());
             platform::MsgOut(QStringLiteral("The recovery journal cannot be opened, no file is changed: ") +
-                             journalError);
+                             QString::fromLocal8Bit(error.what()));
+            transform.JournalUnavailable(JournalFolder, error.what());
         }
     }
     if (journal_) transform.UseJournal(std::move(journal_));
 
     const std::size_t count = FileList.size();
-    for (std::size_t i = 0; i < count && !Terminated(); ++i) {
-        const std::string& path = FileList[i];
-        std::optional<TProcessResult> result;
-        try {
-            // Without its journal a toggle could not be undone after a crash: the file is left alone.
-            if (journalError.isEmpty()) result = transform.ProcessFile(path, Params.Key);
-        } catch (const std::exception& error) {
-            platform::MsgOut(QStringLiteral("Failed: ") + QString::fromLocal8Bit(error.what()));
-        } catch (...) {
-            platform::MsgOut(QStringLiteral("Failed: ") + platform::FromLocal8Bit(path));
-        }
-
-        if (!result) {
-            FailedList.push_back({path, kErrorIo});
-        } else {
-            switch (result->Outcome) {
-                case TProcessOutcome::Encrypted:
-                    EncryptedList.push_back(path);
-                    TotalBytes += result->SizeAfter;
-                    break;
-                case TProcessOutcome::Decrypted:
-                    DecryptedList.push_back(path);
-                    TotalBytes += result->SizeAfter;
-                    break;
-                case TProcessOutcome::WrongKey:
-                    FailedList.push_back({path, kErrorWrongKey});
-                    break;
-                case TProcessOutcome::TooSmall:
-                    FailedList.push_back({path, kErrorTooSmall});
-                    break;
-                case TProcessOutcome::Skipped:
-                    break;
+    transform.ProcessFiles(
+        FileList, Params.Key, [this] { return Terminated(); },
+        [&](std::size_t i, const TFileOutcome& outcome) {
+            const std::string& path = FileList[i];
+            if (!outcome.Result) {
+                platform::MsgOut(QStringLiteral("Failed: ") + QString::fromLocal8Bit(outcome.Error));
+                FailedList.push_back({path, kErrorIo});
+            } else {
+                switch (outcome.Result->Outcome) {
+                    case TProcessOutcome::Encrypted:
+                        EncryptedList.push_back(path);
+                        TotalBytes += outcome.Result->SizeAfter;
+                        break;
+                    case TProcessOutcome::Decrypted:
+                        DecryptedList.push_back(path);
+                        TotalBytes += outcome.Result->SizeAfter;
+                        break;
+                    case TProcessOutcome::WrongKey:
+                        FailedList.push_back({path, kErrorWrongKey});
+                        break;
+                    case TProcessOutcome::TooSmall:
+                        FailedList.push_back({path, kErrorTooSmall});
+                        break;
+                    case TProcessOutcome::Skipped:
+                        break;
+                }
             }
-        }
+            PostNotify(WM_JOB_PROGRESS, i, static_cast<std::intptr_t>(count));
+            PostNotify(WM_JOB_COUNTS, EncryptedList.size(), static_cast<std::intptr_t>(DecryptedList.size()));
+            // Whole MiB, so that the size fits one 32-bit parameter.
+            PostNotify(WM_JOB_FAILEDSIZE, FailedList.size(),
+                       static_cast<std::intptr_t>(static_cast<std::uint32_t>(TotalBytes / 1'048'576)));
+        });
+    transform.FinishJournal();
 
-        PostNotify(WM_JOB_PROGRESS, i, static_cast<std::intptr_t>(count));
-        PostNotify(WM_JOB_COUNTS, EncryptedList.size(), static_cast<std::intptr_t>(DecryptedList.size()));
-        // Whole MiB, so that the size fits one 32-bit parameter.
-        PostNotify(WM_JOB_FAILEDSIZE, FailedList.size(),
-                   static_cast<std::intptr_t>(static_cast<std::uint32_t>(TotalBytes / 1'048'576)));
+    // Told once, at the end: the window shows it as a message, velmora-cli on standard error.
+    QStringList notice;
+    for (const auto& path : restored)
+        notice << QStringLiteral("Restored as it was before an interrupted run: ") +
+                      platform::FromLocal8Bit(path);
+    for (const auto& problem : problems)
+        notice << QStringLiteral("Not restored yet: ") + platform::FromLocal8Bit(problem);
+    for (const auto& text : transform.Notices()) {
+        platform::MsgOut(platform::FromLocal8Bit(text));
+        notice << platform::FromLocal8Bit(text);
+    }
+    if (!notice.isEmpty()) {
+        Notice = notice.join(QLatin1Char('\n'));
+        PostNotify(WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(Notice.utf16()), 0);
     }
     finish();
 }

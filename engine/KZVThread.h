@@ -54,11 +54,16 @@ public:
     TKZVFlag Params;                    // input: key, target filter, version, block limit, window
     bool KeepFileTime = true;           // input: restore each toggled file's last-write time
     // input: where the job keeps its recovery journal. When it cannot be opened there, no file is
-    // touched: each one fails with code 1. Empty: no journal (toggles are then not crash-safe).
+    // touched: each one fails with code 1, and Notice says why. Empty: no journal (toggles are then
+    // not crash-safe).
     std::string JournalFolder;
-    std::int64_t TotalBytes = 0;        // sum of the toggled files' sizes after their toggle
-    std::uint32_t Ticks = 0;            // tick count at the start; the elapsed milliseconds at the end
-    std::atomic<bool> Quiet{false};     // set by the window: no further messages
+    // What the user must hear once about the journal (it could not be written, a video was restored,
+    // refused or not yet restorable because of an interrupted run); posted with WM_JOB_ERROR just
+    // before WM_JOB_FINISHED.
+    QString Notice;
+    std::int64_t TotalBytes = 0;     // sum of the toggled files' sizes after their toggle
+    std::uint32_t Ticks = 0;         // tick count at the start; the elapsed milliseconds at the end
+    std::atomic<bool> Quiet{false};  // set by the window: no further messages
     std::vector<std::string> EncryptedList;
     std::vector<std::string> DecryptedList;
     std::vector<TFailedFile> FailedList;

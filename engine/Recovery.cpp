@@ -7,13 +7,17 @@
 namespace engine {
 
 std::vector<std::string> RecoverInterruptedToggles(const std::string& journalFolder) {
-    const TRecoveryReport report = RecoverJournals(journalFolder);
+    return RecoverInterruptedTogglesReport(journalFolder).Restored;
+}
+
+TRecoveryReport RecoverInterruptedTogglesReport(const std::string& journalFolder) {
+    TRecoveryReport report = RecoverJournals(journalFolder);
     for (const auto& path : report.Restored)
         platform::MsgOut(QStringLiteral("Restored after an interrupted run: ") +
                          platform::FromLocal8Bit(path));
     for (const auto& problem : report.Problems)
         platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
-    return report.Restored;
+    return report;
 }
 
 }  // namespace engine

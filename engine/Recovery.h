@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/Journal.h"
+
 namespace engine {
 
 // Runs the recovery over `journalFolder`, writes each restored video and each problem to the log, and
 // returns the restored videos' paths.
 std::vector<std::string> RecoverInterruptedToggles(const std::string& journalFolder);
+// The same, with the problems too, for callers that tell the user about them.
+TRecoveryReport RecoverInterruptedTogglesReport(const std::string& journalFolder);
 
 }  // namespace engine

@@ -11,8 +11,7 @@ namespace engine {
 
 namespace {
 
-template <std::size_t N>
-void invert(std::array<std::uint8_t, N>& bytes) {
+void invert(std::span<std::uint8_t> bytes) {
     for (auto& b : bytes) b = static_cast<std::uint8_t>(b ^ 0xFF);
 }
 
@@ -39,10 +38,14 @@ void ReadTrailer(platform::File& file, TKZVTrailer& record) {
     if (!IsValidTrailer(record)) record = TKZVTrailer{};
 }
 
+void EncodeTrailer(const TKZVTrailer& record, std::span<std::uint8_t, kTrailerSize> out) {
+    std::memcpy(out.data(), &record, out.size());
+    invert(out);
+}
+
 void WriteTrailer(platform::File& file, const TKZVTrailer& record) {
     std::array<std::uint8_t, kTrailerSize> bytes{};
-    std::memcpy(bytes.data(), &record, bytes.size());
-    invert(bytes);
+    EncodeTrailer(record, bytes);
     file.writeAt(file.size(), bytes);
 }
 

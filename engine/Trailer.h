@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,9 @@ bool IsValidTrailer(const TKZVTrailer& record);
 // Reads and decodes the last 96 bytes of the file. A record that fails the magic test comes back
 // all zero. The file must hold at least 96 bytes; a failed or short read raises.
 void ReadTrailer(platform::File& file, TKZVTrailer& record);
+
+// The record as it is stored: every byte inverted.
+void EncodeTrailer(const TKZVTrailer& record, std::span<std::uint8_t, kTrailerSize> out);
 
 // Encodes the record and appends it at the end of the file, which grows by 96 bytes. A failed or
 // short write raises. The record passed in is not changed.

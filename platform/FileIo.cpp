@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -249,6 +250,50 @@ void removeFile(const std::string& path) {
         const int err = errno;
         throw FileError(path, systemErrorText(err), err);
     }
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        throw FileError(from, systemErrorText(err), err);
+    }
+}
+
+void syncFileSystemOf(const std::string& path) {
+    // A folder rather than the file: opening it takes no lock and works whatever became of the file;
+    // a folder gone since is replaced by the nearest one above it, on the same file system if any is.
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    int fd = -1;
+    for (;;) {
+        fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT || folder == folder.parent_path() || folder.empty()) break;
+        folder = folder.parent_path();
+    }
+    if (fd < 0) {
+        const int err = errno;
+        throw FileError(folder.string(), systemErrorText(err), err);
+    }
+    const int result = ::syncfs(fd);
+    const int err = errno;
+    ::close(fd);
+    if (result != 0) throw FileError(folder.string(), systemErrorText(err), err);
+}
+
+std::string canonicalPath(const std::string& path) {
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+std::string bootId() {
+    std::string id(64, '\0');
+    const int fd = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const ssize_t n = ::read(fd, id.data(), id.size());
+    ::close(fd);
+    id.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    while (!id.empty() && (id.back() == '\n' || id.back() == '\0')) id.pop_back();
+    return id;
 }
 
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) {

@@ -73,7 +73,22 @@ public:
     virtual bool contended() const { return false; }
 };
 
-// Opens files. The engine takes one by reference so that tests can put failures between it and the disk.
+// Folder services for the engine's journal. All raise FileError.
+void makeFolder(const std::string& path);  // with its parents; an existing folder is fine
+void syncFolder(const std::string& path);  // makes the folder's entries durable
+void removeFile(const std::string& path);  // a missing file is fine
+void renameFile(const std::string& from, const std::string& to);  // replaces `to`, atomically
+std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
+// Makes everything written to the file system that holds `path` durable, in one call.
+void syncFileSystemOf(const std::string& path);
+// The absolute path without symbolic links, "." or ".."; the path itself when it cannot be resolved.
+std::string canonicalPath(const std::string& path);
+// What tells this boot of the machine from any other (empty when unknown): whatever a process wrote
+// in the same boot is still in the page cache, power having never been lost since.
+std::string bootId();
+
+// Opens files. The engine takes one by reference so that tests can put failures between it and the
+// disk, or simulate a power cut. The folder services default to the machine's own.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -85,13 +100,20 @@ public:
     // Creates a new, empty file for reading and writing, held like open() holds one; raises when the
     // file exists already or cannot be made.
     virtual std::unique_ptr<File> create(const std::string& path) = 0;
-};
 
-// Folder services for the engine's journal. All raise FileError.
-void makeFolder(const std::string& path);  // with its parents; an existing folder is fine
-void syncFolder(const std::string& path);  // makes the folder's entries durable
-void removeFile(const std::string& path);  // a missing file is fine
-std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
+    virtual void makeFolder(const std::string& path) { platform::makeFolder(path); }
+    virtual void syncFolder(const std::string& path) { platform::syncFolder(path); }
+    virtual void removeFile(const std::string& path) { platform::removeFile(path); }
+    virtual void renameFile(const std::string& from, const std::string& to) {
+        platform::renameFile(from, to);
+    }
+    virtual std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix) {
+        return platform::listFiles(folder, suffix);
+    }
+    virtual void syncFileSystemOf(const std::string& path) { platform::syncFileSystemOf(path); }
+    virtual std::string canonicalPath(const std::string& path) { return platform::canonicalPath(path); }
+    virtual std::string bootId() { return platform::bootId(); }
+};
 
 // The machine's own file system.
 FileSystem& localFileSystem();

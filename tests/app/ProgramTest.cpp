@@ -106,8 +106,10 @@ TEST_F(ProgramTest, AStartUndoesAnInterruptedToggleBeforeTheWindowAndLogsIt) {
         auto journal = engine::TJournal::Create((DataFolder() + QStringLiteral("Journal")).toStdString());
         auto file = platform::localFileSystem().open(videoPath, platform::FileAccess::ReadWrite);
         std::vector<std::uint8_t> buffer(524'288);
-        journal->Record(*file, engine::TJournal::Operation::Encrypt, 2, buffer);
-        file->writeAt(0, std::vector<std::uint8_t>(100, 0));
+        journal->Record(*file, {engine::TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        file->writeAt(0, std::vector<std::uint8_t>(512, 0x42 ^ 0xFF));  // its first sector inverted
+        journal->Unsettled(*file);  // the process died: nobody settles its entry
     }
     std::vector<std::string> restoredAtWindow;
     std::vector<std::uint8_t> videoAtWindow;

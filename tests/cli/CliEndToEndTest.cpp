@@ -210,6 +210,30 @@ TEST(VelmoraCli, CtrlCStopsAfterTheFileInHandAndStillPrintsTheSummary) {
     EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
 }
 
+TEST(VelmoraCli, AJournalThatCannotBeMadeSaysWhyOnceAndChangesNothing) {
+    TempDir dir;
+    const std::string dataHome = dir.file("data");
+    ASSERT_EQ(::setenv("XDG_DATA_HOME", dataHome.c_str(), 1), 0);
+    const std::string dataFolder = dataHome + "/Brindlework/Velmora/";
+    platform::makeFolder(dataFolder);
+    writeFile(dataFolder + "Journal", {1});  // a file where the journal folder belongs
+    const auto first = dir.file("a.mp4");
+    const auto second = dir.file("b.mp4");
+    const auto plain = patternBytes(2 * kBlock);
+    writeFile(first, plain);
+    writeFile(second, plain);
+
+    const auto result = runCli({first, second});
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string reason = "recovery journal in " + dataFolder + "Journal cannot be created";
+    const auto at = result.err.find(reason);
+    ASSERT_NE(at, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(reason, at + 1), std::string::npos) << "told once per job: " << result.err;
+    EXPECT_NE(result.err.find("then run again"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(first), plain);
+    EXPECT_EQ(readFile(second), plain);
+}
+
 TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     TempDir dir;
     // A data folder of this test's own, so that no other companion run recovers the entry first.
@@ -225,8 +249,13 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
         auto journal = engine::TJournal::Create(dataFolder + "Journal");
         auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
         std::vector<std::uint8_t> buffer(kBlock);
-        journal->Record(*file, engine::TJournal::Operation::Encrypt, 2, buffer);
-        file->writeAt(0, std::vector<std::uint8_t>(kBlock, 0xEE));
+        journal->Record(*file, {engine::TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        std::vector<std::uint8_t> head(kBlock);
+        file->readAt(0, head);
+        for (auto& b : head) b = static_cast<std::uint8_t>(~b);  // the first block inverted, as a toggle does
+        file->writeAt(0, head);
+        journal->Unsettled(*file);  // the process died: nobody settles its entry
     }
 
     const auto result = runCli({"--status", video});
@@ -239,8 +268,10 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     EXPECT_NE(std::string(log.begin(), log.end()).find("Restored after an interrupted run: " + video),
               std::string::npos);
 
-    // A normal run leaves no entry behind.
+    // A normal run leaves its entries for the next start, which settles them without touching the video.
     EXPECT_EQ(runCli({video}).exitCode, 0);
+    const auto status = runCli({"--status", video});
+    EXPECT_EQ(status.err, "");
     EXPECT_TRUE(platform::listFiles(dataFolder + "Journal", engine::kJournalSuffix).empty());
     EXPECT_TRUE(engine::IsEncryptedFile(video));
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -198,12 +199,13 @@ TEST(TKZVThread, ClosingTheWindowQuietsTheJobAndDestructionWaitsForTheFileInHand
     EXPECT_EQ(window.messages.size(), 3u) << "a quiet job posts nothing, not even WM_JOB_FINISHED";
 }
 
-TEST(TKZVThread, WithAJournalAFileWhoseEntryCannotBeMadeDurableIsNotTouched) {
+TEST(TKZVThread, WithAJournalAGroupWhoseEntriesCannotBeMadeDurableIsNotTouched) {
     TempDir dir;
     const auto files = makeFiles(dir, 2, kBlock);
     const auto original = readFile(files[0]);
     const auto journalFolder = dir.file("journal");
-    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::Sync, 1, EIO});
+    // The first sync of the journal covers the entries of both files.
+    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::Sync, 1, EIO}, ".vjournal");
     Recorder window;
     {
         TKZVThread job;
@@ -211,11 +213,68 @@ TEST(TKZVThread, WithAJournalAFileWhoseEntryCannotBeMadeDurableIsNotTouched) {
         job.UseJournal(TJournal::Create(journalFolder, journalDisk));
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
-        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}}));
-        EXPECT_EQ(job.EncryptedList, std::vector<std::string>{files[1]});
+        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}, {files[1], kErrorIo}}));
+        EXPECT_TRUE(job.EncryptedList.empty());
+        EXPECT_TRUE(job.Notice.contains(QString::fromStdString(journalFolder))) << job.Notice.toStdString();
     }
     EXPECT_EQ(readFile(files[0]), original);
     EXPECT_TRUE(RecoverJournals(journalFolder).Restored.empty()) << "nothing is left to undo";
+}
+
+TEST(TKZVThread, AFailureToSettleTheJournalAtTheEndStillCountsTheToggledFiles) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 3, kBlock);
+    const auto journalFolder = dir.file("journal");
+    // Settling the journal at the end fails (the three entries are written, then nothing more): every
+    // video is complete, and must be counted and told.
+    testsupport::FaultyFileSystem journalDisk({testsupport::FileOp::Write, 4, EIO, false, true}, ".vjournal");
+    Recorder window;
+    {
+        TKZVThread job(journalDisk);
+        fill(job, window, files, flag("k"));
+        job.JournalFolder = journalFolder;
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.EncryptedList, files);
+        EXPECT_TRUE(job.FailedList.empty());
+        EXPECT_FALSE(job.Notice.isEmpty());
+    }
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty()) << "complete toggles are never undone";
+    for (const auto& file : files) EXPECT_TRUE(IsEncryptedFile(file));
+}
+
+TEST(TKZVThread, AVideoLeftHalfChangedByAnEarlierJobIsRestoredBeforeTheNextJobTouchesIt) {
+    // The window runs many jobs in one process: a failed undo in one must not let the next job toggle
+    // the half-changed video as if it were whole.
+    TempDir dir;
+    const auto files = makeFiles(dir, 1, kBlock * 2);
+    const auto original = readFile(files[0]);
+    const auto journalFolder = dir.file("journal");
+    {
+        testsupport::FaultyFileSystem breaksMidway({testsupport::FileOp::Write, 2, EIO, false, true},
+                                                   "clip0");
+        Recorder window;
+        TKZVThread job(breaksMidway);
+        fill(job, window, files, flag("k"));
+        job.JournalFolder = journalFolder;
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}}));
+    }
+    ASSERT_NE(readFile(files[0]), original) << "the scene needs a half-changed video";
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, files, flag("k"));
+    job.JournalFolder = journalFolder;
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(job.EncryptedList, files);
+    EXPECT_EQ(enginetest::content(readFile(files[0])), enginetest::expectedScramble(original, "k", 2));
+    EXPECT_TRUE(job.Notice.contains(QStringLiteral("Restored"))) << job.Notice.toStdString();
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
+    EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
 }
 
 namespace {
@@ -264,6 +323,13 @@ TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
     ASSERT_TRUE(window.waitFinished());
     EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}, {files[1], kErrorIo}}));
     EXPECT_EQ(readFile(files[0]), original);
+    // The reason reaches the user once, naming the folder, before the job's end.
+    const auto notices = std::count_if(window.messages.begin(), window.messages.end(),
+                                       [](const Message& m) { return m.msg == WM_JOB_ERROR; });
+    EXPECT_EQ(notices, 1);
+    EXPECT_TRUE(job.Notice.contains(QString::fromStdString(inTheWay + "/journal")))
+        << job.Notice.toStdString();
+    EXPECT_EQ(window.messages.back(), finished(false));
 }
 
 TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
@@ -279,5 +345,39 @@ TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
         ASSERT_TRUE(window.waitFinished());
         EXPECT_EQ(job.EncryptedList, files);
     }
+    // What is left is settled by the next recovery without a video being rewritten.
+    const auto report = RecoverJournals(journalFolder);
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
+    for (const auto& file : files) EXPECT_TRUE(IsEncryptedFile(file));
     EXPECT_TRUE(platform::listFiles(journalFolder, kJournalSuffix).empty());
+}
+
+TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
+    TempDir dir;
+    const auto files = makeFiles(dir, 1, kBlock * 2);
+    const auto journalFolder = dir.file("journal");
+    {
+        // A run that died mid-toggle of a video that is gone since.
+        const auto gone = dir.file("gone.mp4");
+        writeFile(gone, patternBytes(kBlock * 2));
+        auto journal = TJournal::Create(journalFolder);
+        auto file = platform::localFileSystem().open(gone, platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(kBlock);
+        journal->Record(*file, {TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        journal->Unsettled(*file);
+        platform::removeFile(gone);
+    }
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, files);
+    job.JournalFolder = journalFolder;
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+    EXPECT_EQ(job.EncryptedList, files);
+    EXPECT_TRUE(job.Notice.contains(QString::fromStdString(dir.file("gone.mp4"))))
+        << job.Notice.toStdString();
+    const auto notices = std::count_if(window.messages.begin(), window.messages.end(),
+                                       [](const Message& m) { return m.msg == WM_JOB_ERROR; });
+    EXPECT_EQ(notices, 1);
 }

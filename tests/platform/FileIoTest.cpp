@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "platform/FileIo.h"
 #include "support/OtherProcess.h"
@@ -10,6 +11,7 @@ using platform::FileAccess;
 using platform::FileError;
 using platform::localFileSystem;
 using testsupport::TempDir;
+using testsupport::writeFile;
 
 namespace {
 
@@ -145,4 +147,28 @@ TEST(FileIo, LastWriteTimeKeepsNanoseconds) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, wanted.seconds);
     EXPECT_EQ(st.st_mtim.tv_nsec, wanted.nanoseconds);
+}
+
+// The folder services the recovery journal relies on.
+TEST(FileIo, JournalFolderServices) {
+    TempDir dir;
+    const auto from = dir.file("a.vjournal-new");
+    writeFile(from, {1, 2, 3});
+    platform::renameFile(from, dir.file("a.vjournal"));
+    EXPECT_EQ(platform::listFiles(dir.path().string(), ".vjournal"),
+              std::vector<std::string>{dir.file("a.vjournal")});
+    EXPECT_THROW(platform::renameFile(from, dir.file("b.vjournal")), platform::FileError);
+
+    // A video's folder that is gone: the file system above it is synced instead.
+    EXPECT_NO_THROW(platform::syncFileSystemOf(dir.file("gone/deeper/clip.mp4")));
+
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    EXPECT_EQ(platform::canonicalPath("./a.vjournal"),
+              std::filesystem::canonical(dir.file("a.vjournal")).string());
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(platform::canonicalPath("/no/such/file"), "/no/such/file");
+
+    EXPECT_FALSE(platform::bootId().empty());
+    EXPECT_EQ(platform::bootId(), platform::bootId());
 }

@@ -70,8 +70,10 @@ std::unique_ptr<platform::File> FaultyFileSystem::create(const std::string& path
 }
 
 bool FaultyFileSystem::countAndCheck(FileOp op, const std::string& path, bool* writePartially) {
-    const int n = ++calls_[op];
+    ++calls_[op];
     if (!fault_ || fault_->op != op) return false;
+    if (!onlyPaths_.empty() && path.find(onlyPaths_) == std::string::npos) return false;
+    const int n = ++matching_;
     if (n == fault_->nth || (fault_->repeat && n > fault_->nth)) {
         if (writePartially) {
             *writePartially = fault_->partialWrite;

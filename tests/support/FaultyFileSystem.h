@@ -25,7 +25,9 @@ public:
     };
 
     FaultyFileSystem() = default;
-    explicit FaultyFileSystem(Fault fault) : fault_(fault) {}
+    // With `onlyPaths`, only calls on paths that contain it count towards the nth and can fail.
+    explicit FaultyFileSystem(Fault fault, std::string onlyPaths = {})
+        : fault_(fault), onlyPaths_(std::move(onlyPaths)) {}
 
     std::unique_ptr<platform::File> open(const std::string& path, platform::FileAccess access) override;
     std::unique_ptr<platform::File> create(const std::string& path) override;
@@ -43,6 +45,8 @@ public:
 private:
     std::optional<Fault> fault_;
     std::map<FileOp, int> calls_;
+    std::string onlyPaths_;
+    int matching_ = 0;
 };
 
 }  // namespace testsupport
