@@ -207,6 +207,8 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
     auto& file = *p.file;
     const auto& pattern = patternFor(p.effectiveKey);
     if (journal_) step(TToggleStep::JournalRecorded);
+    // Opened ahead with its group: another program that has asked for it since gets it untouched.
+    if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
     Progress progress;
     try {
         // The trailer goes on first: appending it claims its room on any file system, so a full
@@ -266,6 +268,13 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
         while (next < paths.size() && group.size() < most && bytes < limits_.bytes &&
                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() <
                    limits_.seconds) {
+            // A file this group holds already (listed twice, or under a second name) waits for the
+            // next group: opening it again here would break the group's own lease on it.
+            const auto identity = fileSystem_.identityOf(paths[next]);
+            if (identity && std::any_of(group.begin(), group.end(), [&](const Slot& s) {
+                    return s.prepared && s.prepared->file->identity() == *identity;
+                }))
+                break;
             Slot slot{next, {}, std::nullopt};
             try {
                 auto decided = prepare(paths[next], key);

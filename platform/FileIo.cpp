@@ -285,6 +285,12 @@ std::string canonicalPath(const std::string& path) {
     return error ? path : resolved.string();
 }
 
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 std::string bootId() {
     std::string id(64, '\0');
     const int fd = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);

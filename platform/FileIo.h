@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -83,6 +84,8 @@ std::vector<std::string> listFiles(const std::string& folder, const std::string&
 void syncFileSystemOf(const std::string& path);
 // The absolute path without symbolic links, "." or ".."; the path itself when it cannot be resolved.
 std::string canonicalPath(const std::string& path);
+// Which file `path` names (links followed), found without opening it; nullopt when it cannot be told.
+std::optional<FileIdentity> identityOf(const std::string& path);
 // What tells this boot of the machine from any other (empty when unknown): whatever a process wrote
 // in the same boot is still in the page cache, power having never been lost since.
 std::string bootId();
@@ -112,6 +115,9 @@ public:
     }
     virtual void syncFileSystemOf(const std::string& path) { platform::syncFileSystemOf(path); }
     virtual std::string canonicalPath(const std::string& path) { return platform::canonicalPath(path); }
+    virtual std::optional<FileIdentity> identityOf(const std::string& path) {
+        return platform::identityOf(path);
+    }
     virtual std::string bootId() { return platform::bootId(); }
 };
 
