@@ -230,6 +230,14 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
             throw TransformError(std::string(error.what()) +
                                  "; the file could not be put back as it was: " + undoError.what());
         }
+        // Put back whole, the last-write time included: the bytes are as they were, so is the time.
+        if (p.savedTime) {
+            try {
+                file.setLastWriteTime(*p.savedTime);
+            } catch (const std::exception&) {
+                // The bytes are back; a time that cannot be set does not make the failure worse.
+            }
+        }
         throw;
     }
     const TProcessOutcome outcome = p.decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;

@@ -92,16 +92,23 @@ TEST(TransformFaults, AnyFailureAfterTheFirstRewriteLeavesTheFileByteIdentical) 
         {"cutting the trailer off", true, {FileOp::SetSize, 1, EIO}},
         {"half-writing the second block on decryption", true, {FileOp::Write, 2, EIO, true}},
     };
+    // Kept by the setting: an undone toggle puts the last-write time back too, not only the bytes.
+    const platform::FileTime old{1'200'000'000, 123'456'789};
+    const auto fileTime = [&] {
+        return platform::localFileSystem().open(path, platform::FileAccess::Read)->lastWriteTime();
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         writeFile(path, plain);
         if (c.fromEncrypted) process(path, flag("key"));
+        platform::localFileSystem().open(path, platform::FileAccess::Write)->setLastWriteTime(old);
         const auto before = readFile(path);
 
         FaultyFileSystem fs(c.fault);
         TFileTransform transform(flag("key"), true, fs);
         EXPECT_THROW(transform.ProcessFile(path, "key"), platform::FileError);
         EXPECT_EQ(readFile(path), before);
+        EXPECT_EQ(fileTime(), old);
     }
 }
 
