@@ -109,12 +109,12 @@ private:
 }  // namespace
 
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
-                                     bool recursive) {
+                                     bool recursive, std::vector<platform::TSearchProblem>* unread) {
     std::vector<std::string> files;
     for (const auto& path : paths) {
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
-            platform::SearchFile3(path, videoMask, files, recursive);
+            platform::SearchFile3(path, videoMask, files, recursive, unread);
         else
             files.push_back(path);  // whatever it is, the job reports what becomes of it
     }
@@ -131,7 +131,9 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
 
     engine::TKZVThread job;
-    job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive);
+    std::vector<platform::TSearchProblem> unread;
+    job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
+    for (auto& folder : unread) job.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
     job.Params.Key = options.Key;
     job.Params.FileType = options.FileType;
     job.Params.Version = platform::GetProVersion(true).substr(0, engine::kVersionFieldSize);
@@ -158,9 +160,12 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     out += "Failed: " + std::to_string(job.FailedList.size()) + "\n";
     out += "Processed file size: " + local8(engine::FormatByteSize(job.TotalBytes, texts, c)) + "\n";
     out += "Time escaped: " + local8(engine::FormatElapsed(job.Ticks, texts, c)) + "\n";
-    for (const auto& failed : job.FailedList)
-        out += "\"" + EscapedForLine(failed.Path) + "\" " +
-               local8(engine::FailedCodePart(failed.Code, texts)) + "\n";
+    for (const auto& failed : job.FailedList) {
+        out +=
+            "\"" + EscapedForLine(failed.Path) + "\" " + local8(engine::FailedCodePart(failed.Code, texts));
+        if (!failed.Reason.empty()) out += " (" + EscapedForLine(failed.Reason) + ")";
+        out += "\n";
+    }
     print(stdout, out);
     if (!listener.errorText.isEmpty())
         print(stderr, "velmora-cli: error: " + local8(listener.errorText) + "\n");
@@ -177,7 +182,14 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
 
 int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {
     int status = kExitOk;
-    for (const auto& path : ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive)) {
+    std::vector<platform::TSearchProblem> unread;
+    const std::vector<std::string> files =
+        ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
+    for (const auto& folder : unread) {
+        print(stdout, "error\t" + EscapedForLine(folder.Path) + "\t" + EscapedForLine(folder.Reason) + "\n");
+        status = kExitFailed;
+    }
+    for (const auto& path : files) {
         std::string line;
         try {
             line = (engine::IsEncryptedFile(path) ? "encrypted\t" : "plain\t") + EscapedForLine(path) + "\n";

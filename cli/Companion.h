@@ -8,6 +8,7 @@
 
 #include "cli/CliDefaults.h"
 #include "cli/CommandLine.h"
+#include "platform/FileSearch.h"
 
 namespace cli {
 
@@ -16,9 +17,9 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 // Files taken as given, folders replaced by the files the mask finds in them (in their subfolders too
-// when `recursive`), in the order of the arguments.
+// when `recursive`), in the order of the arguments. Folders that could not be read go to `unread`.
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
-                                     bool recursive);
+                                     bool recursive, std::vector<platform::TSearchProblem>* unread = nullptr);
 
 // Runs the job, with its recovery journal in `journalFolder`, and prints its summary. Returns the exit
 // status; a run stopped by a signal ends the process by that signal after the summary.

@@ -63,8 +63,10 @@ QString FailedCodePart(int code, const TJobTexts& texts) {
     }
 }
 
-QString FailedLine(const QString& path, int code, const TJobTexts& texts) {
-    return QLatin1Char('"') + path + QStringLiteral("\" ") + FailedCodePart(code, texts);
+QString FailedLine(const QString& path, int code, const TJobTexts& texts, const QString& reason) {
+    QString line = QLatin1Char('"') + path + QStringLiteral("\" ") + FailedCodePart(code, texts);
+    if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');
+    return line;
 }
 
 }  // namespace engine

@@ -38,7 +38,8 @@ QString FormatSecondsChinese(std::int32_t seconds);
 
 // "ErrCode: 2; encryption key incorrect".
 QString FailedCodePart(int code, const TJobTexts& texts);
-// A line of the failed-files list: the path in double quotes, one blank, the code part.
-QString FailedLine(const QString& path, int code, const TJobTexts& texts);
+// A line of the failed-files list: the path in double quotes, one blank, the code part, and the reason
+// in brackets when there is one.
+QString FailedLine(const QString& path, int code, const TJobTexts& texts, const QString& reason = {});
 
 }  // namespace engine

@@ -51,6 +51,11 @@ void TKZVThread::SafeExecute() {
     }
     if (journal_) transform.UseJournal(std::move(journal_));
 
+    for (const auto& folder : UnreadFolders)
+        platform::MsgOut(QStringLiteral("Failed: ") + platform::FromLocal8Bit(folder.Path) +
+                         QStringLiteral(": ") + platform::FromLocal8Bit(folder.Reason));
+    FailedList = UnreadFolders;
+
     const std::size_t count = FileList.size();
     transform.ProcessFiles(
         FileList, Params.Key, [this] { return Terminated(); },
@@ -123,6 +128,7 @@ void TKZVThread::DoThreadError(const QString& text) {
 
 void TKZVThread::SafeDestroy() {
     FileList = {};
+    UnreadFolders = {};
     EncryptedList = {};
     DecryptedList = {};
     FailedList = {};

@@ -29,10 +29,12 @@ inline constexpr std::uint32_t WM_JOB_PROGRESS = 6126;    // index of the file j
 inline constexpr std::uint32_t WM_JOB_COUNTS = 6127;      // entries in EncryptedList, in DecryptedList
 inline constexpr std::uint32_t WM_JOB_FAILEDSIZE = 6128;  // entries in FailedList, TotalBytes in whole MiB
 
-// A file that failed, with its error code (kErrorIo, kErrorWrongKey, kErrorTooSmall).
+// A file (or a folder the search could not read) that failed, with its error code (kErrorIo,
+// kErrorWrongKey, kErrorTooSmall) and, where the program knows more than the code says, the reason.
 struct TFailedFile {
     std::string Path;
-    int Code;
+    int Code = 0;
+    std::string Reason = {};
     friend bool operator==(const TFailedFile&, const TFailedFile&) = default;
 };
 
@@ -51,8 +53,11 @@ public:
 
     QString ErrorText;                  // the last error that escaped the work routine
     std::vector<std::string> FileList;  // input: the paths to process, in order
-    TKZVFlag Params;                    // input: key, target filter, version, block limit, window
-    bool KeepFileTime = true;           // input: restore each toggled file's last-write time
+    // input: folders whose files could not all be found (code 1, with the reason). They open FailedList
+    // and count as failed from the first message on: their videos stay as they are, unnoticed otherwise.
+    std::vector<TFailedFile> UnreadFolders;
+    TKZVFlag Params;           // input: key, target filter, version, block limit, window
+    bool KeepFileTime = true;  // input: restore each toggled file's last-write time
     // input: where the job keeps its recovery journal. When it cannot be opened there, no file is
     // touched: each one fails with code 1, and Notice says why. Empty: no journal (toggles are then
     // not crash-safe).

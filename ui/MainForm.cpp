@@ -777,12 +777,16 @@ void TMainForm::btnEncryptClick() {
         const std::string mask =
             settings::Settings ? platform::ToLocal8Bit(settings::Settings->GetVideoMask()) : "";
         const auto subs = SubBoxes();
+        std::vector<platform::TSearchProblem> unread;
         for (std::size_t row = 0; row < paths.size(); ++row) {
             const QString folder = paths[row]->currentText();
             if (!folder.isEmpty())
                 platform::SearchFile3(platform::ToLocal8Bit(folder), mask, FJob->FileList,
-                                      subs[row]->isChecked());
+                                      subs[row]->isChecked(), &unread);
         }
+        for (auto& folder : unread)
+            FJob->UnreadFolders.push_back(
+                {std::move(folder.Path), engine::kErrorIo, std::move(folder.Reason)});
     }
     FJobFromList = filesMode;
     FListChanged = false;
@@ -875,8 +879,8 @@ QString TMainForm::WriteDetailFile(int which) const {
     } else {
         const engine::TJobTexts texts = JobTexts();
         for (const engine::TFailedFile& failed : FJob->FailedList)
-            line(platform::ToLocal8Bit(
-                engine::FailedLine(platform::FromLocal8Bit(failed.Path), failed.Code, texts)));
+            line(platform::ToLocal8Bit(engine::FailedLine(platform::FromLocal8Bit(failed.Path), failed.Code,
+                                                          texts, platform::FromLocal8Bit(failed.Reason))));
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())

@@ -10,6 +10,7 @@
 #include "engine/Journal.h"
 #include "engine/Trailer.h"
 #include "platform/FileIo.h"
+#include "support/DeepFolder.h"
 #include "support/TempDir.h"
 
 using clitest::CliRun;
@@ -79,6 +80,30 @@ TEST(VelmoraCli, NamesWithLineBreaksStayOnTheirLine) {
     const Lines printed = lines(run.out);
     ASSERT_EQ(printed.size(), 6u) << run.out;
     EXPECT_EQ(printed[5], "\"" + dir.file("small\\n.mp4") + "\" ErrCode: 3; file too small");
+}
+
+// A folder that cannot be read (here: deeper than the system's path limit) is a failure, told with its
+// reason, not a silent success: the videos inside stay playable.
+TEST(VelmoraCli, FoldersThatCannotBeReadFailTheRun) {
+    TempDir dir;
+    const auto video = dir.file("a.mp4");
+    writeFile(video, patternBytes(2 * kBlock));
+    const auto deepTop = dir.file("deep");
+    const testsupport::DeepFolder deep(deepTop);
+
+    const auto run = runCli({"--recursive", dir.path().string()});
+    EXPECT_EQ(run.exitCode, 1);
+    const Lines out = lines(run.out);
+    ASSERT_EQ(out.size(), 6u) << run.out;
+    EXPECT_EQ(out[0], "Encrypted: 1");
+    EXPECT_EQ(out[2], "Failed: 1");
+    EXPECT_EQ(out[5].rfind("\"" + deepTop, 0), 0u) << out[5];
+    EXPECT_NE(out[5].find("ErrCode: 1; failed to read or write (File name too long)"), std::string::npos)
+        << out[5];
+
+    const auto status = runCli({"--status", "--recursive", dir.path().string()});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_NE(status.out.find("error\t" + deepTop), std::string::npos) << status.out;
 }
 
 // A summary that cannot be written is no success: a script would take the empty output for one.

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FileSearch.h"
+#include "support/DeepFolder.h"
 #include "support/TempDir.h"
 
 using platform::FindDirFile;
@@ -103,16 +103,7 @@ TEST_F(Tree, FindDirFileForms) {
 // run reports nothing failed. A path past the system's length limit fails for root too.
 TEST_F(Tree, FoldersThatCannotBeReadAreReportedWithTheirReason) {
     const std::string deepTop = at("deep");
-    ASSERT_EQ(::mkdir(deepTop.c_str(), 0700), 0);
-    const std::string level(200, 'd');
-    std::vector<int> chain{::open(deepTop.c_str(), O_RDONLY | O_DIRECTORY)};
-    for (int i = 0; i < 25; ++i) {  // about 5,000 characters below "deep"
-        ASSERT_EQ(::mkdirat(chain.back(), level.c_str(), 0700), 0);
-        chain.push_back(::openat(chain.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
-        ASSERT_GE(chain.back(), 0);
-    }
-    const int video = ::openat(chain.back(), "hidden.mp4", O_CREAT | O_WRONLY, 0600);
-    ::close(video);
+    const testsupport::DeepFolder deep(deepTop);
 
     V found;
     std::vector<platform::TSearchProblem> problems;
@@ -132,12 +123,4 @@ TEST_F(Tree, FoldersThatCannotBeReadAreReportedWithTheirReason) {
                             platform::TSearchProblem{at("z"), std::strerror(EACCES)}),
                   problems.end());
     }
-
-    // Taken down from the bottom, through the handles: the path is too long to name.
-    ::unlinkat(chain.back(), "hidden.mp4", 0);
-    for (std::size_t i = chain.size() - 1; i > 0; --i) {
-        ::close(chain[i]);
-        ::unlinkat(chain[i - 1], level.c_str(), AT_REMOVEDIR);
-    }
-    ::close(chain.front());
 }

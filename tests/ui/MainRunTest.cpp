@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <cstring>
+
 #include "UiTestUtil.h"
 #include "engine/JobFormat.h"
 #include "engine/KZVThread.h"
@@ -15,6 +17,7 @@
 #include "platform/FileIo.h"
 #include "platform/Messages.h"
 #include "settings/AppFolders.h"
+#include "support/DeepFolder.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainForm.h"
@@ -284,6 +287,17 @@ TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
     EXPECT_EQ(history->Strings(1), other);
     EXPECT_EQ(form->cbPath2->count(), 2);
     EXPECT_EQ(form->cbPath2->itemText(0), dir);
+
+    // A folder that cannot be read (deeper than the system's path limit) counts as failed, with its
+    // reason in the failed list.
+    const testsupport::DeepFolder deep(platform::ToLocal8Bit(Path("clips/deep")));
+    form->cbPath2->clearEditText();
+    form->cbPath3->clearEditText();
+    RunToEnd();
+    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 1 "));
+    ASSERT_EQ(form->Job()->FailedList.size(), 1u);
+    EXPECT_EQ(form->Job()->FailedList[0].Path.rfind(platform::ToLocal8Bit(Path("clips/deep")), 0), 0u);
+    EXPECT_EQ(form->Job()->FailedList[0].Reason, std::strerror(ENAMETOOLONG));
 
     // A folder without videos: a job that ends at once with nothing done.
     form->cbPath->setEditText(Path("empty"));
