@@ -66,6 +66,8 @@ public:
 
     // The videos that start-up recovery restored, for the main window to tell the user once.
     std::vector<std::string> RecoveredFiles;
+    // What start-up recovery could not apply yet (a video held, renamed or changed since), in words.
+    std::vector<std::string> RecoveryProblems;
 
 private:
     QString exeFolder_;

@@ -53,8 +53,10 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
             QCoreApplication::exit(0);
         });
         // Before anything else touches a file: undo what an interrupted run left half-done.
-        App->RecoveredFiles =
-            engine::RecoverInterruptedToggles(platform::ToLocal8Bit(settings::JournalFolder()));
+        engine::TRecoveryReport recovery =
+            engine::RecoverInterruptedTogglesReport(platform::ToLocal8Bit(settings::JournalFolder()));
+        App->RecoveredFiles = std::move(recovery.Restored);
+        App->RecoveryProblems = std::move(recovery.Problems);
         settings::Settings->Load();
         settings::Settings->LoadLanguage();
         QCoreApplication::setApplicationName(App->GetAppTitle());

@@ -446,7 +446,10 @@ std::unique_ptr<QWidget> CreateMainForm() {
     if (app::App) {
         QStringList restored;
         for (const auto& path : app::App->RecoveredFiles) restored << platform::FromLocal8Bit(path);
-        form->ShowRecoveredFiles(restored);
+        QStringList notRestored;
+        for (const auto& problem : app::App->RecoveryProblems)
+            notRestored << platform::FromLocal8Bit(problem);
+        form->ShowRecoveredFiles(restored, notRestored);
     }
     return form;
 }
@@ -1211,19 +1214,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return TBaseForm::eventFilter(watched, event);
 }
 
-void TMainForm::ShowRecoveredFiles(const QStringList& paths) {
-    if (paths.isEmpty()) return;
+void TMainForm::ShowRecoveredFiles(const QStringList& paths, const QStringList& notRestored) {
+    if (paths.isEmpty() && notRestored.isEmpty()) return;
     recovered_ << paths;
+    notRecovered_ << notRestored;
     if (isVisible()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
 }
 
 void TMainForm::ShowRecoveredNow() {
-    if (recovered_.isEmpty()) return;
-    const QStringList paths = std::exchange(recovered_, {});
-    QStringList shown = paths.mid(0, kMaxRecoveredShown);
-    if (paths.size() > kMaxRecoveredShown)
-        shown << QStringLiteral("(+%1)").arg(paths.size() - kMaxRecoveredShown);
-    MsgBox(Texts.Recovered + QStringLiteral("\n\n") + shown.join(QLatin1Char('\n')), kMbOk, kIconInfo);
+    if (recovered_.isEmpty() && notRecovered_.isEmpty()) return;
+    const auto shortened = [](const QStringList& lines) {
+        QStringList shown = lines.mid(0, kMaxRecoveredShown);
+        if (lines.size() > kMaxRecoveredShown)
+            shown << QStringLiteral("(+%1)").arg(lines.size() - kMaxRecoveredShown);
+        return shown.join(QLatin1Char('\n'));
+    };
+    QStringList parts;
+    const QStringList restored = std::exchange(recovered_, {});
+    const QStringList notRestored = std::exchange(notRecovered_, {});
+    if (!restored.isEmpty()) parts << Texts.Recovered + QStringLiteral("\n\n") + shortened(restored);
+    if (!notRestored.isEmpty()) parts << Texts.NotRecovered + QStringLiteral("\n\n") + shortened(notRestored);
+    MsgBox(parts.join(QStringLiteral("\n\n")), kMbOk, notRestored.isEmpty() ? kIconInfo : kIconFailure);
 }
 
 }  // namespace ui

@@ -98,9 +98,10 @@ public:
     // `which` 1, 2, 3) into the data folder and returns its path.
     QString WriteDetailFile(int which) const;
 
-    // Start-up recovery put these files back as they were before an interrupted run: tells the user
-    // once, in one box, after the window is shown (at once when it is shown already).
-    void ShowRecoveredFiles(const QStringList& paths);
+    // Start-up recovery put these files back as they were before an interrupted run, and could not yet
+    // apply what `notRestored` says: tells the user once, in one box, after the window is shown (at
+    // once when it is shown already).
+    void ShowRecoveredFiles(const QStringList& paths, const QStringList& notRestored = {});
 
     // The run-time texts.
     TMainTexts Texts;
@@ -245,6 +246,7 @@ private:
     QString fileFilter_;
     bool keyBandOpen_ = true;
     QStringList recovered_;
+    QStringList notRecovered_;
     std::unique_ptr<lang::TLanguageMenu> languageMenu_;
     std::vector<QAction*> languageItems_;  // the entries of languageMenu_, in its order
     int fieldShift_ = 0;                   // how far long labels have pushed the field column right

@@ -38,6 +38,10 @@ struct TMainTexts {
     QString Recovered = QStringLiteral(
         "These videos were left half-changed by an interrupted run and have been "
         "restored to how they were before it:");
+    // ... and those it could not put back yet.
+    QString NotRecovered = QStringLiteral(
+        "These videos were left half-changed by an interrupted run and could not be restored yet. They "
+        "are left as they are; every start tries again, and no run changes them until then:");
 
     // The rules of job results in these texts; `chinese` when the language's identity is "Chinese".
     engine::TJobTexts JobTexts(bool chinese) const;
@@ -48,7 +52,7 @@ struct TMainTextKey {
     const char* Key;
     QString TMainTexts::*Text;
 };
-inline const std::array<TMainTextKey, 24> kMainTextKeys{{
+inline const std::array<TMainTextKey, 25> kMainTextKeys{{
     {"RUI_TMainForm_DragFile", &TMainTexts::DragFile},
     {"RUI_TMainForm_SelectDir", &TMainTexts::SelectDir},
     {"CUI_TMainForm_btnEncrypt", &TMainTexts::EncryptDecrypt},
@@ -73,6 +77,7 @@ inline const std::array<TMainTextKey, 24> kMainTextKeys{{
     {"RUI_TMainForm_SmallFile", &TMainTexts::SmallFile},
     {"RUI_TMainForm_UnknownErr", &TMainTexts::UnknownErr},
     {"RUI_TMainForm_Recovered", &TMainTexts::Recovered},
+    {"RUI_TMainForm_NotRecovered", &TMainTexts::NotRecovered},
 }};
 
 }  // namespace ui

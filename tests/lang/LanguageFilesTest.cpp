@@ -61,6 +61,9 @@ const std::map<QString, QString>& EnglishTexts() {
         {"RUI_TMainForm_Recovered",
          "These videos were left half-changed by an interrupted run and have been restored to how they were "
          "before it:"},
+        {"RUI_TMainForm_NotRecovered",
+         "These videos were left half-changed by an interrupted run and could not be restored yet. They are "
+         "left as they are; every start tries again, and no run changes them until then:"},
         {"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*"},
         {"RUI_TMainForm_StopNow", "Stop encryption/decryption now?"},
         {"RUI_TMainForm_Byte", "bytes"},

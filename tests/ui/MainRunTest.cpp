@@ -431,6 +431,15 @@ TEST_F(MainRunTest, RestoredFilesAreToldOnceAfterTheWindowIsShown) {
     form->ShowRecoveredFiles({});
     QTest::qWait(20);
     EXPECT_EQ(boxes.size(), 2u);
+
+    // What recovery could not apply yet is told too, in the same box, as a failure.
+    form->ShowRecoveredFiles({QStringLiteral("/v/c.mp4")},
+                             {QStringLiteral("/v/d.mp4: held by another program")});
+    ASSERT_TRUE(WaitFor([&] { return boxes.size() == 3; }));
+    EXPECT_TRUE(boxes[2].text.contains(QStringLiteral("/v/c.mp4")));
+    EXPECT_TRUE(boxes[2].text.contains(form->Texts.NotRecovered +
+                                       QStringLiteral("\n\n/v/d.mp4: held by another program")));
+    EXPECT_EQ(boxes[2].icon, kIconFailure);
 }
 
 TEST_F(MainRunTest, TheProgramsWindowTellsWhatStartUpRecoveryRestored) {
