@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/KZVApp.h"
 #include "engine/Recovery.h"
@@ -22,7 +23,27 @@ void ShowErrorBox(const QString& text, const QString& title) {
     QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
 }
 
+namespace {
+
+// Qt ends the process with exit() from inside its event loop when the display server goes away (an
+// X server ending before the session's signal reaches the program). The globals' destructors would
+// then run while the main window still lives and use one another half torn down. The log gets a last
+// line, and the rest is left to the system, as at any sudden end; an interrupted job is undone by the
+// next start's recovery.
+void LeaveTheGlobalsToTheSystem() {
+    if (!App) return;  // ended normally: RunProgram tore everything down in order
+    platform::MsgOut(QStringLiteral("The display went away; ending at once"));
+    (void)App.release();
+    (void)settings::Settings.release();
+    (void)lang::Language.release();
+    (void)platform::LogObj.release();
+}
+
+}  // namespace
+
 int RunProgram(const TMainWindowFactory& createMainWindow) {
+    static const bool atExitSet = std::atexit(LeaveTheGlobalsToTheSystem) == 0;
+    (void)atExitSet;
     App = std::make_unique<TApp>();
     App->StartLog();
     lang::Language->OnLoadError = [](const QString& text, const QString& title) {
