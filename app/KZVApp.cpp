@@ -17,7 +17,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "app/SystemLanguage.h"
+#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
 #include "platform/FileSearch.h"
 #include "platform/Log.h"
@@ -58,16 +58,16 @@ QString TApp::GetCompanyName() const {
     return QLatin1String(settings::kCompanyName);
 }
 QString TApp::GetDisplayName() const {
-    return GetCompanyName() + QLatin1Char(' ') + GetProductName();
+    return settings::DisplayName();
 }
 QString TApp::GetAppDataFolder() const {
     return settings::AppDataFolder();
 }
 QString TApp::GetHomePage() const {
-    return QStringLiteral("https://www.brindlework.com/");
+    return settings::HomePage();
 }
 QString TApp::GetProductPage() const {
-    return QStringLiteral("https://www.brindlework.com/velmora/");
+    return settings::ProductPage();
 }
 
 QString TApp::InstanceServerName() {
@@ -149,7 +149,7 @@ void TApp::WriteEnvironment() {
                  QLatin1Char(')');
     if (platform::IsWin64()) os += QStringLiteral(" 64 bit");
     log.LogMsg(os);
-    log.LogMsg(QStringLiteral("Language: $%1").arg(QString::number(GetSystemDefaultLangID(), 16).toUpper()));
+    log.LogMsg(QStringLiteral("Language: $%1").arg(QString::number(lang::GetSystemDefaultLangID(), 16).toUpper()));
     const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                                 ? QGuiApplication::primaryScreen()
                                 : nullptr;

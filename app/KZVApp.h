@@ -64,11 +64,6 @@ public:
     bool LogStarted() const noexcept { return logStarted_; }
     bool HoldsInstanceLock() const noexcept { return instanceLock_ >= 0; }
 
-    // The videos that start-up recovery restored, for the main window to tell the user once.
-    std::vector<std::string> RecoveredFiles;
-    // What start-up recovery could not apply yet (a video held, renamed or changed since), in words.
-    std::vector<std::string> RecoveryProblems;
-
 private:
     QString exeFolder_;
     QString tempFolder_;

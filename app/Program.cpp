@@ -19,6 +19,13 @@
 
 namespace app {
 
+void LoadLanguage(settings::TKZVConfig& config, lang::TLanguage& language, const QString& programFolder,
+                  const QString& dataFolder) {
+    config.TakeInstallerLanguage(programFolder, dataFolder);
+    language.SetLanguageName(config.LangFileId().toLocal8Bit());
+    language.LoadLanguageFile(config.LangFileId().toLocal8Bit());
+}
+
 void ShowErrorBox(const QString& text, const QString& title) {
     QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
 }
@@ -76,15 +83,17 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         // Before anything else touches a file: undo what an interrupted run left half-done.
         engine::TRecoveryReport recovery =
             engine::RecoverInterruptedTogglesReport(platform::ToLocal8Bit(settings::JournalFolder()));
-        App->RecoveredFiles = std::move(recovery.Restored);
-        App->RecoveryProblems = std::move(recovery.Problems);
+        TStartup startup;
+        for (const std::string& path : recovery.Restored) startup.Recovered << platform::FromLocal8Bit(path);
+        for (const std::string& problem : recovery.Problems)
+            startup.NotRecovered << platform::FromLocal8Bit(problem);
         settings::Settings->Load();
-        settings::Settings->LoadLanguage();
+        LoadLanguage(*settings::Settings, *lang::Language, settings::ProgramFolder(), settings::AppDataFolder());
         QCoreApplication::setApplicationName(App->GetAppTitle());
         QCoreApplication::setOrganizationName(App->GetCompanyName());
         App->ListenForInstances();
 
-        std::unique_ptr<QWidget> mainWindow = createMainWindow();
+        std::unique_ptr<QWidget> mainWindow = createMainWindow(startup);
         mainWindow->show();
         exitCode = QApplication::exec();
         mainWindow.reset();

@@ -2,15 +2,29 @@
 // The program's start-up and shut-down, in their fixed order, around a main window that the caller
 // supplies.
 
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 
+namespace lang {
+class TLanguage;
+}
+namespace settings {
+class TKZVConfig;
+}
+
 namespace app {
 
+// What start-up learnt before the main window opens, for the window to tell the user.
+struct TStartup {
+    QStringList Recovered;     // videos that recovery put back as they were before an interrupted run
+    QStringList NotRecovered;  // what recovery could not apply yet, in words
+};
+
 // Creates the main window. The window saves the settings when it is destroyed.
-using TMainWindowFactory = std::function<std::unique_ptr<QWidget>()>;
+using TMainWindowFactory = std::function<std::unique_ptr<QWidget>(const TStartup&)>;
 
 // Runs the program inside the Qt application object that main() has made (the program folder and the
 // screen come from it): the application object and its log, the settings with their defaults, the
@@ -18,6 +32,10 @@ using TMainWindowFactory = std::function<std::unique_ptr<QWidget>()>;
 // language, the main window and the event loop; then the main window, the settings and the application
 // object go, in that order. Returns the exit code.
 int RunProgram(const TMainWindowFactory& createMainWindow);
+
+// Takes over the installer's language choice into the settings, then loads the language they name.
+void LoadLanguage(settings::TKZVConfig& config, lang::TLanguage& language, const QString& programFolder,
+                  const QString& dataFolder);
 
 // Shows an error the way the framework shows one that escaped an event handler.
 void ShowErrorBox(const QString& text, const QString& title = QStringLiteral("Error"));

@@ -37,10 +37,13 @@
 #include "settings/KZVConfig.h"
 #include "ui/FileListView.h"
 #include "ui/GuiUtility.h"
+#include "tests/ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/OruButton.h"
 
 namespace {
+
+using uitest::Control;
 
 constexpr int kAddFiles = 10'000;
 constexpr int kJobFolders = 100;
@@ -134,7 +137,7 @@ void BM_AddByDialog(benchmark::State& state) {
         state.PauseTiming();
         auto form = shownForm();
         state.ResumeTiming();
-        form->btnAdd->click();
+        Control<TOruButton>(*form, "btnAdd")->click();
         QCoreApplication::processEvents();  // the list lays itself out and paints
         state.PauseTiming();
         if (form->FileList()->Count() != kAddFiles) state.SkipWithError("not every file was added");
@@ -152,7 +155,7 @@ void BM_AddByDrop(benchmark::State& state) {
         auto form = shownForm();
         QMimeData mime;
         mime.setUrls(urls);
-        QWidget* target = form->lvFiles->viewport();
+        QWidget* target = Control<TFileListView>(*form, "lvFiles")->viewport();
         state.ResumeTiming();
         QDragEnterEvent enter({10, 10}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
@@ -222,12 +225,12 @@ void runWindowJob(benchmark::State& state, bool filesMode) {
         auto form = shownForm();
         if (filesMode) {
             shell().chosen = data().jobFiles;
-            form->btnAdd->click();
+            Control<TOruButton>(*form, "btnAdd")->click();
             if (form->FileList()->Count() != kJobFiles) state.SkipWithError("the list is incomplete");
         } else {
-            form->btnDirectoryClick();
-            form->cbPath->setEditText(data().jobFolder);
-            form->cbxSub->setChecked(true);
+            Control<TOruButton>(*form, "btnDirectory")->click();
+            Control<QComboBox>(*form, "cbPath")->setEditText(data().jobFolder);
+            Control<QCheckBox>(*form, "cbxSub")->setChecked(true);
         }
         QEventLoop loop;
         shell().running = &loop;
@@ -237,8 +240,8 @@ void runWindowJob(benchmark::State& state, bool filesMode) {
 
         QElapsedTimer clock;
         clock.start();
-        Watch watch(form->ProgressBar1);
-        form->btnEncrypt->click();
+        Watch watch(Control<QProgressBar>(*form, "ProgressBar1"));
+        Control<TOruButton>(*form, "btnEncrypt")->click();
         loop.exec();  // until the end box
         const double seconds = clock.elapsed() / 1000.0;
 

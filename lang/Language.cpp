@@ -100,7 +100,7 @@ QString TLanguage::GetLanguageId() {
 }
 
 QString LangText(const QString& key) {
-    return Language ? Language->GetText(key) : QString();
+    return Language->GetText(key);
 }
 
 QString GetLanguageCaption(const QString& fileName) {

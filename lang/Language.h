@@ -65,7 +65,7 @@ private:
 // The program's language object: created when the log starts, freed when it stops.
 extern std::unique_ptr<TLanguage> Language;
 
-// Language->GetText(key), or empty while there is no language object.
+// Language->GetText(key). The language object exists while the program runs.
 QString LangText(const QString& key);
 
 // A language file's menu caption: the root's "Name", empty when absent or when the file does not load.

@@ -1,5 +1,6 @@
 #pragma once
-// The program's fixed names and the folders built from them. Every folder ends with "/".
+// The program's fixed names, its web addresses and the folders built from them. Every folder ends
+// with "/".
 
 #include <QString>
 
@@ -7,6 +8,12 @@ namespace settings {
 
 inline constexpr const char* kProductName = "Velmora";
 inline constexpr const char* kCompanyName = "Brindlework";
+
+// "Brindlework Velmora": the main window's title.
+QString DisplayName();
+// The maker's home page and the program's own page, each ending with "/".
+QString HomePage();
+QString ProductPage();
 
 // The per-user data folder: the platform's application-data path + "Brindlework/Velmora/".
 QString AppDataFolder();

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "lang/Language.h"
 #include "platform/Log.h"
 #include "platform/Utility.h"
 #include "settings/AppFolders.h"
@@ -90,11 +89,7 @@ void TKZVConfig::Loaded() {
     }
 }
 
-void TKZVConfig::LoadLanguage() {
-    LoadLanguage(ProgramFolder(), AppDataFolder());
-}
-
-void TKZVConfig::LoadLanguage(const QString& programFolder, const QString& dataFolder) {
+void TKZVConfig::TakeInstallerLanguage(const QString& programFolder, const QString& dataFolder) {
     const QString source = programFolder + QLatin1String(kSetupLangIni);
     const QString copy = dataFolder + QLatin1String(kSetupLangIni);
     if (QFileInfo::exists(source) && !QFileInfo::exists(copy)) {
@@ -111,11 +106,6 @@ void TKZVConfig::LoadLanguage(const QString& programFolder, const QString& dataF
             ini.setValue(QLatin1String(kReadKey), 1);  // the installer's choice is taken over once
             ini.sync();
         }
-    }
-
-    if (lang::Language) {
-        lang::Language->SetLanguageName(langFileId_.toLocal8Bit());
-        lang::Language->LoadLanguageFile(langFileId_.toLocal8Bit());
     }
 }
 

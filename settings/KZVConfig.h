@@ -46,10 +46,9 @@ public:
     bool IsVideoFile(const QString& fileName) const;
     // "*.asf;*.avi;...;*.ogx": every listed extension with a star in front, no closing semicolon.
     QString GetVideoMask() const;
-    // Takes over the installer's language choice once ("SetupLang.ini", copied from the program folder
-    // into the data folder), then loads the language `LangFileId` names into the global Language.
-    void LoadLanguage();
-    void LoadLanguage(const QString& programFolder, const QString& dataFolder);
+    // Takes over the installer's language choice into `LangFileId` once ("SetupLang.ini", copied from
+    // the program folder into the data folder). Loading that language is the start-up's part.
+    void TakeInstallerLanguage(const QString& programFolder, const QString& dataFolder);
 
     bool KeepFileTime() const noexcept { return keepFileTime_; }
     void SetKeepFileTime(bool value) noexcept { keepFileTime_ = value; }

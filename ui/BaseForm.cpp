@@ -9,7 +9,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/SystemLanguage.h"
+#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
 #include "platform/WindowSystem.h"
 #include "ui/Anchors.h"
@@ -102,7 +102,7 @@ void TBaseForm::FormCreate() {
         ScaleControls(ScaleFactor());
         AdjustForDpi();
     }
-    SetFormFonts(app::GetSystemDefaultLangID());
+    SetFormFonts(lang::GetSystemDefaultLangID());
     ApplyLanguage();
     AfterLanguage();
 }
@@ -183,7 +183,7 @@ double TBaseForm::ScreenDpi() const {
 }
 
 bool TBaseForm::IsLanguageLoaded() const {
-    return lang::Language && lang::Language->IsLoaded();
+    return lang::Language->IsLoaded();
 }
 
 QString TBaseForm::Translate(const QString& key) const {
@@ -191,7 +191,7 @@ QString TBaseForm::Translate(const QString& key) const {
 }
 
 QString TBaseForm::GetLanguageId() const {
-    return lang::Language ? lang::Language->GetLanguageId() : QStringLiteral("English");
+    return lang::Language->GetLanguageId();
 }
 
 void TBaseForm::StartSystemMove() {

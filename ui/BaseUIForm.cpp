@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "app/KZVApp.h"
+#include "settings/AppFolders.h"
 #include "ui/Anchors.h"
 #include "ui/GuiUtility.h"
 #include "ui/OruButton.h"
@@ -62,7 +62,7 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent), centreOn_(QApplic
     imgBottomRight = AddFrameImage("imgBottomRight", QStringLiteral("dlg_bottomright"), {502, 435, 5, 5},
                                    TAnchors(TAnchor::Right) | TAnchor::Bottom, false);
 
-    lblCaption = new QLabel(app::App ? app::App->GetDisplayName() : QString(), this);
+    lblCaption = new QLabel(settings::DisplayName(), this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
     QFont captionFont(QStringLiteral("Arial"));
     captionFont.setPixelSize(12);

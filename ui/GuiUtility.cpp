@@ -13,8 +13,8 @@
 #include <QSignalBlocker>
 #include <QWidget>
 
-#include "app/KZVApp.h"
 #include "platform/Messages.h"
+#include "settings/AppFolders.h"
 #include "ui/MsgBoxForm.h"
 #include "ui/OptionForm.h"
 #include "ui/RiskWarnForm.h"
@@ -24,7 +24,7 @@ namespace ui {
 namespace {
 
 QString boxTitle() {
-    return app::App ? app::App->GetDisplayName() : QCoreApplication::applicationName();
+    return settings::DisplayName();
 }
 
 int execMsgBox(const QString& text, int buttons, int icon) {

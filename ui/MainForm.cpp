@@ -24,7 +24,6 @@
 #include <exception>
 #include <tuple>
 
-#include "app/KZVApp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "lang/Language.h"
@@ -43,6 +42,7 @@
 #include "ui/OruButton.h"
 #include "ui/RiskWarnForm.h"
 #include "ui/SkinImage.h"
+#include "ui/WindowTexts.h"
 
 namespace ui {
 
@@ -139,7 +139,7 @@ TOruButton* imageButton(QWidget* parent, const char* name, const QString& skin, 
 TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(app::App ? app::App->GetDisplayName() : QCoreApplication::applicationName());
+    setWindowTitle(settings::DisplayName());
     setWindowIcon(QIcon(SkinPixmap(QStringLiteral("logo"))));
     resize(kDesignWidth, kDesignHeight);
     setMinimumSize(kMinWidth, kMinHeight + kKeyBandHeight);
@@ -150,7 +150,23 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     setPalette(p);
     setFont(arial(12));
 
-    // --- title area and frame: edges first, corners over them ---
+    BuildTitleBar();
+    BuildFilesPanel();
+    BuildDirectoriesPanel();
+    BuildRunPanel();
+    BuildMenus();
+    ApplyTextRows(*this, MainFormTexts(), EnglishText, &texts_);
+    PlaceByTexts();
+
+    liveTimer_.setSingleShot(true);
+    connect(&liveTimer_, &QTimer::timeout, this, &TMainForm::PaintProgress);
+    appHook_ = new TAppMessageHook(
+        this, [this](QObject* receiver, QEvent* event) { return AppMessage(receiver, event); });
+}
+
+// The frame images (edges first, corners over them), the title, the window buttons, the Help button
+// and the two mode tabs.
+void TMainForm::BuildTitleBar() {
     imgTop = AddFrameImage("imgTop", QStringLiteral("main_top"), {0, 0, 688, 84}, kLeftTopRight, true);
     imgLeft = AddFrameImage("imgLeft", QStringLiteral("main_left"), {0, 84, 8, 471},
                             kLeftTop | TAnchor::Bottom, true);
@@ -175,7 +191,6 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     btnMin = imageButton(this, "btnMin", QStringLiteral("min"), {633, 3, 23, 18}, kTopRight);
     btnClose = imageButton(this, "btnClose", QStringLiteral("close"), {656, 3, 28, 18}, kTopRight);
     btnHelp = imageButton(this, "btnHelp", QStringLiteral("help"), {621, 38, 57, 25}, kTopRight);
-    btnHelp->SetCaption(QStringLiteral("Help"));
     btnHelp->SetCaptionColor(Qt::white);
     btnHelp->SetStretch(true, 5, 5);
 
@@ -188,8 +203,6 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     btnFiles = imageButton(this, "btnFiles", QStringLiteral("tab_left"), {76, 42, 134, 35}, kLeftTop);
     btnDirectory =
         imageButton(this, "btnDirectory", QStringLiteral("tab_right"), {210, 42, 134, 35}, kLeftTop);
-    btnFiles->SetCaption(QStringLiteral("Files"));
-    btnDirectory->SetCaption(QStringLiteral("Directories"));
     for (TOruButton* mode : {btnFiles, btnDirectory}) {
         mode->setFont(arial(16));
         mode->setCheckable(true);
@@ -203,17 +216,24 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     btnFiles->SetCaptionColor(Qt::white);
     btnDirectory->SetCaptionColor(kModeIdle);
 
-    // --- files panel ---
+    connect(btnFiles, &TOruButton::clicked, this, &TMainForm::btnFilesClick);
+    connect(btnDirectory, &TOruButton::clicked, this, &TMainForm::btnDirectoryClick);
+    connect(btnHelp, &TOruButton::clicked, this, [this] { btnHelpClick(btnHelp); });
+    connect(lblSIBP, &TLinkLabel::clicked, this, &TMainForm::lblSIBPClick);
+    connect(btnClose, &TOruButton::clicked, this, &TMainForm::btnCloseClick);
+    connect(btnMin, &TOruButton::clicked, this, &TMainForm::btnMinClick);
+    connect(imgTop, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
+    connect(imgTopLeft, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
+}
+
+// The tool buttons and the file list.
+void TMainForm::BuildFilesPanel() {
     pnlFiles = place(new QWidget(this), "pnlFiles", {8, 84, 672, 205}, kAnchorsAll);
     btnAdd = imageButton(pnlFiles, "btnAdd", QStringLiteral("tool_add"), {52, 14, 26, 28}, kLeftTop);
     btnDelete = imageButton(pnlFiles, "btnDelete", QStringLiteral("tool_delete"), {52, 42, 26, 28}, kLeftTop);
     btnClear = imageButton(pnlFiles, "btnClear", QStringLiteral("tool_clear"), {52, 70, 26, 28}, kLeftTop);
     btnRefresh =
         imageButton(pnlFiles, "btnRefresh", QStringLiteral("tool_refresh"), {52, 98, 26, 28}, kLeftTop);
-    btnAdd->setToolTip(QStringLiteral("Add files"));
-    btnDelete->setToolTip(QStringLiteral("Remove selected"));
-    btnClear->setToolTip(QStringLiteral("Remove all"));
-    btnRefresh->setToolTip(QStringLiteral("Refresh"));
 
     model_ = new TFileListModel(this);
     lvFiles = place(new TFileListView(pnlFiles), "lvFiles", {84, 16, 553, 177}, kAnchorsAll);
@@ -245,87 +265,84 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
                       list.color(QPalette::Active, QPalette::HighlightedText));
         lvFiles->setPalette(list);
     }
-    lvFiles->HintText = [this] { return Texts.DragFile; };
+    lvFiles->HintText = [this] { return texts_.DragFile; };
 
-    // --- directories panel ---
+    connect(btnAdd, &TOruButton::clicked, this, [this] { btnAddClick(btnAdd); });
+    connect(btnDelete, &TOruButton::clicked, this, &TMainForm::btnDeleteClick);
+    connect(btnClear, &TOruButton::clicked, this, &TMainForm::btnClearClick);
+    connect(btnRefresh, &TOruButton::clicked, this, &TMainForm::btnRefreshClick);
+    connect(lvFiles, &QAbstractItemView::doubleClicked, this, &TMainForm::lvFilesDblClick);
+    connect(lvFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        pmListviewPopup();
+        pmListview->popup(lvFiles->viewport()->mapToGlobal(pos));
+    });
+}
+
+// Three rows of label, folder drop-down, browse and locate buttons, and the subdirectory box.
+void TMainForm::BuildDirectoriesPanel() {
+    constexpr int kFirstRowTop = 24;
+    constexpr int kRowStep = 62;
     pnlDirectory = place(new QWidget(this), "pnlDirectory", {8, 84, 672, 205}, kLeftTopRight);
     pnlDirectory->hide();
+    const std::array<QLabel**, 3> labels{&Label2, &Label4, &Label6};
+    const std::array<QComboBox**, 3> paths{&cbPath, &cbPath2, &cbPath3};
+    const std::array<TOruButton**, 3> browse{&btnPath, &btnPath2, &btnPath3};
+    const std::array<TOruButton**, 3> locate{&btnLocate, &btnLocate2, &btnLocate3};
+    const std::array<QCheckBox**, 3> subs{&cbxSub, &cbxSub2, &cbxSub3};
     const std::array<const char*, 3> labelNames{"Label2", "Label4", "Label6"};
     const std::array<const char*, 3> pathNames{"cbPath", "cbPath2", "cbPath3"};
     const std::array<const char*, 3> browseNames{"btnPath", "btnPath2", "btnPath3"};
     const std::array<const char*, 3> locateNames{"btnLocate", "btnLocate2", "btnLocate3"};
     const std::array<const char*, 3> subNames{"cbxSub", "cbxSub2", "cbxSub3"};
-    std::array<QLabel*, 3> labels{};
-    std::array<QComboBox*, 3> paths{};
-    std::array<TOruButton*, 3> browse{};
-    std::array<TOruButton*, 3> locate{};
-    std::array<QCheckBox*, 3> subs{};
-    for (int row = 0; row < 3; ++row) {
-        const int top = 24 + 62 * row;
-        labels[row] = place(new QLabel(QStringLiteral("Directory %1").arg(row + 1), pnlDirectory),
-                            labelNames[row], {16, top + 4, 64, 16}, kLeftTop);
-        labels[row]->adjustSize();
-        paths[row] = place(new QComboBox(pnlDirectory), pathNames[row], {84, top, 503, 24}, kLeftTopRight);
-        paths[row]->setEditable(true);
-        paths[row]->setInsertPolicy(QComboBox::NoInsert);
-        paths[row]->setMaxVisibleItems(settings::kMaxHistoryPaths);
-        browse[row] = imageButton(pnlDirectory, browseNames[row], QStringLiteral("path_browse"),
-                                  {589, top, 24, 24}, kTopRight);
-        browse[row]->setToolTip(QStringLiteral("Select"));
-        locate[row] = imageButton(pnlDirectory, locateNames[row], QStringLiteral("path_locate"),
-                                  {613, top, 24, 24}, kTopRight);
-        locate[row]->setToolTip(QStringLiteral("Locate"));
-        subs[row] = new QCheckBox(QStringLiteral("Includes subdirectories"), pnlDirectory);
-        subs[row]->adjustSize();
-        // Right-aligned under the drop-down's right end.
-        place(subs[row], subNames[row], {84 + 503 + 4 - subs[row]->width(), top + 27, subs[row]->width(), 20},
-              kTopRight);
-    }
-    std::tie(Label2, Label4, Label6) = std::tuple(labels[0], labels[1], labels[2]);
-    std::tie(cbPath, cbPath2, cbPath3) = std::tuple(paths[0], paths[1], paths[2]);
-    std::tie(btnPath, btnPath2, btnPath3) = std::tuple(browse[0], browse[1], browse[2]);
-    std::tie(btnLocate, btnLocate2, btnLocate3) = std::tuple(locate[0], locate[1], locate[2]);
-    std::tie(cbxSub, cbxSub2, cbxSub3) = std::tuple(subs[0], subs[1], subs[2]);
+    for (std::size_t row = 0; row < 3; ++row) {
+        const int top = kFirstRowTop + kRowStep * static_cast<int>(row);
+        *labels[row] = place(new QLabel(pnlDirectory), labelNames[row], {16, top + 4, 64, 16}, kLeftTop);
+        QComboBox* box = *paths[row] =
+            place(new QComboBox(pnlDirectory), pathNames[row], {84, top, 503, 24}, kLeftTopRight);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setMaxVisibleItems(settings::kMaxHistoryPaths);
+        *browse[row] = imageButton(pnlDirectory, browseNames[row], QStringLiteral("path_browse"),
+                                   {589, top, 24, 24}, kTopRight);
+        *locate[row] = imageButton(pnlDirectory, locateNames[row], QStringLiteral("path_locate"),
+                                   {613, top, 24, 24}, kTopRight);
+        // Placed under the drop-down's right end once its text is known.
+        *subs[row] = place(new QCheckBox(pnlDirectory), subNames[row], {84, top + 27, 160, 20}, kTopRight);
 
-    // --- run panel, laid out with the key band open ---
+        const int index = static_cast<int>(row);
+        connect(*browse[row], &TOruButton::clicked, this, [this, index] { btnPathClick(index); });
+        connect(*locate[row], &TOruButton::clicked, this, [this, index] { btnLocateClick(index); });
+    }
+}
+
+// The key band, the target, the summary with its detail links, the run button and the progress bar,
+// laid out with the key band open.
+void TMainForm::BuildRunPanel() {
     pnlEncrypt = place(new QWidget(this), "pnlEncrypt", {8, 289, 672, 266}, kLeftRightBottom);
-    cbxKey = place(new QCheckBox(QStringLiteral("Encryption Key (case sensitive)"), pnlEncrypt), "cbxKey",
-                   {84, 10, 300, 20}, kLeftTop);
-    cbxKey->adjustSize();
+    cbxKey = place(new QCheckBox(pnlEncrypt), "cbxKey", {84, 10, 300, 20}, kLeftTop);
     edtKey = place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop);
     edtKey->setMaxLength(static_cast<int>(kMaxKeyBytes));
-    lblKey = place(
-        new QLabel(QStringLiteral("* You need the same encryption key to decrypt files, don't forget it."),
-                   pnlEncrypt),
-        "lblKey", {84, 62, 500, 16}, kLeftTop);
+    lblKey = place(new QLabel(pnlEncrypt), "lblKey", {84, 62, 500, 16}, kLeftTop);
     setTextColor(lblKey, kNoteBlue);
-    lblKey->adjustSize();
 
-    Label3 = place(new QLabel(QStringLiteral("Target"), pnlEncrypt), "Label3", {16, 98, 60, 16}, kLeftBottom);
-    Label3->adjustSize();
+    Label3 = place(new QLabel(pnlEncrypt), "Label3", {16, 98, 60, 16}, kLeftBottom);
     cbFileType = place(new QComboBox(pnlEncrypt), "cbFileType", {84, 94, 280, 24}, kLeftBottom);
-    cbFileType->addItems({QStringLiteral("Both"), QStringLiteral("Only process encrypted files"),
-                          QStringLiteral("Only process unencrypted files")});
+    cbFileType->addItems({QString(), QString(), QString()});  // both, only encrypted, only unencrypted
     cbFileType->setCurrentIndex(0);
 
-    Label1 =
-        place(new QLabel(QStringLiteral("Summary"), pnlEncrypt), "Label1", {16, 132, 60, 16}, kLeftBottom);
-    Label1->adjustSize();
-    const auto summaryLabel = [this](const char* name, const QString& text, int top) {
-        QLabel* label = place(new QLabel(text, pnlEncrypt), name, {84, top, 200, 16}, kLeftBottom);
-        label->adjustSize();
-        return label;
+    Label1 = place(new QLabel(pnlEncrypt), "Label1", {16, 132, 60, 16}, kLeftBottom);
+    const auto summaryLabel = [this](const char* name, int top) {
+        return place(new QLabel(pnlEncrypt), name, {84, top, 200, 16}, kLeftBottom);
     };
-    lblEncrypted = summaryLabel("lblEncrypted", Texts.Encrypted, 132);
-    lblDecrypted = summaryLabel("lblDecrypted", Texts.Decrypted, 154);
-    lblFailed = summaryLabel("lblFailed", Texts.Failed, 176);
-    lblSize = summaryLabel("lblSize", Texts.Size, 198);
-    lblTime = summaryLabel("lblTime", Texts.Time, 220);
-    const auto detailLink = [this](const char* name, const QLabel* after) {
-        auto* link = place(new TLinkLabel(QStringLiteral("(details)"), pnlEncrypt), name,
-                           {after->x() + after->width() + 2, after->y(), 60, 16}, kLeftBottom);
+    lblEncrypted = summaryLabel("lblEncrypted", 132);
+    lblDecrypted = summaryLabel("lblDecrypted", 154);
+    lblFailed = summaryLabel("lblFailed", 176);
+    lblSize = summaryLabel("lblSize", 198);
+    lblTime = summaryLabel("lblTime", 220);
+    // Each placed after its summary line once that has its text.
+    const auto detailLink = [this](const char* name, const QLabel* of) {
+        auto* link = place(new TLinkLabel(QString(), pnlEncrypt), name, {84, of->y(), 60, 16}, kLeftBottom);
         setTextColor(link, kNoteBlue);
-        link->adjustSize();
         link->hide();
         return link;
     };
@@ -336,7 +353,6 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     btnEncrypt =
         imageButton(pnlEncrypt, "btnEncrypt", QStringLiteral("run"), {457, 176, 180, 44}, kRightBottom);
     btnEncrypt->SetStretch(true, 8, 8);
-    btnEncrypt->SetCaption(Texts.EncryptDecrypt);
     btnEncrypt->SetCaptionColor(Qt::white);
     btnEncrypt->setFont(arial(15, true));
 
@@ -347,122 +363,97 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
                        "QProgressBar::chunk { background: #3F7FD0; border-radius: 3px; }"));
     ProgressBar1->hide();
 
-    // --- menus ---
-    const QString menuStyle = QStringLiteral(
-        "QMenu { background: rgb(249, 248, 247); border: 1px solid #8A98A8; padding: 3px 0; }"
-        "QMenu::item { padding: 5px 28px 5px 22px; color: rgb(40, 40, 40); }"
-        "QMenu::item:selected { background: #DCE7F5; }"
-        "QMenu::item:disabled { color: rgb(160, 160, 160); }"
-        "QMenu::separator { height: 1px; background: #D0D6DC; margin: 4px 8px; }");
-    pmListview = new QMenu(this);
-    pmListview->setObjectName(QStringLiteral("pmListview"));
-    pmListview->setStyleSheet(menuStyle);
-    pmiOpen = pmListview->addAction(QStringLiteral("Open"));
-    pmiOpen->setObjectName(QStringLiteral("pmiOpen"));
-    pmiLocate = pmListview->addAction(QStringLiteral("Open file location"));
-    pmiLocate->setObjectName(QStringLiteral("pmiLocate"));
-
-    pmHelp = new QMenu(this);
-    pmHelp->setObjectName(QStringLiteral("pmHelp"));
-    pmHelp->setStyleSheet(menuStyle);
-    pmiHome = pmHelp->addAction(QStringLiteral("Homepage"));
-    pmiHome->setObjectName(QStringLiteral("pmiHome"));
-    pmiHelp = pmHelp->addAction(QStringLiteral("Help"));
-    pmiHelp->setObjectName(QStringLiteral("pmiHelp"));
-    pmiLanguageMenu = new QMenu(QStringLiteral("Languages"), pmHelp);
-    pmiLanguageMenu->setStyleSheet(menuStyle);
-    pmiLanguage = pmHelp->addMenu(pmiLanguageMenu);
-    pmiLanguage->setObjectName(QStringLiteral("pmiLanguage"));
-    pmHelp->addSeparator();
-    pmiLog = pmHelp->addAction(QStringLiteral("Locate Log File"));
-    pmiLog->setObjectName(QStringLiteral("pmiLog"));
-    pmiLog->setVisible(false);
-    pmiOption = pmHelp->addAction(QStringLiteral("Options..."));
-    pmiOption->setObjectName(QStringLiteral("pmiOption"));
-    // Menus are windows of their own: they take the window's font only when given it.
-    for (QMenu* menu : {pmListview, pmHelp, pmiLanguageMenu}) menu->setFont(font());
-
-    // --- handlers ---
-    connect(btnFiles, &TOruButton::clicked, this, &TMainForm::btnFilesClick);
-    connect(btnDirectory, &TOruButton::clicked, this, &TMainForm::btnDirectoryClick);
-    connect(btnAdd, &TOruButton::clicked, this, [this] { btnAddClick(btnAdd); });
-    connect(btnDelete, &TOruButton::clicked, this, &TMainForm::btnDeleteClick);
-    connect(btnClear, &TOruButton::clicked, this, &TMainForm::btnClearClick);
-    connect(btnRefresh, &TOruButton::clicked, this, &TMainForm::btnRefreshClick);
-    connect(lvFiles, &QAbstractItemView::doubleClicked, this, &TMainForm::lvFilesDblClick);
-    connect(lvFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        pmListviewPopup();
-        pmListview->popup(lvFiles->viewport()->mapToGlobal(pos));
-    });
-    connect(pmiOpen, &QAction::triggered, this, &TMainForm::pmiOpenClick);
-    connect(pmiLocate, &QAction::triggered, this, &TMainForm::pmiLocateClick);
-    for (int row = 0; row < 3; ++row) {
-        connect(browse[row], &TOruButton::clicked, this, [this, row] { btnPathClick(row); });
-        connect(locate[row], &TOruButton::clicked, this, [this, row] { btnLocateClick(row); });
-    }
-    connect(btnHelp, &TOruButton::clicked, this, [this] { btnHelpClick(btnHelp); });
-    connect(pmiHome, &QAction::triggered, this, &TMainForm::pmiHomeClick);
-    connect(pmiHelp, &QAction::triggered, this, &TMainForm::pmiHelpClick);
-    connect(pmiLog, &QAction::triggered, this, &TMainForm::pmiLogClick);
-    connect(pmiOption, &QAction::triggered, this, &TMainForm::pmiOptionClick);
-    connect(lblSIBP, &TLinkLabel::clicked, this, &TMainForm::lblSIBPClick);
-    connect(btnClose, &TOruButton::clicked, this, &TMainForm::btnCloseClick);
-    connect(btnMin, &TOruButton::clicked, this, &TMainForm::btnMinClick);
-    connect(imgTop, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
-    connect(imgTopLeft, &TSkinImage::MouseMoved, this, &TMainForm::imgTopMouseMove);
-
     connect(btnEncrypt, &TOruButton::clicked, this, &TMainForm::btnEncryptClick);
     connect(cbFileType, &QComboBox::currentIndexChanged, this, &TMainForm::cbFileTypeChange);
     connect(cbxKey, &QCheckBox::toggled, this, &TMainForm::cbxKeyClick);
     connect(lblDetail1, &TLinkLabel::clicked, this, &TMainForm::lblDetail1Click);
     connect(lblDetail2, &TLinkLabel::clicked, this, &TMainForm::lblDetail2Click);
     connect(lblDetail3, &TLinkLabel::clicked, this, &TMainForm::lblDetail3Click);
+}
 
-    liveTimer_.setSingleShot(true);
-    connect(&liveTimer_, &QTimer::timeout, this, &TMainForm::PaintProgress);
+// The file list's context menu and the Help menu with its Languages submenu.
+void TMainForm::BuildMenus() {
+    const QString menuStyle = QStringLiteral(
+        "QMenu { background: rgb(249, 248, 247); border: 1px solid #8A98A8; padding: 3px 0; }"
+        "QMenu::item { padding: 5px 28px 5px 22px; color: rgb(40, 40, 40); }"
+        "QMenu::item:selected { background: #DCE7F5; }"
+        "QMenu::item:disabled { color: rgb(160, 160, 160); }"
+        "QMenu::separator { height: 1px; background: #D0D6DC; margin: 4px 8px; }");
+    const auto menu = [this, &menuStyle](const char* name, QWidget* parent) {
+        auto* made = new QMenu(parent);
+        made->setObjectName(QLatin1String(name));
+        made->setStyleSheet(menuStyle);
+        // Menus are windows of their own: they take the window's font only when given it.
+        made->setFont(font());
+        return made;
+    };
+    const auto item = [](QMenu* in, const char* name) {
+        QAction* action = in->addAction(QString());
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    pmListview = menu("pmListview", this);
+    pmiOpen = item(pmListview, "pmiOpen");
+    pmiLocate = item(pmListview, "pmiLocate");
 
-    appHook_ = new TAppMessageHook(
-        this, [this](QObject* receiver, QEvent* event) { return AppMessage(receiver, event); });
+    pmHelp = menu("pmHelp", this);
+    pmiHome = item(pmHelp, "pmiHome");
+    pmiHelp = item(pmHelp, "pmiHelp");
+    pmiLanguageMenu = menu("pmiLanguageMenu", pmHelp);
+    pmiLanguage = pmHelp->addMenu(pmiLanguageMenu);
+    pmiLanguage->setObjectName(QStringLiteral("pmiLanguage"));
+    pmHelp->addSeparator();
+    pmiLog = item(pmHelp, "pmiLog");
+    pmiLog->setVisible(false);
+    pmiOption = item(pmHelp, "pmiOption");
+
+    connect(pmiOpen, &QAction::triggered, this, &TMainForm::pmiOpenClick);
+    connect(pmiLocate, &QAction::triggered, this, &TMainForm::pmiLocateClick);
+    connect(pmiHome, &QAction::triggered, this, &TMainForm::pmiHomeClick);
+    connect(pmiHelp, &QAction::triggered, this, &TMainForm::pmiHelpClick);
+    connect(pmiLog, &QAction::triggered, this, &TMainForm::pmiLogClick);
+    connect(pmiOption, &QAction::triggered, this, &TMainForm::pmiOptionClick);
+}
+
+void TMainForm::PlaceByTexts() {
+    // The subdirectory boxes right-aligned under the drop-downs' right end.
+    for (QCheckBox* sub : SubBoxes()) {
+        sub->adjustSize();
+        sub->setGeometry(cbPath->x() + cbPath->width() + 4 - sub->width(), sub->y(), sub->width(), 20);
+    }
+    for (auto [link, of] : {std::pair{lblDetail1, lblEncrypted}, std::pair{lblDetail2, lblDecrypted},
+                            std::pair{lblDetail3, lblFailed}})
+        link->move(of->x() + of->width() + 2, of->y());
 }
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(appHook_);
-    if (settings::Settings) {
-        try {
-            settings::Settings->Save(true);
-        } catch (const std::exception& e) {
-            // The settings could not be written: say so rather than lose them silently.
-            platform::MsgOut(QStringLiteral("Saving the settings failed: ") +
-                             platform::FromLocal8Bit(e.what()));
-            MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
-        }
+    try {
+        settings::Settings->Save(true);
+    } catch (const std::exception& e) {
+        // The settings could not be written: say so rather than lose them silently.
+        platform::MsgOut(QStringLiteral("Saving the settings failed: ") + platform::FromLocal8Bit(e.what()));
+        MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
     }
     FJob.reset();  // waits for the file in hand
 }
 
-std::unique_ptr<QWidget> CreateMainForm() {
+std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered, const QStringList& notRecovered) {
     auto form = CreateForm<TMainForm>();
     // What start-up recovery put back is told once, when the window has appeared.
-    if (app::App) {
-        QStringList restored;
-        for (const auto& path : app::App->RecoveredFiles) restored << platform::FromLocal8Bit(path);
-        QStringList notRestored;
-        for (const auto& problem : app::App->RecoveryProblems)
-            notRestored << platform::FromLocal8Bit(problem);
-        form->ShowRecoveredFiles(restored, notRestored);
-    }
+    form->ShowRecoveredFiles(recovered, notRecovered);
     return form;
 }
 
 void TMainForm::FormCreate() {
     TBaseForm::FormCreate();
-    setLabel(lblTitle, app::App ? app::App->GetDisplayName() : windowTitle());
+    setLabel(lblTitle, settings::DisplayName());
     MakeRoundRectForm(this, kRoundCorners);
     LoadHistoryPaths();
     BuildFileFilter();
     OpenKeyBand(false);
     qApp->installEventFilter(appHook_);
-    lblSIBP->setVisible(settings::Settings && settings::Settings->ShowSIBP());
+    lblSIBP->setVisible(settings::Settings->ShowSIBP());
     BuildLanguageMenu(pmiLanguageMenu);
     // Without any language file to offer, the item stays hidden.
     pmiLanguage->setVisible(!pmiLanguageMenu->isEmpty());
@@ -604,7 +595,7 @@ void TMainForm::pmiLocateClick() {
 
 void TMainForm::btnPathClick(int row) {
     QComboBox* box = PathBoxes().at(static_cast<std::size_t>(row));
-    const QString chosen = SelectPath(Texts.SelectDir, QString(), trimControls(box->currentText()));
+    const QString chosen = SelectPath(texts_.SelectDir, QString(), trimControls(box->currentText()));
     if (!chosen.isEmpty()) box->setEditText(chosen);
 }
 
@@ -614,7 +605,6 @@ void TMainForm::btnLocateClick(int row) {
 }
 
 void TMainForm::LoadHistoryPaths() {
-    if (!settings::Settings) return;
     const settings::TStringsObj* history = settings::Settings->HistoryPaths();
     QStringList entries;
     for (int i = 0; i < history->Count(); ++i) entries << history->Strings(i);
@@ -629,8 +619,8 @@ void TMainForm::LoadHistoryPaths() {
 }
 
 void TMainForm::BuildFileFilter() {
-    QString filter = Texts.FileFilter;
-    filter.replace(QStringLiteral("%s"), settings::Settings ? settings::Settings->GetVideoMask() : QString());
+    QString filter = texts_.FileFilter;
+    filter.replace(QStringLiteral("%s"), settings::Settings->GetVideoMask());
     fileFilter_ = ToQtFilter(filter);
 }
 
@@ -653,7 +643,7 @@ bool TMainForm::AppMessage(QObject* receiver, QEvent* event) {
             for (const QUrl& url : drop->mimeData()->urls()) {
                 // The whole path, however long.
                 const QString path = url.toLocalFile();
-                if (!path.isEmpty() && settings::Settings && settings::Settings->IsVideoFile(path))
+                if (!path.isEmpty() && settings::Settings->IsVideoFile(path))
                     odFilesList << path;
             }
             drop->acceptProposedAction();
@@ -677,23 +667,23 @@ void TMainForm::btnHelpClick(QWidget* sender) {
 }
 
 void TMainForm::pmiHomeClick() {
-    if (app::App) OpenUrl(app::App->GetHomePage());
+    OpenUrl(settings::HomePage());
 }
 
 void TMainForm::pmiHelpClick() {
-    if (app::App) OpenUrl(app::App->GetProductPage());
+    OpenUrl(settings::ProductPage());
 }
 
 void TMainForm::pmiLogClick() {
-    OpenDir(app::App ? app::App->GetAppDataFolder() : settings::AppDataFolder(), false);
+    OpenDir(settings::AppDataFolder(), false);
 }
 
 void TMainForm::pmiOptionClick() {
-    if (ShowOptionsDialog() && settings::Settings) lblSIBP->setVisible(settings::Settings->ShowSIBP());
+    if (ShowOptionsDialog()) lblSIBP->setVisible(settings::Settings->ShowSIBP());
 }
 
 void TMainForm::lblSIBPClick() {
-    if (app::App) OpenUrl(app::App->GetHomePage() + QStringLiteral("orrelguard/"));
+    OpenUrl(settings::HomePage() + QStringLiteral("orrelguard/"));
 }
 
 void TMainForm::btnCloseClick() {
@@ -720,16 +710,16 @@ bool TMainForm::IsJobRunning() const {
 QString TMainForm::RunCaption() const {
     switch (cbFileType->currentIndex()) {
         case 0:
-            return Texts.EncryptDecrypt;
+            return texts_.EncryptDecrypt;
         case 1:
-            return Texts.Decrypt;
+            return texts_.Decrypt;
         default:
-            return Texts.Encrypt;
+            return texts_.Encrypt;
     }
 }
 
 engine::TJobTexts TMainForm::JobTexts() const {
-    return Texts.JobTexts(GetLanguageId() == QStringLiteral("Chinese"));
+    return texts_.JobTexts(GetLanguageId() == QStringLiteral("Chinese"));
 }
 
 void TMainForm::btnEncryptClick() {
@@ -740,16 +730,16 @@ void TMainForm::btnEncryptClick() {
     for (QComboBox* box : PathBoxes()) box->setEditText(trimControls(box->currentText()));
     const bool filesMode = FilesMode();
     if (filesMode && model_->Count() == 0) {
-        MsgBox(Texts.AddFile, kMbOk, kIconInfo);
+        MsgBox(texts_.AddFile, kMbOk, kIconInfo);
         return;
     }
     const auto paths = PathBoxes();
     if (!filesMode && std::all_of(paths.begin(), paths.end(),
                                   [](QComboBox* box) { return box->currentText().isEmpty(); })) {
-        MsgBox(Texts.AddDir, kMbOk, kIconInfo);
+        MsgBox(texts_.AddDir, kMbOk, kIconInfo);
         return;
     }
-    if (settings::Settings && settings::Settings->ShowRiskWarn() && !ShowRiskWarning()) return;
+    if (settings::Settings->ShowRiskWarn() && !ShowRiskWarning()) return;
 
     FJob.reset();
     FJob = std::make_unique<engine::TKZVThread>();
@@ -759,8 +749,8 @@ void TMainForm::btnEncryptClick() {
     params.NotifyWnd = this;
     params.FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex()));
     params.Version = firstBytes(platform::GetProVersion(true), kMaxVersionBytes);
-    params.Blocks = settings::Settings ? settings::Settings->Blocks() : 8;
-    FJob->KeepFileTime = settings::Settings ? settings::Settings->KeepFileTime() : true;
+    params.Blocks = settings::Settings->Blocks();
+    FJob->KeepFileTime = settings::Settings->KeepFileTime();
     FJob->JournalFolder = platform::ToLocal8Bit(settings::JournalFolder());  // every toggle crash-safe
 
     laterAgain_.clear();
@@ -777,8 +767,7 @@ void TMainForm::btnEncryptClick() {
         for (int row = 0; row < model_->Count(); ++row)
             laterAgain_[static_cast<std::size_t>(row)] = last.value(model_->Path(row)) != row;
     } else {
-        const std::string mask =
-            settings::Settings ? platform::ToLocal8Bit(settings::Settings->GetVideoMask()) : "";
+        const std::string mask = platform::ToLocal8Bit(settings::Settings->GetVideoMask());
         const auto subs = SubBoxes();
         std::vector<platform::TSearchProblem> unread;
         for (std::size_t row = 0; row < paths.size(); ++row) {
@@ -794,10 +783,8 @@ void TMainForm::btnEncryptClick() {
     FJobFromList = filesMode;
     FListChanged = false;
     ResetSummary();
-    if (settings::Settings) {
-        for (auto row = paths.rbegin(); row != paths.rend(); ++row)
-            settings::Settings->AddHistoryPath((*row)->currentText());
-    }
+    for (auto row = paths.rbegin(); row != paths.rend(); ++row)
+        settings::Settings->AddHistoryPath((*row)->currentText());
     LoadHistoryPaths();
 
     live_ = {};
@@ -807,24 +794,24 @@ void TMainForm::btnEncryptClick() {
 }
 
 void TMainForm::ResetSummary() {
-    btnEncrypt->SetCaption(Texts.Cancel);
+    btnEncrypt->SetCaption(texts_.Cancel);
     for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) link->hide();
-    setLabel(lblEncrypted, Texts.Encrypted);
-    setLabel(lblDecrypted, Texts.Decrypted);
-    setLabel(lblFailed, Texts.Failed);
-    setLabel(lblSize, Texts.Size);
-    setLabel(lblTime, Texts.Time);
+    setLabel(lblEncrypted, texts_.Encrypted);
+    setLabel(lblDecrypted, texts_.Decrypted);
+    setLabel(lblFailed, texts_.Failed);
+    setLabel(lblSize, texts_.Size);
+    setLabel(lblTime, texts_.Time);
 }
 
 void TMainForm::ShowSummary() {
     if (!FJob) return;
     const engine::TJobTexts texts = JobTexts();
     const auto count = [](std::size_t n) { return QStringLiteral("%1 ").arg(n); };
-    setLabel(lblEncrypted, Texts.Encrypted + count(FJob->EncryptedList.size()));
-    setLabel(lblDecrypted, Texts.Decrypted + count(FJob->DecryptedList.size()));
-    setLabel(lblFailed, Texts.Failed + count(FJob->FailedList.size()));
-    setLabel(lblSize, Texts.Size + engine::FormatByteSize(FJob->TotalBytes, texts));
-    setLabel(lblTime, Texts.Time + engine::FormatElapsed(FJob->Ticks, texts));
+    setLabel(lblEncrypted, texts_.Encrypted + count(FJob->EncryptedList.size()));
+    setLabel(lblDecrypted, texts_.Decrypted + count(FJob->DecryptedList.size()));
+    setLabel(lblFailed, texts_.Failed + count(FJob->FailedList.size()));
+    setLabel(lblSize, texts_.Size + engine::FormatByteSize(FJob->TotalBytes, texts));
+    setLabel(lblTime, texts_.Time + engine::FormatElapsed(FJob->Ticks, texts));
     const std::array<std::pair<TLinkLabel*, std::pair<QLabel*, bool>>, 3> links{{
         {lblDetail1, {lblEncrypted, !FJob->EncryptedList.empty()}},
         {lblDetail2, {lblDecrypted, !FJob->DecryptedList.empty()}},
@@ -867,7 +854,7 @@ void TMainForm::OpenKeyBand(bool open) {
 QString TMainForm::WriteDetailFile(int which) const {
     static const std::array<const char*, 3> names{"Encrypted.txt", "Decrypted.txt", "Failed.txt"};
     if (!FJob || which < 1 || which > 3) return {};
-    const QString folder = app::App ? app::App->GetAppDataFolder() : settings::AppDataFolder();
+    const QString folder = settings::AppDataFolder();
     QDir().mkpath(folder);
     const QString path = folder + QLatin1String(names[static_cast<std::size_t>(which - 1)]);
     QByteArray text;
@@ -892,12 +879,10 @@ QString TMainForm::WriteDetailFile(int which) const {
     return path;
 }
 
-namespace {
-
-void openDetails(const TMainForm& form, int which) {
+void TMainForm::OpenDetailFile(int which) const {
     QString path;
     try {
-        path = form.WriteDetailFile(which);
+        path = WriteDetailFile(which);
     } catch (const std::exception& e) {
         MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
         return;
@@ -905,21 +890,19 @@ void openDetails(const TMainForm& form, int which) {
     if (!path.isEmpty()) RunFile(path);
 }
 
-}  // namespace
-
 void TMainForm::lblDetail1Click() {
-    openDetails(*this, 1);
+    OpenDetailFile(1);
 }
 void TMainForm::lblDetail2Click() {
-    openDetails(*this, 2);
+    OpenDetailFile(2);
 }
 void TMainForm::lblDetail3Click() {
-    openDetails(*this, 3);
+    OpenDetailFile(3);
 }
 
 bool TMainForm::FormCloseQuery() {
     if (!IsJobRunning()) return true;
-    if (MsgBox(Texts.StopNow, kMbYesNo, kIconQuestion) != kIdYes) return false;
+    if (MsgBox(texts_.StopNow, kMbYesNo, kIconQuestion) != kIdYes) return false;
     // The job finishes the file in hand and says nothing more; destroying the window waits for it.
     FJob->Quiet = true;
     FJob->Terminate();
@@ -932,53 +915,8 @@ bool TMainForm::FormCloseQuery() {
 void TMainForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
     // Every key is applied: one that the language file lacks leaves its text empty.
-    const auto text = [this](const char* control) {
-        return Translate(QStringLiteral("CUI_TMainForm_") + QLatin1String(control));
-    };
-    btnHelp->SetCaption(text("btnHelp"));
-    setLabel(Label2, text("Label2"));
-    setLabel(Label4, text("Label4"));
-    setLabel(Label6, text("Label6"));
-    for (QCheckBox* sub : SubBoxes()) sub->setText(text("cbxSub"));
-    btnAdd->setToolTip(text("btnAdd"));
-    btnDelete->setToolTip(text("btnDelete"));
-    btnClear->setToolTip(text("btnClear"));
-    btnRefresh->setToolTip(text("btnRefresh"));
-    btnFiles->SetCaption(text("btnFiles"));
-    btnDirectory->SetCaption(text("btnDirectory"));
-    setLabel(Label3, text("Label3"));
-    setLabel(lblKey, text("lblKey"));
-    setLabel(Label1, text("Label1"));
-    btnEncrypt->SetCaption(text("btnEncrypt"));
-    {
-        // New item texts only: the choice stays, and its handler does not run.
-        const QSignalBlocker quiet(cbFileType);
-        const int chosen = cbFileType->currentIndex();
-        for (int item = 0; item < cbFileType->count(); ++item)
-            cbFileType->setItemText(item,
-                                    Translate(QStringLiteral("CUI_TMainForm_cbFileTypeitem%1").arg(item)));
-        cbFileType->setCurrentIndex(chosen);
-    }
-    cbxKey->setText(text("cbxKey"));
-    cbxKey->adjustSize();
-    setLabel(lblFailed, text("lblFailed"));
-    setLabel(lblDecrypted, text("lblDecrypted"));
-    setLabel(lblEncrypted, text("lblEncrypted"));
-    setLabel(lblSize, text("lblSize"));
-    setLabel(lblTime, text("lblTime"));
-    for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) setLabel(link, text("lblDetail1"));
-    pmiHome->setText(text("pmiHome"));
-    pmiHelp->setText(text("pmiHelp"));
-    pmiLanguage->setText(text("pmiLanguage"));
-    pmiLog->setText(text("pmiLog"));
-    pmiOption->setText(text("pmiOption"));
-    pmiOpen->setText(text("pmiOpen"));
-    pmiLocate->setText(text("pmiLocate"));
-    model_->SetColumnCaption(text("lvFilesColumn"));
-    for (TOruButton* browse : {btnPath, btnPath2, btnPath3}) browse->setToolTip(text("btnPath"));
-    for (TOruButton* locate : {btnLocate, btnLocate2, btnLocate3}) locate->setToolTip(text("btnLocate"));
-    for (const TMainTextKey& key : kMainTextKeys) Texts.*key.Text = Translate(QLatin1String(key.Key));
-
+    ApplyTextRows(*this, MainFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); },
+                  &texts_);
     LayoutTexts();
 }
 
@@ -1005,7 +943,7 @@ void TMainForm::LayoutTexts() {
     if (runButtonWidth_ == 0) runButtonWidth_ = btnEncrypt->width();
     const QFontMetrics runFont(btnEncrypt->font());
     int needed = 0;
-    for (const QString* caption : {&Texts.EncryptDecrypt, &Texts.Decrypt, &Texts.Encrypt, &Texts.Cancel})
+    for (const QString* caption : {&texts_.EncryptDecrypt, &texts_.Decrypt, &texts_.Encrypt, &texts_.Cancel})
         needed = std::max(needed, runFont.horizontalAdvance(*caption) + 2 * ScaleValue(kRunButtonPadding));
     const int runWidth = std::max(runButtonWidth_, needed);
     const int runRight = btnEncrypt->x() + btnEncrypt->width();
@@ -1027,7 +965,7 @@ void TMainForm::ShiftFieldColumn(int delta) {
 }
 
 void TMainForm::BuildLanguageMenu(QMenu* parent) {
-    if (!lang::Language || parent == nullptr) return;
+    if (parent == nullptr) return;
     languageMenu_ = std::make_unique<lang::TLanguageMenu>(*lang::Language);
     for (const lang::TLanguageMenuEntry& entry : languageMenu_->Entries()) {
         QAction* item = parent->addAction(entry.Caption);
@@ -1048,7 +986,7 @@ void TMainForm::LanguageMenuClick(QAction* item) {
     for (std::size_t i = 0; i < languageItems_.size() && i < entries.size(); ++i)
         languageItems_[i]->setChecked(entries[i].Checked);
     if (!langFileId) return;
-    if (settings::Settings) settings::Settings->SetLangFileId(*langFileId);
+    settings::Settings->SetLangFileId(*langFileId);
     BroadcastScreenMessage(WM_LANGCHANGED, 0, 0, true);
 }
 
@@ -1057,7 +995,7 @@ void TMainForm::WMLangChanged() {
     BuildFileFilter();
     if (model_->Count() == 0) lvFiles->viewport()->update();  // the hint in the new language
     for (QLabel* link : {lblDetail1, lblDetail2, lblDetail3}) link->hide();
-    btnEncrypt->SetCaption(IsJobRunning() ? Texts.Cancel : RunCaption());
+    btnEncrypt->SetCaption(IsJobRunning() ? texts_.Cancel : RunCaption());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1139,14 +1077,14 @@ void TMainForm::PaintProgress() {
         ProgressBar1->show();
     }
     if (live_.counts) {
-        setLabel(lblEncrypted, Texts.Encrypted + QStringLiteral("%1 ").arg(live_.encrypted));
-        setLabel(lblDecrypted, Texts.Decrypted + QStringLiteral("%1 ").arg(live_.decrypted));
+        setLabel(lblEncrypted, texts_.Encrypted + QStringLiteral("%1 ").arg(live_.encrypted));
+        setLabel(lblDecrypted, texts_.Decrypted + QStringLiteral("%1 ").arg(live_.decrypted));
     }
     if (live_.failedSize) {
-        setLabel(lblFailed, Texts.Failed + QStringLiteral("%1 ").arg(live_.failed));
-        setLabel(lblSize, Texts.Size + engine::FormatMegabytes(static_cast<std::int32_t>(live_.mib)));
+        setLabel(lblFailed, texts_.Failed + QStringLiteral("%1 ").arg(live_.failed));
+        setLabel(lblSize, texts_.Size + engine::FormatMegabytes(static_cast<std::int32_t>(live_.mib)));
         setLabel(lblTime,
-                 Texts.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
+                 texts_.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
     }
     // Painted now: a queued repaint would wait behind the job's messages, which keep coming.
     if (pnlEncrypt->isVisible()) pnlEncrypt->repaint();
@@ -1169,7 +1107,7 @@ void TMainForm::OnJobFinished(bool canceled) {
     ShowSummary();
     btnEncrypt->SetCaption(RunCaption());
     ProgressBar1->hide();
-    const QString message = (canceled ? Texts.Canceled : Texts.Finished) + QStringLiteral("\n") + Texts.Time +
+    const QString message = (canceled ? texts_.Canceled : texts_.Finished) + QStringLiteral("\n") + texts_.Time +
                             engine::FormatElapsed(FJob->Ticks, JobTexts());
     MsgBox(message, kMbOk, kIconInfo);
     FJobFromList = false;
@@ -1232,8 +1170,8 @@ void TMainForm::ShowRecoveredNow() {
     QStringList parts;
     const QStringList restored = std::exchange(recovered_, {});
     const QStringList notRestored = std::exchange(notRecovered_, {});
-    if (!restored.isEmpty()) parts << Texts.Recovered + QStringLiteral("\n\n") + shortened(restored);
-    if (!notRestored.isEmpty()) parts << Texts.NotRecovered + QStringLiteral("\n\n") + shortened(notRestored);
+    if (!restored.isEmpty()) parts << texts_.Recovered + QStringLiteral("\n\n") + shortened(restored);
+    if (!notRestored.isEmpty()) parts << texts_.NotRecovered + QStringLiteral("\n\n") + shortened(notRestored);
     MsgBox(parts.join(QStringLiteral("\n\n")), kMbOk, notRestored.isEmpty() ? kIconInfo : kIconFailure);
 }
 

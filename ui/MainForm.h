@@ -59,124 +59,44 @@ public:
     void FormCreate() override;
     void AdjustForDpi() override;
     bool GetResizeBorders(TResizeBorders& borders) const override;
-
-    // --- language ---
     // Puts the loaded language's captions, tool tips and run-time texts in place and lines the labels
     // up with them; nothing while no language is loaded.
     void ApplyLanguage() override;
-    // Fills `parent` with an entry per language file, the current one checked.
-    void BuildLanguageMenu(QMenu* parent);
-    // An entry of the "Languages" menu was picked.
-    void LanguageMenuClick(QAction* item);
-    // After another language was picked: the texts again, and what is derived from them.
-    void WMLangChanged();
 
-    // --- what the run control relies on ---
     // Files mode while the file panel is shown, Directories mode while the directory panel is.
     bool FilesMode() const;
-    TFileListModel* FileList() const noexcept { return model_; }
-    // Re-tests row `index` and sets its state image; nothing when there is no such row.
-    void RefreshItemState(int index);
-    // Refills the three directory lists from the settings' history (the typed texts stay).
-    void LoadHistoryPaths();
-    // The open-file dialog's filter, from the filter text and the video extensions of now.
-    void BuildFileFilter();
+    const TFileListModel* FileList() const noexcept { return model_; }
     const QString& FileFilter() const noexcept { return fileFilter_; }
-    // The file list was changed since the job started.
-    bool FListChanged = false;
-    // The open dialog's list of chosen files; a drop fills it too.
-    QStringList odFilesList;
-
-    // --- run control ---
+    const TMainTexts& Texts() const noexcept { return texts_; }
     bool IsJobRunning() const;
     const engine::TKZVThread* Job() const noexcept { return FJob.get(); }
-    void ResetSummary();
-    void ShowSummary();
-    // The run button's caption when no job runs, by the target choice.
-    QString RunCaption() const;
-    // Writes a detail file of the last job ("Encrypted.txt", "Decrypted.txt", "Failed.txt", by
-    // `which` 1, 2, 3) into the data folder and returns its path.
-    QString WriteDetailFile(int which) const;
 
     // Start-up recovery put these files back as they were before an interrupted run, and could not yet
     // apply what `notRestored` says: tells the user once, in one box, after the window is shown (at
     // once when it is shown already).
     void ShowRecoveredFiles(const QStringList& paths, const QStringList& notRestored = {});
 
-    // The run-time texts.
-    TMainTexts Texts;
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // --- controls, named as the window's layout names them ---
-    TSkinImage* imgTop;
-    TSkinImage* imgTopLeft;
-    TSkinImage* imgTopRight;
-    TSkinImage* imgLeft;
-    TSkinImage* imgRight;
-    TSkinImage* imgBottom;
-    TSkinImage* imgBottomLeft;
-    TSkinImage* imgBottomRight;
-    QLabel* lblTitle;
-    TLinkLabel* lblSIBP;
-    TOruButton* btnMin;
-    TOruButton* btnClose;
-    TOruButton* btnHelp;
-    TOruButton* btnFiles;
-    TOruButton* btnDirectory;
+private:
+    friend struct TMainFormProbe;  // the window tests' view of the job bookkeeping
 
-    QWidget* pnlFiles;
-    TOruButton* btnAdd;
-    TOruButton* btnDelete;
-    TOruButton* btnClear;
-    TOruButton* btnRefresh;
-    TFileListView* lvFiles;
+    // --- building, one panel each; each holds its panel's design positions ---
+    void BuildTitleBar();
+    void BuildFilesPanel();
+    void BuildDirectoriesPanel();
+    void BuildRunPanel();
+    void BuildMenus();
+    // Places what is laid out by the width of its text, once the English texts are in place.
+    void PlaceByTexts();
 
-    QWidget* pnlDirectory;
-    QLabel* Label2;
-    QLabel* Label4;
-    QLabel* Label6;
-    QComboBox* cbPath;
-    QComboBox* cbPath2;
-    QComboBox* cbPath3;
-    TOruButton* btnPath;
-    TOruButton* btnPath2;
-    TOruButton* btnPath3;
-    TOruButton* btnLocate;
-    TOruButton* btnLocate2;
-    TOruButton* btnLocate3;
-    QCheckBox* cbxSub;
-    QCheckBox* cbxSub2;
-    QCheckBox* cbxSub3;
-
-    QWidget* pnlEncrypt;
-    QCheckBox* cbxKey;
-    QLineEdit* edtKey;
-    QLabel* lblKey;
-    QLabel* Label3;
-    QComboBox* cbFileType;
-    QLabel* Label1;
-    QLabel* lblEncrypted;
-    QLabel* lblDecrypted;
-    QLabel* lblFailed;
-    QLabel* lblSize;
-    QLabel* lblTime;
-    TLinkLabel* lblDetail1;
-    TLinkLabel* lblDetail2;
-    TLinkLabel* lblDetail3;
-    TOruButton* btnEncrypt;
-    QProgressBar* ProgressBar1;
-
-    QMenu* pmListview;
-    QAction* pmiOpen;
-    QAction* pmiLocate;
-    QMenu* pmHelp;
-    QAction* pmiHome;
-    QAction* pmiHelp;
-    QMenu* pmiLanguageMenu;
-    QAction* pmiLanguage;
-    QAction* pmiLog;
-    QAction* pmiOption;
-
-    // --- handlers ---
+    // --- files and directories ---
     void btnFilesClick();
     void btnDirectoryClick();
     // With `sender` btnAdd the open dialog asks first; without, odFilesList is added as it is.
@@ -190,6 +110,20 @@ public:
     void pmiLocateClick();
     void btnPathClick(int row);
     void btnLocateClick(int row);
+    // Re-tests row `index` and sets its state image; nothing when there is no such row.
+    void RefreshItemState(int index);
+    // Refills the three directory lists from the settings' history (the typed texts stay).
+    void LoadHistoryPaths();
+    // The open-file dialog's filter, from the filter text and the video extensions of now.
+    void BuildFileFilter();
+    // The application's message hook: drops onto the file list.
+    bool AppMessage(QObject* receiver, QEvent* event);
+    int FocusedSelectedRow() const;
+    int FocusedRow() const;
+    std::array<QComboBox*, 3> PathBoxes() const { return {cbPath, cbPath2, cbPath3}; }
+    std::array<QCheckBox*, 3> SubBoxes() const { return {cbxSub, cbxSub2, cbxSub3}; }
+
+    // --- help menu and title bar ---
     void btnHelpClick(QWidget* sender);
     void pmiHomeClick();
     void pmiHelpClick();
@@ -200,6 +134,18 @@ public:
     void btnMinClick();
     void imgTopMouseMove(QPoint pos, Qt::MouseButtons buttons);
 
+    // --- language ---
+    // Fills `parent` with an entry per language file, the current one checked.
+    void BuildLanguageMenu(QMenu* parent);
+    // An entry of the "Languages" menu was picked.
+    void LanguageMenuClick(QAction* item);
+    // After another language was picked: the texts again, and what is derived from them.
+    void WMLangChanged();
+    // Lays out what depends on the texts: the left labels, the subdirectory boxes, the run button.
+    void LayoutTexts();
+    void ShiftFieldColumn(int delta);
+
+    // --- run control ---
     void btnEncryptClick();
     void cbFileTypeChange();
     void cbxKeyClick();
@@ -208,30 +154,19 @@ public:
     void lblDetail3Click();
     // The close query: false keeps the window open.
     bool FormCloseQuery();
-
-protected:
-    bool event(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // The application's message hook: drops onto the file list.
-    bool AppMessage(QObject* receiver, QEvent* event);
     void OpenKeyBand(bool open);
-    // Lays out what depends on the texts: the left labels, the subdirectory boxes, the run button.
-    void LayoutTexts();
-    void ShiftFieldColumn(int delta);
-    std::array<QComboBox*, 3> PathBoxes() const { return {cbPath, cbPath2, cbPath3}; }
-    std::array<QCheckBox*, 3> SubBoxes() const { return {cbxSub, cbxSub2, cbxSub3}; }
-    int FocusedSelectedRow() const;
-    int FocusedRow() const;
+    void ResetSummary();
+    void ShowSummary();
+    // The run button's caption when no job runs, by the target choice.
+    QString RunCaption() const;
+    // Writes a detail file of the last job ("Encrypted.txt", "Decrypted.txt", "Failed.txt", by
+    // `which` 1, 2, 3) into the data folder and returns its path.
+    QString WriteDetailFile(int which) const;
+    void OpenDetailFile(int which) const;
     engine::TJobTexts JobTexts() const;
     void ShowRecoveredNow();
 
-    // Job messages.
+    // --- job messages ---
     void OnJobFinished(bool canceled);
     void OnJobError(const char16_t* text);
     void OnJobProgress(std::uintptr_t index, std::intptr_t count);
@@ -240,9 +175,80 @@ private:
     void ScheduleLivePaint();
     void PaintProgress();
 
-    TFileListModel* model_;
-    QButtonGroup* modeGroup_;
-    QObject* appHook_;
+    // --- controls, named as the window's layout names them ---
+    TSkinImage* imgTop = nullptr;
+    TSkinImage* imgTopLeft = nullptr;
+    TSkinImage* imgTopRight = nullptr;
+    TSkinImage* imgLeft = nullptr;
+    TSkinImage* imgRight = nullptr;
+    TSkinImage* imgBottom = nullptr;
+    TSkinImage* imgBottomLeft = nullptr;
+    TSkinImage* imgBottomRight = nullptr;
+    QLabel* lblTitle = nullptr;
+    TLinkLabel* lblSIBP = nullptr;
+    TOruButton* btnMin = nullptr;
+    TOruButton* btnClose = nullptr;
+    TOruButton* btnHelp = nullptr;
+    TOruButton* btnFiles = nullptr;
+    TOruButton* btnDirectory = nullptr;
+
+    QWidget* pnlFiles = nullptr;
+    TOruButton* btnAdd = nullptr;
+    TOruButton* btnDelete = nullptr;
+    TOruButton* btnClear = nullptr;
+    TOruButton* btnRefresh = nullptr;
+    TFileListView* lvFiles = nullptr;
+
+    QWidget* pnlDirectory = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* cbPath = nullptr;
+    QComboBox* cbPath2 = nullptr;
+    QComboBox* cbPath3 = nullptr;
+    TOruButton* btnPath = nullptr;
+    TOruButton* btnPath2 = nullptr;
+    TOruButton* btnPath3 = nullptr;
+    TOruButton* btnLocate = nullptr;
+    TOruButton* btnLocate2 = nullptr;
+    TOruButton* btnLocate3 = nullptr;
+    QCheckBox* cbxSub = nullptr;
+    QCheckBox* cbxSub2 = nullptr;
+    QCheckBox* cbxSub3 = nullptr;
+
+    QWidget* pnlEncrypt = nullptr;
+    QCheckBox* cbxKey = nullptr;
+    QLineEdit* edtKey = nullptr;
+    QLabel* lblKey = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* cbFileType = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblEncrypted = nullptr;
+    QLabel* lblDecrypted = nullptr;
+    QLabel* lblFailed = nullptr;
+    QLabel* lblSize = nullptr;
+    QLabel* lblTime = nullptr;
+    TLinkLabel* lblDetail1 = nullptr;
+    TLinkLabel* lblDetail2 = nullptr;
+    TLinkLabel* lblDetail3 = nullptr;
+    TOruButton* btnEncrypt = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QMenu* pmListview = nullptr;
+    QAction* pmiOpen = nullptr;
+    QAction* pmiLocate = nullptr;
+    QMenu* pmHelp = nullptr;
+    QAction* pmiHome = nullptr;
+    QAction* pmiHelp = nullptr;
+    QMenu* pmiLanguageMenu = nullptr;
+    QAction* pmiLanguage = nullptr;
+    QAction* pmiLog = nullptr;
+    QAction* pmiOption = nullptr;
+
+    TMainTexts texts_;
+    TFileListModel* model_ = nullptr;
+    QButtonGroup* modeGroup_ = nullptr;
+    QObject* appHook_ = nullptr;
     QString fileFilter_;
     bool keyBandOpen_ = true;
     QStringList recovered_;
@@ -252,6 +258,10 @@ private:
     int fieldShift_ = 0;                   // how far long labels have pushed the field column right
     int runButtonWidth_ = 0;               // the run button's width as designed (0: not taken yet)
 
+    // The file list was changed since the job started.
+    bool FListChanged = false;
+    // The open dialog's list of chosen files; a drop fills it too.
+    QStringList odFilesList;
     std::unique_ptr<engine::TKZVThread> FJob;
     bool FJobFromList = false;
     std::uint32_t FStartTicks = 0;
@@ -276,6 +286,8 @@ private:
     std::uint32_t lastLivePaint_ = 0;
 };
 
-std::unique_ptr<QWidget> CreateMainForm();
+// The main window, told what start-up recovery restored and what it could not restore yet.
+std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered = {}, const QStringList& notRecovered = {});
+
 
 }  // namespace ui

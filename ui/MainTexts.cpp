@@ -1,6 +1,85 @@
 #include "ui/MainTexts.h"
 
+#include <array>
+
 namespace ui {
+
+namespace {
+
+using enum TTextTarget;
+using T = TMainTexts;
+
+const std::array kRows{
+    TTextRow{"CUI_TMainForm_btnHelp", "Help", Text, "btnHelp"},
+    TTextRow{"CUI_TMainForm_Label2", "Directory 1", FittedText, "Label2"},
+    TTextRow{"CUI_TMainForm_Label4", "Directory 2", FittedText, "Label4"},
+    TTextRow{"CUI_TMainForm_Label6", "Directory 3", FittedText, "Label6"},
+    TTextRow{"CUI_TMainForm_cbxSub", "Includes subdirectories", Text, "cbxSub cbxSub2 cbxSub3"},
+    TTextRow{"CUI_TMainForm_btnAdd", "Add files", ToolTip, "btnAdd"},
+    TTextRow{"CUI_TMainForm_btnDelete", "Remove selected", ToolTip, "btnDelete"},
+    TTextRow{"CUI_TMainForm_btnClear", "Remove all", ToolTip, "btnClear"},
+    TTextRow{"CUI_TMainForm_btnRefresh", "Refresh", ToolTip, "btnRefresh"},
+    TTextRow{"CUI_TMainForm_btnFiles", "Files", Text, "btnFiles"},
+    TTextRow{"CUI_TMainForm_btnDirectory", "Directories", Text, "btnDirectory"},
+    TTextRow{"CUI_TMainForm_Label3", "Target", FittedText, "Label3"},
+    TTextRow{"CUI_TMainForm_lblKey", "* You need the same encryption key to decrypt files, don't forget it.",
+             FittedText, "lblKey"},
+    TTextRow{"CUI_TMainForm_Label1", "Summary", FittedText, "Label1"},
+    TTextRow{"CUI_TMainForm_btnEncrypt", "Encrypt / Decrypt", Text, "btnEncrypt", 0, &T::EncryptDecrypt},
+    TTextRow{"CUI_TMainForm_cbFileTypeitem0", "Both", Item, "cbFileType", 0},
+    TTextRow{"CUI_TMainForm_cbFileTypeitem1", "Only process encrypted files", Item, "cbFileType", 1},
+    TTextRow{"CUI_TMainForm_cbFileTypeitem2", "Only process unencrypted files", Item, "cbFileType", 2},
+    TTextRow{"CUI_TMainForm_cbxKey", "Encryption Key (case sensitive)", FittedText, "cbxKey"},
+    TTextRow{"CUI_TMainForm_lblFailed", "Failed: ", FittedText, "lblFailed", 0, &T::Failed},
+    TTextRow{"CUI_TMainForm_lblDecrypted", "Decrypted: ", FittedText, "lblDecrypted", 0, &T::Decrypted},
+    TTextRow{"CUI_TMainForm_lblEncrypted", "Encrypted: ", FittedText, "lblEncrypted", 0, &T::Encrypted},
+    TTextRow{"CUI_TMainForm_lblSize", "Processed file size: ", FittedText, "lblSize", 0, &T::Size},
+    TTextRow{"CUI_TMainForm_lblTime", "Time escaped: ", FittedText, "lblTime", 0, &T::Time},
+    TTextRow{"CUI_TMainForm_lblDetail1", "(details)", FittedText, "lblDetail1 lblDetail2 lblDetail3"},
+    TTextRow{"CUI_TMainForm_pmiHome", "Homepage", Text, "pmiHome"},
+    TTextRow{"CUI_TMainForm_pmiHelp", "Help", Text, "pmiHelp"},
+    TTextRow{"CUI_TMainForm_pmiLanguage", "Languages", Text, "pmiLanguage"},
+    TTextRow{"CUI_TMainForm_pmiLog", "Locate Log File", Text, "pmiLog"},
+    TTextRow{"CUI_TMainForm_pmiOption", "Options...", Text, "pmiOption"},
+    TTextRow{"CUI_TMainForm_pmiOpen", "Open", Text, "pmiOpen"},
+    TTextRow{"CUI_TMainForm_pmiLocate", "Open file location", Text, "pmiLocate"},
+    TTextRow{"CUI_TMainForm_lvFilesColumn", "File", Column, "lvFiles"},
+    TTextRow{"CUI_TMainForm_btnPath", "Select", ToolTip, "btnPath btnPath2 btnPath3"},
+    TTextRow{"CUI_TMainForm_btnLocate", "Locate", ToolTip, "btnLocate btnLocate2 btnLocate3"},
+    TTextRow{"RUI_TMainForm_DragFile", "Drag and drop your files here", None, "", 0, &T::DragFile},
+    TTextRow{"RUI_TMainForm_SelectDir", "Select a directory", None, "", 0, &T::SelectDir},
+    TTextRow{"RUI_TMainForm_Decrypt", "Decrypt", None, "", 0, &T::Decrypt},
+    TTextRow{"RUI_TMainForm_Encrypt", "Encrypt", None, "", 0, &T::Encrypt},
+    TTextRow{"RUI_TMainForm_Canceled", "Canceled!", None, "", 0, &T::Canceled},
+    TTextRow{"RUI_TMainForm_Finished", "Finished!", None, "", 0, &T::Finished},
+    TTextRow{"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*", None, "", 0, &T::FileFilter},
+    TTextRow{"RUI_TMainForm_StopNow", "Stop encryption/decryption now?", None, "", 0, &T::StopNow},
+    // The run button's caption while a job runs is the dialogs' Cancel.
+    TTextRow{"CUI_TRiskWarnForm_btnCancelMe", "Cancel", None, "", 0, &T::Cancel},
+    TTextRow{"RUI_TMainForm_Byte", "bytes", None, "", 0, &T::Byte},
+    TTextRow{"RUI_TMainForm_Second", "s", None, "", 0, &T::Second},
+    TTextRow{"RUI_TMainForm_AddFile", "Add your video files first.", None, "", 0, &T::AddFile},
+    TTextRow{"RUI_TMainForm_AddDir", "Enter a directory first.", None, "", 0, &T::AddDir},
+    TTextRow{"RUI_TMainForm_FailedRead", "failed to read or write", None, "", 0, &T::FailedRead},
+    TTextRow{"RUI_TMainForm_IncorrectKey", "encryption key incorrect", None, "", 0, &T::IncorrectKey},
+    TTextRow{"RUI_TMainForm_SmallFile", "file too small", None, "", 0, &T::SmallFile},
+    TTextRow{"RUI_TMainForm_UnknownErr", "unknown error", None, "", 0, &T::UnknownErr},
+    TTextRow{"RUI_TMainForm_Recovered",
+             "These videos were left half-changed by an interrupted run and have been restored to how they "
+             "were before it:",
+             None, "", 0, &T::Recovered},
+    TTextRow{"RUI_TMainForm_NotRecovered",
+             "These videos were left half-changed by an interrupted run and could not be restored yet. They "
+             "are left as they are; every start tries again, and no run changes them until then:",
+             None, "", 0, &T::NotRecovered},
+};
+
+}  // namespace
+
+TMainTexts::TMainTexts() {
+    for (const TTextRow& row : kRows)
+        if (row.RunTime != nullptr) this->*row.RunTime = EnglishText(row);
+}
 
 engine::TJobTexts TMainTexts::JobTexts(bool chinese) const {
     engine::TJobTexts texts;
@@ -12,6 +91,10 @@ engine::TJobTexts TMainTexts::JobTexts(bool chinese) const {
     texts.UnknownErr = UnknownErr;
     texts.ChineseDurations = chinese;
     return texts;
+}
+
+std::span<const TTextRow> MainFormTexts() {
+    return kRows;
 }
 
 }  // namespace ui

@@ -293,7 +293,6 @@ std::vector<QCheckBox*> TOptionForm::MemberBoxes(int group) const {
 }
 
 void TOptionForm::LoadOptions() {
-    if (!settings::Settings) return;
     const QByteArray& stored = settings::Settings->VideoExts();
     QStringList pieces;
     for (const std::string& piece : platform::DivStrToList(
@@ -342,7 +341,6 @@ void TOptionForm::LoadOptions() {
 }
 
 void TOptionForm::SaveOptions() {
-    if (!settings::Settings) return;
     // A text still being typed counts as if the field had been left.
     edtBlock->interpretText();
     QString text;

@@ -71,7 +71,7 @@ void TRiskWarnForm::ApplyLanguage() {
 }
 
 void TRiskWarnForm::btnOKClick() {
-    if (cbxStop->isChecked() && settings::Settings) settings::Settings->SetShowRiskWarn(false);
+    if (cbxStop->isChecked()) settings::Settings->SetShowRiskWarn(false);
     done(mrOk);
 }
 

@@ -14,7 +14,7 @@
 
 #include "AppTestUtil.h"
 #include "app/KZVApp.h"
-#include "app/SystemLanguage.h"
+#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
 #include "platform/Log.h"
 
@@ -103,7 +103,7 @@ TEST_F(AppTest, ANewLogBeginsWithTheEnvironmentAndEveryRunEndsWithOver) {
     ASSERT_EQ(lines.size(), 6 + 4 + 4) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("OS: ")));
     EXPECT_EQ(lines[1],
-              QStringLiteral("Language: $") + QString::number(app::GetSystemDefaultLangID(), 16).toUpper());
+              QStringLiteral("Language: $") + QString::number(lang::GetSystemDefaultLangID(), 16).toUpper());
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Screen size: ")));
     EXPECT_TRUE(lines[3].startsWith(QStringLiteral("Screen DPI: ")));
     EXPECT_TRUE(lines[4].startsWith(QStringLiteral("Brindlework Velmora 1.")));
@@ -220,11 +220,11 @@ TEST_F(AppTest, TheRunningInstanceTakesHandOversAndIgnoresThem) {
 }
 
 TEST(SystemLanguage, MapsLocalesToWindowsIdentifiers) {
-    EXPECT_EQ(app::LangIdOf(QLocale::c()), 0x0409) << "no LANG: English (United States)";
-    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Chinese, QLocale::China)), 0x0804);
-    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Chinese, QLocale::Taiwan)), 0x0404);
-    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Korean, QLocale::SouthKorea)), 0x0412);
-    EXPECT_EQ(app::LangIdOf(QLocale(QLocale::Zulu, QLocale::SouthAfrica)), 0);
+    EXPECT_EQ(lang::LangIdOf(QLocale::c()), 0x0409) << "no LANG: English (United States)";
+    EXPECT_EQ(lang::LangIdOf(QLocale(QLocale::Chinese, QLocale::China)), 0x0804);
+    EXPECT_EQ(lang::LangIdOf(QLocale(QLocale::Chinese, QLocale::Taiwan)), 0x0404);
+    EXPECT_EQ(lang::LangIdOf(QLocale(QLocale::Korean, QLocale::SouthKorea)), 0x0412);
+    EXPECT_EQ(lang::LangIdOf(QLocale(QLocale::Zulu, QLocale::SouthAfrica)), 0);
 }
 
 }  // namespace

@@ -40,11 +40,11 @@ TEST_F(ProgramTest, AFirstStartRunsInOrderAndLeavesTheSettingsFile) {
     bool loadedBeforeWindow = false;
     QByteArray languageAtWindow;
     CloseSoon();
-    const int exitCode = app::RunProgram([&] {
+    const int exitCode = app::RunProgram([&](const app::TStartup&) {
         loadedBeforeWindow =
             settings::Settings != nullptr && app::App != nullptr && app::App->HoldsInstanceLock();
         languageAtWindow = lang::Language ? lang::Language->LanguageName() : QByteArray();
-        return app::CreatePlaceholderWindow();
+        return apptest::CreatePlaceholderWindow();
     });
 
     EXPECT_EQ(exitCode, 0);
@@ -78,10 +78,10 @@ TEST_F(ProgramTest, SettingsAreLoadedBeforeTheWindowAndSavedAfterIt) {
 
     int blocksAtWindow = 0;
     CloseSoon();
-    app::RunProgram([&] {
+    app::RunProgram([&](const app::TStartup&) {
         blocksAtWindow = settings::Settings->Blocks();
         settings::Settings->SetShowSIBP(false);  // a change made while the program runs
-        return app::CreatePlaceholderWindow();
+        return apptest::CreatePlaceholderWindow();
     });
     EXPECT_EQ(blocksAtWindow, 42);
 
@@ -111,15 +111,15 @@ TEST_F(ProgramTest, AStartUndoesAnInterruptedToggleBeforeTheWindowAndLogsIt) {
         file->writeAt(0, std::vector<std::uint8_t>(512, 0x42 ^ 0xFF));  // its first sector inverted
         journal->Unsettled(*file);  // the process died: nobody settles its entry
     }
-    std::vector<std::string> restoredAtWindow;
+    QStringList restoredAtWindow;
     std::vector<std::uint8_t> videoAtWindow;
     CloseSoon();
-    app::RunProgram([&] {
-        restoredAtWindow = app::App->RecoveredFiles;
+    app::RunProgram([&](const app::TStartup& startup) {
+        restoredAtWindow = startup.Recovered;
         videoAtWindow = testsupport::readFile(videoPath);
-        return app::CreatePlaceholderWindow();
+        return apptest::CreatePlaceholderWindow();
     });
-    EXPECT_EQ(restoredAtWindow, std::vector<std::string>{videoPath});
+    EXPECT_EQ(restoredAtWindow, QStringList{video});
     EXPECT_TRUE(videoAtWindow == plain);
     EXPECT_TRUE(LogLines(DataFolder() + QStringLiteral("Log.txt"))
                     .contains(QStringLiteral("Restored after an interrupted run: ") + video));
@@ -157,9 +157,9 @@ TEST_F(ProgramTest, ASecondStartInThisProcessCreatesNoWindowAndSavesNothing) {
     app::TApp first;
     ASSERT_TRUE(first.IsFirstInstance());
     bool windowCreated = false;
-    const int exitCode = app::RunProgram([&] {
+    const int exitCode = app::RunProgram([&](const app::TStartup&) {
         windowCreated = true;
-        return app::CreatePlaceholderWindow();
+        return apptest::CreatePlaceholderWindow();
     });
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(windowCreated);

@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
                      qPrintable(QGuiApplication::platformName()));
         return 1;
     }
-    const int code = app::RunProgram([] {
+    const int code = app::RunProgram([](const app::TStartup&) {
         std::unique_ptr<QWidget> main = ui::CreateMainForm();
         Drive(main.get());
         return main;

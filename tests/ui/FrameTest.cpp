@@ -17,6 +17,7 @@
 #include "ui/SkinImage.h"
 
 using namespace ui;
+using uitest::Control;
 
 namespace {
 
@@ -152,7 +153,7 @@ TEST_F(FrameTest, TheTitleStripHandsOneMovePerPressToTheWindowManager) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
     window = main->windowHandle();
     drag({300, 26});
-    drag(main->lblTitle->geometry().center());
+    drag(Control<QLabel>(*main, "lblTitle")->geometry().center());
     EXPECT_EQ(main->moves, 2);
     drag({300, 27});  // the main window's limit is 26
     EXPECT_EQ(main->moves, 2);
@@ -278,13 +279,13 @@ TEST_F(FrameTest, FontsFollowTheSystemLanguage) {
     EXPECT_EQ(families(*english), QStringList{QStringLiteral("Arial")});
 
     auto korean = CreateForm<TMainForm>();
-    const int titleSize = korean->lblTitle->font().pixelSize();
+    const int titleSize = Control<QLabel>(*korean, "lblTitle")->font().pixelSize();
     korean->SetFormFonts(1042);
     EXPECT_EQ(families(*korean), QStringList{QStringLiteral("Tahoma")});
     // Only the face changes: sizes and weights stay.
-    EXPECT_TRUE(korean->lblTitle->font().bold());
-    EXPECT_EQ(korean->lblTitle->font().pixelSize(), titleSize);
-    EXPECT_EQ(korean->btnFiles->font().pixelSize(), 16);
+    EXPECT_TRUE(Control<QLabel>(*korean, "lblTitle")->font().bold());
+    EXPECT_EQ(Control<QLabel>(*korean, "lblTitle")->font().pixelSize(), titleSize);
+    EXPECT_EQ(Control<TOruButton>(*korean, "btnFiles")->font().pixelSize(), 16);
 
     for (std::uint16_t other : {1041, 1049, 1031}) {
         auto dialog = CreateForm<TRiskWarnForm>();

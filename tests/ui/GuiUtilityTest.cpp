@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "UiTestUtil.h"
+#include "settings/AppFolders.h"
 #include "platform/Messages.h"
 #include "ui/MsgBoxForm.h"
 #include "ui/OruButton.h"
@@ -92,7 +93,7 @@ TEST(DefaultMsgBox, AnswersWithTheStandardCodesAndShowsTheSignAsked) {
     EXPECT_EQ(yes.sign, Sign("question"));
     EXPECT_TRUE(yes.twoButtons);
     EXPECT_EQ(yes.yes, QStringLiteral("Yes"));
-    EXPECT_EQ(yes.caption, QCoreApplication::applicationName());
+    EXPECT_EQ(yes.caption, settings::DisplayName());
 
     BoxAnswerer no{[](TMsgBoxForm& box) { box.btnCancelMe->click(); }};
     no.Arm();

@@ -21,6 +21,7 @@
 #include "ui/SkinImage.h"
 
 using namespace ui;
+using uitest::Control;
 
 namespace {
 
@@ -46,11 +47,11 @@ protected:
             lvFilesSelection()->select(form->FileList()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    QItemSelectionModel* lvFilesSelection() const { return form->lvFiles->selectionModel(); }
+    QItemSelectionModel* lvFilesSelection() const { return Control<TFileListView>(*form, "lvFiles")->selectionModel(); }
 
     // Pixels of the hint's grey inside `area` of the list's picture.
     int GreyPixels(const QRect& area) const {
-        const QImage shot = form->lvFiles->viewport()->grab().toImage();
+        const QImage shot = Control<TFileListView>(*form, "lvFiles")->viewport()->grab().toImage();
         int count = 0;
         for (int y = std::max(0, area.top()); y <= std::min(shot.height() - 1, area.bottom()); ++y)
             for (int x = std::max(0, area.left()); x <= std::min(shot.width() - 1, area.right()); ++x) {
@@ -66,36 +67,36 @@ protected:
 
 TEST_F(MainFilesTest, StartsInFilesModeWithTheBandClosedAndTheDisplayNameAsTitle) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Brindlework Velmora"));
-    EXPECT_EQ(form->lblTitle->text(), QStringLiteral("Brindlework Velmora"));
+    EXPECT_EQ(Control<QLabel>(*form, "lblTitle")->text(), QStringLiteral("Brindlework Velmora"));
     EXPECT_EQ(form->size(), QSize(688, 507));
     EXPECT_EQ(form->minimumSize(), QSize(680, 500));
     EXPECT_TRUE(form->FilesMode());
-    EXPECT_FALSE(form->pnlFiles->isHidden());
-    EXPECT_TRUE(form->pnlDirectory->isHidden());
-    EXPECT_TRUE(form->btnFiles->isChecked());
-    EXPECT_EQ(form->btnFiles->CaptionColor(), QColor(Qt::white));
-    EXPECT_EQ(form->btnDirectory->CaptionColor(), QColor(62, 85, 119));
+    EXPECT_FALSE(Control<QWidget>(*form, "pnlFiles")->isHidden());
+    EXPECT_TRUE(Control<QWidget>(*form, "pnlDirectory")->isHidden());
+    EXPECT_TRUE(Control<TOruButton>(*form, "btnFiles")->isChecked());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnFiles")->CaptionColor(), QColor(Qt::white));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnDirectory")->CaptionColor(), QColor(62, 85, 119));
     // Closing the band at creation shrank the window and the lower panel; the file area stayed.
-    EXPECT_EQ(form->pnlFiles->geometry(), QRect(8, 84, 672, 205));
-    EXPECT_EQ(form->pnlDirectory->geometry(), QRect(8, 84, 672, 205));
-    EXPECT_EQ(form->lvFiles->geometry(), QRect(84, 16, 553, 177));
-    EXPECT_EQ(form->pnlEncrypt->geometry(), QRect(8, 289, 672, 210));
-    EXPECT_TRUE(form->edtKey->isHidden());
-    EXPECT_TRUE(form->lblKey->isHidden());
-    EXPECT_FALSE(form->cbxKey->isChecked());
-    EXPECT_TRUE(form->ProgressBar1->isHidden());
-    EXPECT_TRUE(form->lblDetail1->isHidden());
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
-    EXPECT_EQ(form->cbFileType->count(), 3);
-    EXPECT_EQ(form->cbFileType->currentIndex(), 0);
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: "));
-    EXPECT_FALSE(form->lblSIBP->isHidden());
-    EXPECT_FALSE(form->pmiLanguage->isVisible());  // no languages listed
-    EXPECT_FALSE(form->pmiLog->isVisible());
-    EXPECT_EQ(form->lvFiles->header()->sectionSize(0), 20);
+    EXPECT_EQ(Control<QWidget>(*form, "pnlFiles")->geometry(), QRect(8, 84, 672, 205));
+    EXPECT_EQ(Control<QWidget>(*form, "pnlDirectory")->geometry(), QRect(8, 84, 672, 205));
+    EXPECT_EQ(Control<TFileListView>(*form, "lvFiles")->geometry(), QRect(84, 16, 553, 177));
+    EXPECT_EQ(Control<QWidget>(*form, "pnlEncrypt")->geometry(), QRect(8, 289, 672, 210));
+    EXPECT_TRUE(Control<QLineEdit>(*form, "edtKey")->isHidden());
+    EXPECT_TRUE(Control<QLabel>(*form, "lblKey")->isHidden());
+    EXPECT_FALSE(Control<QCheckBox>(*form, "cbxKey")->isChecked());
+    EXPECT_TRUE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->count(), 3);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->currentIndex(), 0);
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: "));
+    EXPECT_FALSE(Control<TLinkLabel>(*form, "lblSIBP")->isHidden());
+    EXPECT_FALSE(Control<QAction>(*form, "pmiLanguage")->isVisible());  // no languages listed
+    EXPECT_FALSE(Control<QAction>(*form, "pmiLog")->isVisible());
+    EXPECT_EQ(Control<TFileListView>(*form, "lvFiles")->header()->sectionSize(0), 20);
     EXPECT_EQ(form->FileList()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("File"));
-    EXPECT_FALSE(form->FListChanged);
+    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
 }
 
 TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplicateCheck) {
@@ -106,17 +107,17 @@ TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplic
     AddFiles({plain, encrypted, small, plain});
     EXPECT_EQ(Paths(), QStringList({plain, encrypted, small, plain}));
     EXPECT_EQ(Images(), (std::vector<int>{kImageNone, kImageEncrypted, kImageNone, kImageNone}));
-    EXPECT_TRUE(form->FListChanged);
+    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
     EXPECT_TRUE(boxes.empty());
     ASSERT_EQ(fileFilters.size(), 1u);
     EXPECT_TRUE(fileFilters[0].startsWith(QStringLiteral("All Video Files (*.asf *.avi *.wm ")));
     EXPECT_TRUE(fileFilters[0].endsWith(QStringLiteral(" *.ogx);;All Files(*.*) (*.*)")));
 
     // A cancelled dialog changes nothing.
-    form->FListChanged = false;
-    form->btnAdd->click();
+    TMainFormProbe::ListChanged(*form) = false;
+    Control<TOruButton>(*form, "btnAdd")->click();
     EXPECT_EQ(form->FileList()->Count(), 4);
-    EXPECT_FALSE(form->FListChanged);
+    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
 }
 
 TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
@@ -125,15 +126,15 @@ TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
     const QString after = MakeFile("after.mp4", 700'000);
     AddFiles({first, gone, after});
     EXPECT_EQ(Paths(), QStringList{first});
-    EXPECT_TRUE(form->FListChanged);
+    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains(gone));
     EXPECT_EQ(boxes[0].buttons, kMbOk);
 
     // Nothing added before the failure: the flag stays as it was.
-    form->FListChanged = false;
+    TMainFormProbe::ListChanged(*form) = false;
     AddFiles({gone});
-    EXPECT_FALSE(form->FListChanged);
+    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
     EXPECT_EQ(form->FileList()->Count(), 1);
 }
 
@@ -149,21 +150,21 @@ TEST_F(MainFilesTest, DropsTakeVideoFilesInDropOrderWithTheirWholePath) {
     const QString longPath = MakeFile(deep + "/clip.avi", 600'000);
     ASSERT_GT(longPath.size(), 300);
 
-    Drop(form->lvFiles->viewport(), {a, text, upper, plainFolder, longPath});
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, text, upper, plainFolder, longPath});
     EXPECT_TRUE(dropAccepted);
     EXPECT_EQ(Paths(), QStringList({a, upper, longPath}));
-    EXPECT_EQ(form->odFilesList, QStringList({a, upper, longPath}));
+    EXPECT_EQ(TMainFormProbe::DroppedFiles(*form), QStringList({a, upper, longPath}));
     EXPECT_TRUE(boxes.empty());
 
     // Nothing acceptable: nothing changes, but the remembered selection is replaced.
-    form->FListChanged = false;
-    Drop(form->lvFiles->viewport(), {text, plainFolder});
+    TMainFormProbe::ListChanged(*form) = false;
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {text, plainFolder});
     EXPECT_EQ(form->FileList()->Count(), 3);
-    EXPECT_FALSE(form->FListChanged);
-    EXPECT_TRUE(form->odFilesList.isEmpty());
+    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(TMainFormProbe::DroppedFiles(*form).isEmpty());
 
     // Only the list takes drops.
-    Drop(form->pnlEncrypt, {a});
+    Drop(Control<QWidget>(*form, "pnlEncrypt"), {a});
     EXPECT_EQ(form->FileList()->Count(), 3);
 }
 
@@ -172,7 +173,7 @@ TEST_F(MainFilesTest, ADroppedFolderWithAVideoNameStopsTheDropLikeAnUnreadableFi
     const QString folder = Path("holiday.mp4");
     QDir().mkpath(folder);
     const QString b = MakeFile("b.mp4", 600'000);
-    Drop(form->lvFiles->viewport(), {a, folder, b});
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, folder, b});
     EXPECT_EQ(Paths(), QStringList{a});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains(folder));
@@ -184,22 +185,22 @@ TEST_F(MainFilesTest, RemovingSetsTheChangeFlagEvenWhenNothingGoes) {
     const QString c = MakeFile("c.mp4", 600'000);
     const QString d = MakeFile("d.mp4", 600'000);
     AddFiles({a, b, c, d});
-    form->FListChanged = false;
-    form->btnDelete->click();  // nothing selected
-    EXPECT_TRUE(form->FListChanged);
+    TMainFormProbe::ListChanged(*form) = false;
+    Control<TOruButton>(*form, "btnDelete")->click();  // nothing selected
+    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
     EXPECT_EQ(form->FileList()->Count(), 4);
 
     SelectRows({0, 2});
-    form->FListChanged = false;
-    form->btnDelete->click();
+    TMainFormProbe::ListChanged(*form) = false;
+    Control<TOruButton>(*form, "btnDelete")->click();
     EXPECT_EQ(Paths(), QStringList({b, d}));
-    EXPECT_TRUE(form->FListChanged);
+    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
 
-    form->btnClear->click();
+    Control<TOruButton>(*form, "btnClear")->click();
     EXPECT_EQ(form->FileList()->Count(), 0);
-    form->FListChanged = false;
-    form->btnClear->click();  // already empty
-    EXPECT_TRUE(form->FListChanged);
+    TMainFormProbe::ListChanged(*form) = false;
+    Control<TOruButton>(*form, "btnClear")->click();  // already empty
+    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
 }
 
 TEST_F(MainFilesTest, RemovingManyScatteredRowsKeepsTheOthersInOrder) {
@@ -210,7 +211,7 @@ TEST_F(MainFilesTest, RemovingManyScatteredRowsKeepsTheOthersInOrder) {
     for (int row = 0; row < 300; row += 2)
         lvFilesSelection()->select(form->FileList()->index(row, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    form->btnDelete->click();
+    Control<TOruButton>(*form, "btnDelete")->click();
     QStringList odd;
     for (int i = 1; i < 300; i += 2) odd << files[i];
     EXPECT_EQ(Paths(), odd);
@@ -222,25 +223,25 @@ TEST_F(MainFilesTest, RefreshShowsWhatTheFilesAreNow) {
     AddFiles({a, b});
     Encrypt(b);
     QFile::remove(a);
-    form->FListChanged = false;
-    form->btnRefresh->click();
+    TMainFormProbe::ListChanged(*form) = false;
+    Control<TOruButton>(*form, "btnRefresh")->click();
     EXPECT_EQ(Images(), (std::vector<int>{kImageUnreadable, kImageEncrypted}));
-    EXPECT_FALSE(form->FListChanged);  // a refresh is not a change of the list
+    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));  // a refresh is not a change of the list
 
     MakeFile("a.mp4", 600'000);
     Encrypt(a);
-    form->btnRefresh->click();
+    Control<TOruButton>(*form, "btnRefresh")->click();
     EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
-    form->RefreshItemState(2);  // no such row
-    form->RefreshItemState(-1);
+    TMainFormProbe::RefreshItemState(*form, 2);  // no such row
+    TMainFormProbe::RefreshItemState(*form, -1);
     EXPECT_EQ(form->FileList()->Count(), 2);
 }
 
 TEST_F(MainFilesTest, TheEmptyListShowsTheGreyHintCentredFromTheMiddleDown) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    const QRect area = form->lvFiles->viewport()->rect();
-    const QRect hint = form->lvFiles->HintRect(area);
+    const QRect area = Control<TFileListView>(*form, "lvFiles")->viewport()->rect();
+    const QRect hint = Control<TFileListView>(*form, "lvFiles")->HintRect(area);
     EXPECT_EQ(hint.top(), area.height() / 2);
     EXPECT_LE(std::abs(hint.left() - (area.width() - hint.width()) / 2), 1);
     EXPECT_GT(hint.width(), 100);
@@ -249,7 +250,7 @@ TEST_F(MainFilesTest, TheEmptyListShowsTheGreyHintCentredFromTheMiddleDown) {
 
     AddFiles({MakeFile("a.mp4", 100)});
     EXPECT_EQ(GreyPixels(hint), 0);
-    form->btnClear->click();
+    Control<TOruButton>(*form, "btnClear")->click();
     EXPECT_GT(GreyPixels(hint), 50);
 }
 
@@ -257,18 +258,18 @@ TEST_F(MainFilesTest, OpenAndLocateNeedAFocusedSelectedRow) {
     const QString a = MakeFile("a.mp4", 600'000);
     const QString b = MakeFile("sub/b.mp4", 600'000);
     AddFiles({a, b});
-    form->pmListviewPopup();
-    EXPECT_FALSE(form->pmiOpen->isEnabled());
-    EXPECT_FALSE(form->pmiLocate->isEnabled());
-    form->lvFilesDblClick();
+    OpenListMenu();
+    EXPECT_FALSE(Control<QAction>(*form, "pmiOpen")->isEnabled());
+    EXPECT_FALSE(Control<QAction>(*form, "pmiLocate")->isEnabled());
+    DoubleClickList();
     EXPECT_TRUE(opened.empty());
 
-    form->lvFiles->setCurrentIndex(form->FileList()->index(1, 1));  // focuses and selects row 1
-    form->pmListviewPopup();
-    EXPECT_TRUE(form->pmiOpen->isEnabled());
-    EXPECT_TRUE(form->pmiLocate->isEnabled());
-    form->lvFilesDblClick();
-    form->pmiLocate->trigger();
+    Control<TFileListView>(*form, "lvFiles")->setCurrentIndex(form->FileList()->index(1, 1));  // focuses and selects row 1
+    OpenListMenu();
+    EXPECT_TRUE(Control<QAction>(*form, "pmiOpen")->isEnabled());
+    EXPECT_TRUE(Control<QAction>(*form, "pmiLocate")->isEnabled());
+    DoubleClickList();
+    Control<QAction>(*form, "pmiLocate")->trigger();
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(b));
     EXPECT_EQ(opened[1], QUrl::fromLocalFile(QFileInfo(b).absolutePath()));
@@ -276,59 +277,61 @@ TEST_F(MainFilesTest, OpenAndLocateNeedAFocusedSelectedRow) {
     // Focused but no longer selected: greyed out, and the double click does nothing.
     lvFilesSelection()->select(form->FileList()->index(1, 0),
                                QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-    form->pmListviewPopup();
-    EXPECT_FALSE(form->pmiOpen->isEnabled());
-    EXPECT_FALSE(form->pmiLocate->isEnabled());
-    form->lvFilesDblClick();
+    OpenListMenu();
+    EXPECT_FALSE(Control<QAction>(*form, "pmiOpen")->isEnabled());
+    EXPECT_FALSE(Control<QAction>(*form, "pmiLocate")->isEnabled());
+    DoubleClickList();
     EXPECT_EQ(opened.size(), 2u);
-    // The menu commands themselves only ask for a focused row.
-    form->pmiOpenClick();
+    // The menu commands themselves only ask for a focused row (the selection may change while the
+    // menu is open).
+    Control<QAction>(*form, "pmiOpen")->setEnabled(true);
+    Control<QAction>(*form, "pmiOpen")->trigger();
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened[2], QUrl::fromLocalFile(b));
 }
 
 TEST_F(MainFilesTest, DirectoryRowsBrowseLocateAndShareTheirHistory) {
-    form->btnDirectoryClick();
+    Control<TOruButton>(*form, "btnDirectory")->click();
     EXPECT_FALSE(form->FilesMode());
-    EXPECT_FALSE(form->pnlDirectory->isHidden());
-    EXPECT_TRUE(form->pnlFiles->isHidden());
-    EXPECT_EQ(form->btnDirectory->CaptionColor(), QColor(Qt::white));
-    EXPECT_EQ(form->btnFiles->CaptionColor(), QColor(62, 85, 119));
+    EXPECT_FALSE(Control<QWidget>(*form, "pnlDirectory")->isHidden());
+    EXPECT_TRUE(Control<QWidget>(*form, "pnlFiles")->isHidden());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnDirectory")->CaptionColor(), QColor(Qt::white));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnFiles")->CaptionColor(), QColor(62, 85, 119));
 
-    form->cbPath2->setEditText(QStringLiteral(" \t/videos/old \n"));
+    Control<QComboBox>(*form, "cbPath2")->setEditText(QStringLiteral(" \t/videos/old \n"));
     folderAnswers.push_back(QStringLiteral("/videos/new"));
-    form->btnPath2->click();
+    Control<TOruButton>(*form, "btnPath2")->click();
     ASSERT_EQ(selectStarts.size(), 1u);
     EXPECT_EQ(selectStarts[0], QStringLiteral("/videos/old"));
     EXPECT_EQ(selectPrompts[0], QStringLiteral("Select a directory"));
-    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
-    form->btnPath2->click();  // cancelled
-    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->currentText(), QStringLiteral("/videos/new"));
+    Control<TOruButton>(*form, "btnPath2")->click();  // cancelled
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->currentText(), QStringLiteral("/videos/new"));
 
-    form->cbPath3->setEditText(QStringLiteral("  "));
-    form->btnLocate3->click();
+    Control<QComboBox>(*form, "cbPath3")->setEditText(QStringLiteral("  "));
+    Control<TOruButton>(*form, "btnLocate3")->click();
     EXPECT_TRUE(opened.empty());
-    form->cbPath->setEditText(QStringLiteral("/videos/here "));
-    form->btnLocate->click();
+    Control<QComboBox>(*form, "cbPath")->setEditText(QStringLiteral("/videos/here "));
+    Control<TOruButton>(*form, "btnLocate")->click();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toLocalFile(), QStringLiteral("/videos/here"));
 
     // The history fills all three lists alike; what is typed stays.
     settings::Settings->AddHistoryPath(QStringLiteral("/h/older"));
     settings::Settings->AddHistoryPath(QStringLiteral("/h/newer"));
-    form->LoadHistoryPaths();
-    for (QComboBox* box : {form->cbPath, form->cbPath2, form->cbPath3}) {
+    TMainFormProbe::LoadHistoryPaths(*form);
+    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"), Control<QComboBox>(*form, "cbPath3")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->itemText(0), QStringLiteral("/h/newer"));
         EXPECT_EQ(box->itemText(1), QStringLiteral("/h/older"));
     }
-    EXPECT_EQ(form->cbPath->currentText(), QStringLiteral("/videos/here "));
-    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->currentText(), QStringLiteral("/videos/here "));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->currentText(), QStringLiteral("/videos/new"));
 
     // Switching back keeps both the rows and the list.
-    form->btnFilesClick();
+    Control<TOruButton>(*form, "btnFiles")->click();
     EXPECT_TRUE(form->FilesMode());
-    EXPECT_EQ(form->cbPath2->currentText(), QStringLiteral("/videos/new"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->currentText(), QStringLiteral("/videos/new"));
 }
 
 TEST_F(MainFilesTest, ANewWindowShowsTheSavedHistoryInEveryRow) {
@@ -336,7 +339,7 @@ TEST_F(MainFilesTest, ANewWindowShowsTheSavedHistoryInEveryRow) {
     settings::Settings->AddHistoryPath(QStringLiteral("/h/one"));
     settings::Settings->AddHistoryPath(QStringLiteral("/h/two"));
     form = CreateForm<TMainForm>();
-    for (QComboBox* box : {form->cbPath, form->cbPath2, form->cbPath3}) {
+    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"), Control<QComboBox>(*form, "cbPath3")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->itemText(0), QStringLiteral("/h/two"));
         EXPECT_TRUE(box->currentText().isEmpty());
@@ -346,30 +349,30 @@ TEST_F(MainFilesTest, ANewWindowShowsTheSavedHistoryInEveryRow) {
 TEST_F(MainFilesTest, TheHelpMenuOpensPagesTheDataFolderAndTheOptions) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    form->btnHelp->click();
-    ASSERT_TRUE(WaitFor([&] { return form->pmHelp->isVisible(); }));
-    EXPECT_EQ(form->pmHelp->pos(),
-              form->btnHelp->mapToGlobal(QPoint(0, form->btnHelp->height())) + QPoint(1, -2));
-    form->pmHelp->hide();
+    Control<TOruButton>(*form, "btnHelp")->click();
+    ASSERT_TRUE(WaitFor([&] { return Control<QMenu>(*form, "pmHelp")->isVisible(); }));
+    EXPECT_EQ(Control<QMenu>(*form, "pmHelp")->pos(),
+              Control<TOruButton>(*form, "btnHelp")->mapToGlobal(QPoint(0, Control<TOruButton>(*form, "btnHelp")->height())) + QPoint(1, -2));
+    Control<QMenu>(*form, "pmHelp")->hide();
 
-    form->pmiHome->trigger();
-    form->pmiHelp->trigger();
-    form->pmiLog->trigger();
-    form->lblSIBPClick();
+    Control<QAction>(*form, "pmiHome")->trigger();
+    Control<QAction>(*form, "pmiHelp")->trigger();
+    Control<QAction>(*form, "pmiLog")->trigger();
+    emit Control<TLinkLabel>(*form, "lblSIBP")->clicked();
     ASSERT_EQ(opened.size(), 4u);
-    EXPECT_EQ(opened[0].toString(), app::App->GetHomePage());
-    EXPECT_EQ(opened[1].toString(), app::App->GetProductPage());
-    EXPECT_EQ(opened[2], QUrl::fromLocalFile(app::App->GetAppDataFolder()));
-    EXPECT_TRUE(opened[3].toString().startsWith(app::App->GetHomePage()));
+    EXPECT_EQ(opened[0].toString(), settings::HomePage());
+    EXPECT_EQ(opened[1].toString(), settings::ProductPage());
+    EXPECT_EQ(opened[2], QUrl::fromLocalFile(settings::AppDataFolder()));
+    EXPECT_TRUE(opened[3].toString().startsWith(settings::HomePage()));
 
     // The title link follows the setting after the options dialog was confirmed, not when cancelled.
     settings::Settings->SetShowSIBP(false);
-    form->pmiOption->trigger();
+    Control<QAction>(*form, "pmiOption")->trigger();
     EXPECT_EQ(optionDialogs, 1);
-    EXPECT_TRUE(form->lblSIBP->isVisible());
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblSIBP")->isVisible());
     optionsAnswer = true;
-    form->pmiOption->trigger();
-    EXPECT_FALSE(form->lblSIBP->isVisible());
+    Control<QAction>(*form, "pmiOption")->trigger();
+    EXPECT_FALSE(Control<TLinkLabel>(*form, "lblSIBP")->isVisible());
 }
 
 TEST_F(MainFilesTest, TheOptionsItemOpensTheRealOptionsDialog) {
@@ -385,41 +388,41 @@ TEST_F(MainFilesTest, TheOptionsItemOpensTheRealOptionsDialog) {
         dialog->btnCancelMe->click();
     };
     QTimer::singleShot(0, cancel);
-    form->pmiOption->trigger();
+    Control<QAction>(*form, "pmiOption")->trigger();
     EXPECT_TRUE(shown);
 }
 
 TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    const QRect files = form->pnlFiles->geometry();
-    const QRect run = form->pnlEncrypt->geometry();
-    const QRect button = form->btnEncrypt->geometry();
-    QTest::mouseClick(form->cbxKey, Qt::LeftButton, {}, QPoint(6, form->cbxKey->height() / 2));
-    ASSERT_TRUE(form->cbxKey->isChecked());
-    EXPECT_EQ(QApplication::focusWidget(), form->edtKey);  // ready for the key
+    const QRect files = Control<QWidget>(*form, "pnlFiles")->geometry();
+    const QRect run = Control<QWidget>(*form, "pnlEncrypt")->geometry();
+    const QRect button = Control<TOruButton>(*form, "btnEncrypt")->geometry();
+    QTest::mouseClick(Control<QCheckBox>(*form, "cbxKey"), Qt::LeftButton, {}, QPoint(6, Control<QCheckBox>(*form, "cbxKey")->height() / 2));
+    ASSERT_TRUE(Control<QCheckBox>(*form, "cbxKey")->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>(*form, "edtKey"));  // ready for the key
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("k3y"));
-    EXPECT_EQ(form->edtKey->text(), QStringLiteral("k3y"));
+    EXPECT_EQ(Control<QLineEdit>(*form, "edtKey")->text(), QStringLiteral("k3y"));
     EXPECT_EQ(form->height(), 507 + kKeyBandHeight);
-    EXPECT_EQ(form->pnlFiles->geometry(), files);
-    EXPECT_EQ(form->pnlEncrypt->geometry(), run.adjusted(0, 0, 0, kKeyBandHeight));
-    EXPECT_EQ(form->btnEncrypt->geometry(), button.translated(0, kKeyBandHeight));  // under the band
-    EXPECT_TRUE(form->edtKey->isVisible());
-    EXPECT_TRUE(form->lblKey->isVisible());
-    EXPECT_LT(form->lblKey->geometry().bottom(), form->cbFileType->y());
+    EXPECT_EQ(Control<QWidget>(*form, "pnlFiles")->geometry(), files);
+    EXPECT_EQ(Control<QWidget>(*form, "pnlEncrypt")->geometry(), run.adjusted(0, 0, 0, kKeyBandHeight));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->geometry(), button.translated(0, kKeyBandHeight));  // under the band
+    EXPECT_TRUE(Control<QLineEdit>(*form, "edtKey")->isVisible());
+    EXPECT_TRUE(Control<QLabel>(*form, "lblKey")->isVisible());
+    EXPECT_LT(Control<QLabel>(*form, "lblKey")->geometry().bottom(), Control<QComboBox>(*form, "cbFileType")->y());
 
-    form->cbxKey->click();
+    Control<QCheckBox>(*form, "cbxKey")->click();
     EXPECT_EQ(form->height(), 507);
-    EXPECT_EQ(form->pnlFiles->geometry(), files);
-    EXPECT_EQ(form->pnlEncrypt->geometry(), run);
-    EXPECT_EQ(form->btnEncrypt->geometry(), button);
-    EXPECT_FALSE(form->edtKey->isVisible());
+    EXPECT_EQ(Control<QWidget>(*form, "pnlFiles")->geometry(), files);
+    EXPECT_EQ(Control<QWidget>(*form, "pnlEncrypt")->geometry(), run);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->geometry(), button);
+    EXPECT_FALSE(Control<QLineEdit>(*form, "edtKey")->isVisible());
 
     // At the smallest height the band still fits: the directory rows never slide under the lower panel.
     form->resize(680, 500);
     ASSERT_TRUE(WaitFor([&] { return form->height() == 500; }));
-    form->cbxKey->click();
-    EXPECT_GE(form->pnlEncrypt->y(), form->pnlDirectory->y() + form->cbxSub3->geometry().bottom());
+    Control<QCheckBox>(*form, "cbxKey")->click();
+    EXPECT_GE(Control<QWidget>(*form, "pnlEncrypt")->y(), Control<QWidget>(*form, "pnlDirectory")->y() + Control<QCheckBox>(*form, "cbxSub3")->geometry().bottom());
     form->resize(680, 500);
     QCoreApplication::processEvents();
     EXPECT_EQ(form->height(), 500 + kKeyBandHeight);
@@ -428,7 +431,7 @@ TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea
 TEST_F(MainFilesTest, ClosingWithoutAJobAsksNothing) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    form->btnClose->click();
+    Control<TOruButton>(*form, "btnClose")->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(boxes.empty());
 }

@@ -24,6 +24,7 @@
 #include "ui/OruButton.h"
 
 using namespace ui;
+using uitest::Control;
 
 namespace {
 
@@ -32,7 +33,7 @@ protected:
     // Presses the run button and waits for the end box; returns its text.
     QString RunToEnd() {
         const std::size_t before = boxes.size();
-        form->btnEncrypt->click();
+        Control<TOruButton>(*form, "btnEncrypt")->click();
         EXPECT_TRUE(WaitFor([&] { return EndBox(before) != nullptr; }, 30000));
         const uitest::ShownBox* end = EndBox(before);
         return end ? end->text : QString();
@@ -62,19 +63,19 @@ protected:
 };
 
 TEST_F(MainRunTest, NothingToDoIsRefusedBeforeAnyWarning) {
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Add your video files first."));
     EXPECT_EQ(boxes[0].icon, kIconInfo);
 
-    form->btnDirectoryClick();
-    form->cbPath->setEditText(QStringLiteral("  \t"));
-    form->cbPath3->setEditText(QStringLiteral("\n"));
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnDirectory")->click();
+    Control<QComboBox>(*form, "cbPath")->setEditText(QStringLiteral("  \t"));
+    Control<QComboBox>(*form, "cbPath3")->setEditText(QStringLiteral("\n"));
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, QStringLiteral("Enter a directory first."));
-    EXPECT_TRUE(form->cbPath->currentText().isEmpty());  // the trimmed texts are written back
-    EXPECT_TRUE(form->cbPath3->currentText().isEmpty());
+    EXPECT_TRUE(Control<QComboBox>(*form, "cbPath")->currentText().isEmpty());  // the trimmed texts are written back
+    EXPECT_TRUE(Control<QComboBox>(*form, "cbPath3")->currentText().isEmpty());
     EXPECT_EQ(riskWarnings, 0);
     EXPECT_EQ(form->Job(), nullptr);
 }
@@ -83,7 +84,7 @@ TEST_F(MainRunTest, ADeclinedWarningStartsNothingAndKeepsTheLastResults) {
     const QString a = MakeFile("a.mp4", 600'000);
     AddFiles({a});
     riskAnswer = false;
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     EXPECT_EQ(riskWarnings, 1);
     EXPECT_EQ(form->Job(), nullptr);
     EXPECT_TRUE(boxes.empty());
@@ -93,10 +94,10 @@ TEST_F(MainRunTest, ADeclinedWarningStartsNothingAndKeepsTheLastResults) {
     const engine::TKZVThread* last = form->Job();
     ASSERT_NE(last, nullptr);
     riskAnswer = false;
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     EXPECT_EQ(form->Job(), last);
-    EXPECT_FALSE(form->lblDetail1->isHidden());
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_FALSE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
 
     // Switched off, the warning is not shown.
     settings::Settings->SetShowRiskWarn(false);
@@ -119,18 +120,18 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!\nTime escaped: "))) << end.toStdString();
     EXPECT_TRUE(end.endsWith(QStringLiteral("s")));
     EXPECT_FALSE(form->IsJobRunning());
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
-    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 3 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 3 "));
     // The exact total at the end: 600,096 + 600,000 bytes.
-    EXPECT_EQ(form->lblSize->text(), QStringLiteral("Processed file size: ") +
+    EXPECT_EQ(Control<QLabel>(*form, "lblSize")->text(), QStringLiteral("Processed file size: ") +
                                          engine::FormatByteSize(1'200'096, engine::TJobTexts()));
-    EXPECT_TRUE(form->lblTime->text().startsWith(QStringLiteral("Time escaped: ")));
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
-    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_TRUE(Control<QLabel>(*form, "lblTime")->text().startsWith(QStringLiteral("Time escaped: ")));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_TRUE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
     for (auto [link, label] :
-         {std::pair{form->lblDetail1, form->lblEncrypted}, std::pair{form->lblDetail2, form->lblDecrypted},
-          std::pair{form->lblDetail3, form->lblFailed}}) {
+         {std::pair{Control<TLinkLabel>(*form, "lblDetail1"), Control<QLabel>(*form, "lblEncrypted")}, std::pair{Control<TLinkLabel>(*form, "lblDetail2"), Control<QLabel>(*form, "lblDecrypted")},
+          std::pair{Control<TLinkLabel>(*form, "lblDetail3"), Control<QLabel>(*form, "lblFailed")}}) {
         EXPECT_FALSE(link->isHidden());
         EXPECT_EQ(link->pos(), QPoint(label->x() + label->width() + 2, label->y()));
     }
@@ -141,20 +142,20 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_EQ(Images(),
               (std::vector<int>{kImageEncrypted, kImageNone, kImageNone, kImageEncrypted, kImageUnreadable}));
 
-    const QString folder = app::App->GetAppDataFolder();
-    form->lblDetail3->clicked();
+    const QString folder = settings::AppDataFolder();
+    Control<TLinkLabel>(*form, "lblDetail3")->clicked();
     EXPECT_EQ(Read(folder + QStringLiteral("Failed.txt")),
               "\"" + small.toUtf8() + "\" ErrCode: 3; file too small\r\n" + "\"" + keyed.toUtf8() +
                   "\" ErrCode: 2; encryption key incorrect\r\n" + "\"" + gone.toUtf8() +
                   "\" ErrCode: 1; failed to read or write\r\n");
     ASSERT_FALSE(opened.empty());
     EXPECT_EQ(opened.back(), QUrl::fromLocalFile(folder + QStringLiteral("Failed.txt")));
-    form->lblDetail1->clicked();
+    Control<TLinkLabel>(*form, "lblDetail1")->clicked();
     EXPECT_EQ(Read(folder + QStringLiteral("Encrypted.txt")), plain.toUtf8() + "\r\n");
-    form->lblDetail2->clicked();
+    Control<TLinkLabel>(*form, "lblDetail2")->clicked();
     EXPECT_EQ(Read(folder + QStringLiteral("Decrypted.txt")), encrypted.toUtf8() + "\r\n");
     // An existing file is replaced, not appended to.
-    form->lblDetail1->clicked();
+    Control<TLinkLabel>(*form, "lblDetail1")->clicked();
     EXPECT_EQ(Read(folder + QStringLiteral("Encrypted.txt")), plain.toUtf8() + "\r\n");
     EXPECT_EQ(opened.size(), 4u);
 }
@@ -163,10 +164,10 @@ TEST_F(MainRunTest, ADetailFileThatCannotBeWrittenIsReportedAndNotOpened) {
     const QString a = MakeFile("a.mp4", 600'000);
     AddFiles({a});
     RunToEnd();
-    const QString folder = app::App->GetAppDataFolder();
+    const QString folder = settings::AppDataFolder();
     QDir().mkpath(folder + QStringLiteral("Encrypted.txt"));  // a folder in the file's place
     const std::size_t before = boxes.size();
-    form->lblDetail1->clicked();
+    Control<TLinkLabel>(*form, "lblDetail1")->clicked();
     ASSERT_EQ(boxes.size(), before + 1);
     EXPECT_EQ(boxes.back().icon, kIconFailure);
     EXPECT_TRUE(boxes.back().text.contains(QStringLiteral("Encrypted.txt")));
@@ -178,18 +179,18 @@ TEST_F(MainRunTest, AFileListedTwiceIsToggledTwiceWithoutAFailure) {
     const QByteArray original = Read(a);
     AddFiles({a, a});
     RunToEnd();
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
-    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
-    EXPECT_TRUE(form->lblDetail3->isHidden());
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail3")->isHidden());
     EXPECT_EQ(Read(a), original);
     EXPECT_EQ(Images(), (std::vector<int>{kImageNone, kImageNone}));
 
     // With a target filter the second occurrence is skipped.
-    form->cbFileType->setCurrentIndex(2);  // only unencrypted files
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(2);  // only unencrypted files
     RunToEnd();
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 1 "));
-    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 0 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 0 "));
     EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
 }
 
@@ -201,28 +202,28 @@ TEST_F(MainRunTest, RowsOfOneFileNeverMakeTheJobFailIt) {
     for (int i = 0; i < 100; ++i) rows << a << a << b;
     AddFiles(rows);
     RunToEnd();
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 0 "));
     EXPECT_EQ(form->Job()->EncryptedList.size() + form->Job()->DecryptedList.size(), 300u);
     // Every row shows the state its file ended in: a toggled 200 times is plain, b 100 times too.
     EXPECT_EQ(Images(), std::vector<int>(300, kImageNone));
 }
 
 TEST_F(MainRunTest, TheRunButtonNamesTheTargetAndReadsCancelWhileAJobRuns) {
-    form->cbFileType->setCurrentIndex(1);
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Decrypt"));
-    form->cbFileType->setCurrentIndex(2);
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt"));
-    form->cbFileType->setCurrentIndex(0);
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(1);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Decrypt"));
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(2);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt"));
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(0);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
 
     AddFiles(ManyFiles(20));
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     EXPECT_TRUE(form->IsJobRunning());
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Cancel"));
-    form->cbFileType->setCurrentIndex(1);  // while running: the caption stays
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Cancel"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Cancel"));
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(1);  // while running: the caption stays
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Cancel"));
     ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Decrypt"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Decrypt"));
     EXPECT_EQ(form->Job()->Params.FileType, 0);  // the new choice applies to the next job
 }
 
@@ -230,30 +231,30 @@ TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndCutTo64Bytes) {
     const QString a = MakeFile("a.mp4", 600'000);
     const QString b = MakeFile("b.mp4", 600'000);
     AddFiles({a});
-    form->cbxKey->setChecked(true);
-    form->edtKey->setText(QStringLiteral("Secret"));
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(true);
+    Control<QLineEdit>(*form, "edtKey")->setText(QStringLiteral("Secret"));
     RunToEnd();
     EXPECT_EQ(TrailerKey(a), "Secret");
 
     // Unticked, the typed key is not used: the file cannot be decrypted.
-    form->cbxKey->setChecked(false);
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(false);
     RunToEnd();
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 1 "));
     EXPECT_EQ(form->Job()->FailedList.front().Code, engine::kErrorWrongKey);
 
     // Ticked with an empty edit: no key at all.
-    form->btnClearClick();
+    Control<TOruButton>(*form, "btnClear")->click();
     AddFiles({b});
-    form->cbxKey->setChecked(true);
-    form->edtKey->clear();
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(true);
+    Control<QLineEdit>(*form, "edtKey")->clear();
     RunToEnd();
     EXPECT_EQ(TrailerKey(b), "");
 
     // 40 two-byte characters are 80 bytes: the first 64 bytes are the key.
-    form->btnClearClick();
+    Control<TOruButton>(*form, "btnClear")->click();
     const QString c = MakeFile("c.mp4", 600'000);
     AddFiles({c});
-    form->edtKey->setText(QString(40, QChar(0x00E9)));
+    Control<QLineEdit>(*form, "edtKey")->setText(QString(40, QChar(0x00E9)));
     RunToEnd();
     EXPECT_EQ(TrailerKey(c), platform::ToLocal8Bit(QString(32, QChar(0x00E9))));
 }
@@ -265,11 +266,11 @@ TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
     MakeFile("clips/notes.txt", 600'000);
     const QString other = Path("other");
     MakeFile("other/c.avi", 600'000);
-    form->btnDirectoryClick();
-    form->cbPath->setEditText(dir + QStringLiteral("  "));
-    form->cbxSub->setChecked(true);
-    form->cbPath2->setEditText(dir);  // again, without subdirectories
-    form->cbPath3->setEditText(other);
+    Control<TOruButton>(*form, "btnDirectory")->click();
+    Control<QComboBox>(*form, "cbPath")->setEditText(dir + QStringLiteral("  "));
+    Control<QCheckBox>(*form, "cbxSub")->setChecked(true);
+    Control<QComboBox>(*form, "cbPath2")->setEditText(dir);  // again, without subdirectories
+    Control<QComboBox>(*form, "cbPath3")->setEditText(other);
     RunToEnd();
     const engine::TKZVThread* job = form->Job();
     ASSERT_NE(job, nullptr);
@@ -277,51 +278,51 @@ TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
               (std::vector<std::string>{platform::ToLocal8Bit(top), platform::ToLocal8Bit(nested),
                                         platform::ToLocal8Bit(top),
                                         platform::ToLocal8Bit(other + QStringLiteral("/c.avi"))}));
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 3 "));
-    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
-    EXPECT_EQ(form->cbPath->currentText(), dir);
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 3 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->currentText(), dir);
     // Recorded as row 3, row 2, row 1: row 1 ends on top, and the same folder only once.
     const settings::TStringsObj* history = settings::Settings->HistoryPaths();
     ASSERT_EQ(history->Count(), 2);
     EXPECT_EQ(history->Strings(0), dir);
     EXPECT_EQ(history->Strings(1), other);
-    EXPECT_EQ(form->cbPath2->count(), 2);
-    EXPECT_EQ(form->cbPath2->itemText(0), dir);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->count(), 2);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath2")->itemText(0), dir);
 
     // A folder that cannot be read (deeper than the system's path limit) counts as failed, with its
     // reason in the failed list.
     const testsupport::DeepFolder deep(platform::ToLocal8Bit(Path("clips/deep")));
-    form->cbPath2->clearEditText();
-    form->cbPath3->clearEditText();
+    Control<QComboBox>(*form, "cbPath2")->clearEditText();
+    Control<QComboBox>(*form, "cbPath3")->clearEditText();
     RunToEnd();
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 1 "));
     ASSERT_EQ(form->Job()->FailedList.size(), 1u);
     EXPECT_EQ(form->Job()->FailedList[0].Path.rfind(platform::ToLocal8Bit(Path("clips/deep")), 0), 0u);
     EXPECT_EQ(form->Job()->FailedList[0].Reason, std::strerror(ENAMETOOLONG));
 
     // A folder without videos: a job that ends at once with nothing done.
-    form->cbPath->setEditText(Path("empty"));
+    Control<QComboBox>(*form, "cbPath")->setEditText(Path("empty"));
     QDir().mkpath(Path("empty"));
-    form->cbPath2->clearEditText();
-    form->cbPath3->clearEditText();
+    Control<QComboBox>(*form, "cbPath2")->clearEditText();
+    Control<QComboBox>(*form, "cbPath3")->clearEditText();
     const QString end = RunToEnd();
     EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!")));
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 0 "));
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 0 "));
-    EXPECT_TRUE(form->lblDetail1->isHidden());
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 0 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
 }
 
 TEST_F(MainRunTest, PressingTheButtonDuringAJobCancelsAfterTheFileInHand) {
     AddFiles(ManyFiles(60));
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_TRUE(form->IsJobRunning());
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
     EXPECT_TRUE(EndBox(0)->text.startsWith(QStringLiteral("Canceled!\nTime escaped: ")));
     const engine::TKZVThread* job = form->Job();
     EXPECT_LT(job->EncryptedList.size(), 60u);
     EXPECT_TRUE(job->FailedList.empty());
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
     EXPECT_EQ(riskWarnings, 1);  // cancelling asks nothing
 }
 
@@ -329,7 +330,7 @@ TEST_F(MainRunTest, ClosingDuringAJobAsksAndNoKeepsItGoing) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     AddFiles(ManyFiles(40));
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_TRUE(form->IsJobRunning());
     boxAnswers.push_back(kIdNo);
     form->close();
@@ -347,7 +348,7 @@ TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     AddFiles(ManyFiles(40));
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     boxAnswers.push_back(kIdYes);
     form->close();
     EXPECT_FALSE(form->isVisible());
@@ -375,14 +376,14 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
     post(engine::WM_JOB_COUNTS, 3, 1);
     post(engine::WM_JOB_FAILEDSIZE, 2, 4);
     ASSERT_TRUE(
-        WaitFor([&] { return form->lblSize->text() == QStringLiteral("Processed file size: 4 MB"); }));
-    EXPECT_FALSE(form->ProgressBar1->isHidden());
-    EXPECT_EQ(form->ProgressBar1->maximum(), 10);
-    EXPECT_EQ(form->ProgressBar1->value(), 5);
-    EXPECT_EQ(form->lblEncrypted->text(), QStringLiteral("Encrypted: 3 "));
-    EXPECT_EQ(form->lblDecrypted->text(), QStringLiteral("Decrypted: 1 "));
-    EXPECT_EQ(form->lblFailed->text(), QStringLiteral("Failed: 2 "));
-    EXPECT_TRUE(form->lblTime->text().startsWith(QStringLiteral("Time escaped: ")));
+        WaitFor([&] { return Control<QLabel>(*form, "lblSize")->text() == QStringLiteral("Processed file size: 4 MB"); }));
+    EXPECT_FALSE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
+    EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->maximum(), 10);
+    EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->value(), 5);
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 3 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 2 "));
+    EXPECT_TRUE(Control<QLabel>(*form, "lblTime")->text().startsWith(QStringLiteral("Time escaped: ")));
 
     // A burst: the display settles on the last values.
     for (int i = 5; i < 10; ++i) {
@@ -390,9 +391,9 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
         post(engine::WM_JOB_COUNTS, i, 1);
         post(engine::WM_JOB_FAILEDSIZE, 2, 1536);
     }
-    ASSERT_TRUE(WaitFor([&] { return form->ProgressBar1->value() == 10; }));
-    EXPECT_TRUE(WaitFor([&] { return form->lblEncrypted->text() == QStringLiteral("Encrypted: 9 "); }));
-    EXPECT_EQ(form->lblSize->text(), QStringLiteral("Processed file size: 1.50 GB"));
+    ASSERT_TRUE(WaitFor([&] { return Control<QProgressBar>(*form, "ProgressBar1")->value() == 10; }));
+    EXPECT_TRUE(WaitFor([&] { return Control<QLabel>(*form, "lblEncrypted")->text() == QStringLiteral("Encrypted: 9 "); }));
+    EXPECT_EQ(Control<QLabel>(*form, "lblSize")->text(), QStringLiteral("Processed file size: 1.50 GB"));
 }
 
 TEST_F(MainRunTest, AnErrorOfTheJobIsShownWithItsText) {
@@ -437,18 +438,16 @@ TEST_F(MainRunTest, RestoredFilesAreToldOnceAfterTheWindowIsShown) {
                              {QStringLiteral("/v/d.mp4: held by another program")});
     ASSERT_TRUE(WaitFor([&] { return boxes.size() == 3; }));
     EXPECT_TRUE(boxes[2].text.contains(QStringLiteral("/v/c.mp4")));
-    EXPECT_TRUE(boxes[2].text.contains(form->Texts.NotRecovered +
+    EXPECT_TRUE(boxes[2].text.contains(form->Texts().NotRecovered +
                                        QStringLiteral("\n\n/v/d.mp4: held by another program")));
     EXPECT_EQ(boxes[2].icon, kIconFailure);
 }
 
 TEST_F(MainRunTest, TheProgramsWindowTellsWhatStartUpRecoveryRestored) {
-    app::App->RecoveredFiles = {"/v/restored.mp4"};
-    const auto window = ui::CreateMainForm();
+    const auto window = ui::CreateMainForm({QStringLiteral("/v/restored.mp4")});
     window->show();
     ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/v/restored.mp4")));
-    app::App->RecoveredFiles.clear();
 }
 
 }  // namespace

@@ -16,17 +16,10 @@
 #include "ui/OruButton.h"
 
 using namespace ui;
+using uitest::Control;
+using uitest::SendLanguageChanged;
 
 namespace {
-
-// Every key of the main window that a language file may give, except the run-time texts.
-const QStringList kCaptionKeys{
-    "btnHelp",    "Label2",    "Label4",        "Label6",          "cbxSub",          "btnAdd",
-    "btnDelete",  "btnClear",  "btnRefresh",    "btnFiles",        "btnDirectory",    "Label3",
-    "lblKey",     "Label1",    "btnEncrypt",    "cbFileTypeitem0", "cbFileTypeitem1", "cbFileTypeitem2",
-    "cbxKey",     "lblFailed", "lblDecrypted",  "lblEncrypted",    "lblSize",         "lblTime",
-    "lblDetail1", "pmiHome",   "pmiHelp",       "pmiLanguage",     "pmiLog",          "pmiOption",
-    "pmiOpen",    "pmiLocate", "lvFilesColumn", "btnPath",         "btnLocate"};
 
 class MainTextsTest : public uitest::UiTest {
 protected:
@@ -48,11 +41,7 @@ protected:
     void WriteLanguage(const QString& name, const QString& prefix, const QStringList& missing = {},
                        const std::map<QString, QString>& texts = {}) const {
         std::map<QString, QString> all;
-        for (const QString& control : kCaptionKeys)
-            all[QStringLiteral("CUI_TMainForm_") + control] =
-                prefix + QStringLiteral("CUI_TMainForm_") + control;
-        for (const TMainTextKey& key : kMainTextKeys)
-            all[QLatin1String(key.Key)] = prefix + QLatin1String(key.Key);
+        for (const TTextRow& row : MainFormTexts()) all[QLatin1String(row.Key)] = prefix + QLatin1String(row.Key);
         for (const auto& [key, text] : texts) all[key] = text;
         for (const QString& key : missing) all.erase(key);
         QString xml =
@@ -76,10 +65,10 @@ protected:
     }
 
     QList<QLabel*> LeftLabels() const {
-        return {form->Label3, form->Label1, form->Label2, form->Label4, form->Label6};
+        return {Control<QLabel>(*form, "Label3"), Control<QLabel>(*form, "Label1"), Control<QLabel>(*form, "Label2"), Control<QLabel>(*form, "Label4"), Control<QLabel>(*form, "Label6")};
     }
     QAction* LanguageItem(const QString& caption) const {
-        for (QAction* item : form->pmiLanguageMenu->actions())
+        for (QAction* item : Control<QMenu>(*form, "pmiLanguageMenu")->actions())
             if (item->text() == caption) return item;
         return nullptr;
     }
@@ -89,12 +78,12 @@ TEST_F(MainTextsTest, WithoutALanguageTheWindowKeepsItsDesignTextsAndPlaces) {
     WriteLanguage(QStringLiteral("Other"), QStringLiteral("O:"));  // offered, not loaded
     Create();
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), 16) << label->objectName().toStdString();
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Directory 1"));
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Encrypt / Decrypt"));
-    EXPECT_EQ(form->cbFileType->itemText(2), QStringLiteral("Only process unencrypted files"));
-    EXPECT_EQ(form->btnRefresh->toolTip(), QStringLiteral("Refresh"));
-    EXPECT_EQ(form->Texts.DragFile, QStringLiteral("Drag and drop your files here"));
-    EXPECT_EQ(form->cbxSub->x() + form->cbxSub->width(), form->cbPath->x() + form->cbPath->width() + 4);
+    EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), QStringLiteral("Directory 1"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->itemText(2), QStringLiteral("Only process unencrypted files"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QStringLiteral("Refresh"));
+    EXPECT_EQ(form->Texts().DragFile, QStringLiteral("Drag and drop your files here"));
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxSub")->x() + Control<QCheckBox>(*form, "cbxSub")->width(), Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
 }
 
 TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
@@ -104,40 +93,40 @@ TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
     Create("Test");
     const auto t = [](const char* key) { return QStringLiteral("T:") + QLatin1String(key); };
 
-    EXPECT_EQ(form->btnHelp->Caption(), t("CUI_TMainForm_btnHelp"));
-    EXPECT_EQ(form->Label2->text(), t("CUI_TMainForm_Label2"));
-    EXPECT_EQ(form->Label4->text(), QString());
-    EXPECT_EQ(form->Label6->text(), t("CUI_TMainForm_Label6"));
-    for (QCheckBox* sub : {form->cbxSub, form->cbxSub2, form->cbxSub3})
+    EXPECT_EQ(Control<TOruButton>(*form, "btnHelp")->Caption(), t("CUI_TMainForm_btnHelp"));
+    EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), t("CUI_TMainForm_Label2"));
+    EXPECT_EQ(Control<QLabel>(*form, "Label4")->text(), QString());
+    EXPECT_EQ(Control<QLabel>(*form, "Label6")->text(), t("CUI_TMainForm_Label6"));
+    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"), Control<QCheckBox>(*form, "cbxSub3")})
         EXPECT_EQ(sub->text(), t("CUI_TMainForm_cbxSub"));
-    EXPECT_EQ(form->btnAdd->toolTip(), t("CUI_TMainForm_btnAdd"));
-    EXPECT_EQ(form->btnClear->toolTip(), t("CUI_TMainForm_btnClear"));
-    EXPECT_EQ(form->btnRefresh->toolTip(), QString());
-    EXPECT_EQ(form->btnDirectory->Caption(), t("CUI_TMainForm_btnDirectory"));
-    EXPECT_EQ(form->lblKey->text(), t("CUI_TMainForm_lblKey"));
-    EXPECT_EQ(form->btnEncrypt->Caption(), t("CUI_TMainForm_btnEncrypt"));
-    EXPECT_EQ(form->cbFileType->itemText(1), t("CUI_TMainForm_cbFileTypeitem1"));
-    EXPECT_EQ(form->cbFileType->currentIndex(), 0);
-    EXPECT_EQ(form->cbxKey->text(), t("CUI_TMainForm_cbxKey"));
-    EXPECT_EQ(form->lblTime->text(), t("CUI_TMainForm_lblTime"));
-    for (QLabel* link : {form->lblDetail1, form->lblDetail2, form->lblDetail3})
+    EXPECT_EQ(Control<TOruButton>(*form, "btnAdd")->toolTip(), t("CUI_TMainForm_btnAdd"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnClear")->toolTip(), t("CUI_TMainForm_btnClear"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QString());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnDirectory")->Caption(), t("CUI_TMainForm_btnDirectory"));
+    EXPECT_EQ(Control<QLabel>(*form, "lblKey")->text(), t("CUI_TMainForm_lblKey"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), t("CUI_TMainForm_btnEncrypt"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->itemText(1), t("CUI_TMainForm_cbFileTypeitem1"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->currentIndex(), 0);
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxKey")->text(), t("CUI_TMainForm_cbxKey"));
+    EXPECT_EQ(Control<QLabel>(*form, "lblTime")->text(), t("CUI_TMainForm_lblTime"));
+    for (QLabel* link : {Control<TLinkLabel>(*form, "lblDetail1"), Control<TLinkLabel>(*form, "lblDetail2"), Control<TLinkLabel>(*form, "lblDetail3")})
         EXPECT_EQ(link->text(), t("CUI_TMainForm_lblDetail1"));
-    EXPECT_EQ(form->pmiLanguage->text(), t("CUI_TMainForm_pmiLanguage"));
-    EXPECT_EQ(form->pmiOption->text(), t("CUI_TMainForm_pmiOption"));
-    EXPECT_EQ(form->pmiLocate->text(), t("CUI_TMainForm_pmiLocate"));
+    EXPECT_EQ(Control<QAction>(*form, "pmiLanguage")->text(), t("CUI_TMainForm_pmiLanguage"));
+    EXPECT_EQ(Control<QAction>(*form, "pmiOption")->text(), t("CUI_TMainForm_pmiOption"));
+    EXPECT_EQ(Control<QAction>(*form, "pmiLocate")->text(), t("CUI_TMainForm_pmiLocate"));
     EXPECT_EQ(form->FileList()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               t("CUI_TMainForm_lvFilesColumn"));
-    for (TOruButton* locate : {form->btnLocate, form->btnLocate2, form->btnLocate3})
+    for (TOruButton* locate : {Control<TOruButton>(*form, "btnLocate"), Control<TOruButton>(*form, "btnLocate2"), Control<TOruButton>(*form, "btnLocate3")})
         EXPECT_EQ(locate->toolTip(), t("CUI_TMainForm_btnLocate"));
-    EXPECT_EQ(form->btnPath3->toolTip(), t("CUI_TMainForm_btnPath"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnPath3")->toolTip(), t("CUI_TMainForm_btnPath"));
 
     // The run-time texts, including those that share a caption's key or borrow another window's.
-    EXPECT_EQ(form->Texts.DragFile, t("RUI_TMainForm_DragFile"));
-    EXPECT_EQ(form->Texts.EncryptDecrypt, t("CUI_TMainForm_btnEncrypt"));
-    EXPECT_EQ(form->Texts.Failed, t("CUI_TMainForm_lblFailed"));
-    EXPECT_EQ(form->Texts.Cancel, t("CUI_TRiskWarnForm_btnCancelMe"));
-    EXPECT_EQ(form->Texts.UnknownErr, t("RUI_TMainForm_UnknownErr"));
-    EXPECT_EQ(form->Texts.Finished, QString());
+    EXPECT_EQ(form->Texts().DragFile, t("RUI_TMainForm_DragFile"));
+    EXPECT_EQ(form->Texts().EncryptDecrypt, t("CUI_TMainForm_btnEncrypt"));
+    EXPECT_EQ(form->Texts().Failed, t("CUI_TMainForm_lblFailed"));
+    EXPECT_EQ(form->Texts().Cancel, t("CUI_TRiskWarnForm_btnCancelMe"));
+    EXPECT_EQ(form->Texts().UnknownErr, t("RUI_TMainForm_UnknownErr"));
+    EXPECT_EQ(form->Texts().Finished, QString());
 }
 
 TEST_F(MainTextsTest, TheLeftLabelsLineUpAtTheLongestAndTheSubdirectoryBoxesFitTheirText) {
@@ -147,16 +136,16 @@ TEST_F(MainTextsTest, TheLeftLabelsLineUpAtTheLongestAndTheSubdirectoryBoxesFitT
                    {"CUI_TMainForm_Label2", "Ordner 123"},
                    {"CUI_TMainForm_cbxSub", "Mit allen Unterordnern und noch mehr"}});
     Create("Short");
-    const int left = form->cbFileType->x() - 10 - form->Label2->width();
+    const int left = Control<QComboBox>(*form, "cbFileType")->x() - 10 - Control<QLabel>(*form, "Label2")->width();
     EXPECT_LT(left, 16);
     EXPECT_GE(left, 8);
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), left) << label->objectName().toStdString();
-    EXPECT_EQ(form->cbFileType->x(), 84);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->x(), 84);
 
-    const int subWidth = 25 + form->fontMetrics().horizontalAdvance(form->cbxSub->text());
-    for (QCheckBox* sub : {form->cbxSub, form->cbxSub2, form->cbxSub3}) {
+    const int subWidth = 25 + form->fontMetrics().horizontalAdvance(Control<QCheckBox>(*form, "cbxSub")->text());
+    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"), Control<QCheckBox>(*form, "cbxSub3")}) {
         EXPECT_EQ(sub->width(), subWidth);
-        EXPECT_EQ(sub->x() + sub->width(), form->cbPath->x() + form->cbPath->width() + 4);
+        EXPECT_EQ(sub->x() + sub->width(), Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
         EXPECT_GE(sub->width(), sub->sizeHint().width()) << "the caption is shown whole";
     }
 }
@@ -174,31 +163,31 @@ TEST_F(MainTextsTest, TextsTooLongForTheirRoomMoveTheFieldsAndWidenTheRunButton)
     longTexts["RUI_TMainForm_Encrypt"] = QStringLiteral("Jetzt alle Dateien verschlüsseln");
     WriteLanguage(QStringLiteral("Long"), QStringLiteral("L:"), {}, longTexts);
     Create("Long");
-    const QRect path = form->cbPath->geometry();
+    const QRect path = Control<QComboBox>(*form, "cbPath")->geometry();
 
     // The longest label starts 8 pixels into the panel; the fields make room and keep their right end.
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), 8) << label->objectName().toStdString();
-    EXPECT_EQ(form->Label3->x() + form->Label3->width() + 10, form->cbFileType->x());
-    EXPECT_EQ(form->cbPath->x(), form->cbFileType->x());
-    EXPECT_EQ(form->cbPath->x() + form->cbPath->width(), 84 + 503);
-    EXPECT_EQ(form->lblEncrypted->x(), form->cbFileType->x());
+    EXPECT_EQ(Control<QLabel>(*form, "Label3")->x() + Control<QLabel>(*form, "Label3")->width() + 10, Control<QComboBox>(*form, "cbFileType")->x());
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x(), Control<QComboBox>(*form, "cbFileType")->x());
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(), 84 + 503);
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->x(), Control<QComboBox>(*form, "cbFileType")->x());
 
-    form->cbFileType->setCurrentIndex(2);
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("Jetzt alle Dateien verschlüsseln"));
-    EXPECT_GE(form->btnEncrypt->width(),
-              QFontMetrics(form->btnEncrypt->font()).horizontalAdvance(form->btnEncrypt->Caption()) + 20);
-    EXPECT_EQ(form->btnEncrypt->x() + form->btnEncrypt->width(), 457 + 180);
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(2);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Jetzt alle Dateien verschlüsseln"));
+    EXPECT_GE(Control<TOruButton>(*form, "btnEncrypt")->width(),
+              QFontMetrics(Control<TOruButton>(*form, "btnEncrypt")->font()).horizontalAdvance(Control<TOruButton>(*form, "btnEncrypt")->Caption()) + 20);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->x() + Control<TOruButton>(*form, "btnEncrypt")->width(), 457 + 180);
 
     // Shorter texts put everything back as designed.
     lang::Language->LoadLanguageFile("Short");
-    form->WMLangChanged();
-    EXPECT_EQ(form->cbFileType->x(), 84);
-    EXPECT_EQ(form->cbPath->geometry().x(), 84);
-    EXPECT_EQ(form->cbPath->x() + form->cbPath->width(), path.x() + path.width());
-    EXPECT_EQ(form->lblEncrypted->x(), 84);
-    EXPECT_EQ(form->btnEncrypt->x(), 457);
-    EXPECT_EQ(form->btnEncrypt->width(), 180);
-    EXPECT_GT(form->Label3->x(), 16);
+    SendLanguageChanged(*form);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->x(), 84);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->geometry().x(), 84);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(), path.x() + path.width());
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->x(), 84);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->x(), 457);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->width(), 180);
+    EXPECT_GT(Control<QLabel>(*form, "Label3")->x(), 16);
 }
 
 TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsTexts) {
@@ -206,13 +195,13 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
     WriteLanguage(QStringLiteral("Beta"), QStringLiteral("B:"), {},
                   {{"RUI_TMainForm_FileFilter", "Beta-Videos|%s|Alles|*.*"}});
     Create("Alpha");
-    ASSERT_EQ(form->pmiLanguageMenu->actions().size(), 2);
+    ASSERT_EQ(Control<QMenu>(*form, "pmiLanguageMenu")->actions().size(), 2);
     QAction* alpha = LanguageItem(QStringLiteral("Alpha"));
     QAction* beta = LanguageItem(QStringLiteral("Beta"));
     ASSERT_TRUE(alpha && beta);
     EXPECT_TRUE(alpha->isChecked());
     EXPECT_FALSE(beta->isChecked());
-    EXPECT_TRUE(form->pmiLanguage->isVisible());
+    EXPECT_TRUE(Control<QAction>(*form, "pmiLanguage")->isVisible());
 
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -225,24 +214,24 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
             return false;
         }
     } counter(&hintPaints);
-    form->lvFiles->viewport()->installEventFilter(&counter);
+    Control<TFileListView>(*form, "lvFiles")->viewport()->installEventFilter(&counter);
     QTest::qWait(50);
     hintPaints = 0;
 
-    form->cbFileType->setCurrentIndex(1);
-    form->lblDetail1->show();  // as after a job
-    form->lblDetail3->show();
+    Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(1);
+    Control<TLinkLabel>(*form, "lblDetail1")->show();  // as after a job
+    Control<TLinkLabel>(*form, "lblDetail3")->show();
     beta->trigger();
     EXPECT_EQ(settings::Settings->LangFileId(), QStringLiteral("Beta"));
     EXPECT_TRUE(beta->isChecked());
     EXPECT_FALSE(alpha->isChecked());
-    ASSERT_TRUE(WaitFor([&] { return form->Texts.DragFile == QStringLiteral("B:RUI_TMainForm_DragFile"); }));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("B:CUI_TMainForm_Label2"));
+    ASSERT_TRUE(WaitFor([&] { return form->Texts().DragFile == QStringLiteral("B:RUI_TMainForm_DragFile"); }));
+    EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), QStringLiteral("B:CUI_TMainForm_Label2"));
     EXPECT_TRUE(WaitFor([&] { return hintPaints > 0; })) << "the empty list shows its hint anew";
-    EXPECT_TRUE(form->lblDetail1->isHidden());
-    EXPECT_TRUE(form->lblDetail3->isHidden());
-    EXPECT_EQ(form->cbFileType->currentIndex(), 1);
-    EXPECT_EQ(form->btnEncrypt->Caption(), QStringLiteral("B:RUI_TMainForm_Decrypt"));
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
+    EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail3")->isHidden());
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->currentIndex(), 1);
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("B:RUI_TMainForm_Decrypt"));
     EXPECT_TRUE(form->FileFilter().startsWith(QStringLiteral("Beta-Videos (*.asf")))
         << form->FileFilter().toStdString();
 
@@ -255,13 +244,13 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
     QStringList files;
     for (int i = 0; i < 60; ++i) files << MakeFile("job/" + std::to_string(i) + ".mp4", 600'000);
     fileAnswers.push_back(files);
-    form->btnAdd->click();
-    form->btnEncrypt->click();
+    Control<TOruButton>(*form, "btnAdd")->click();
+    Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_TRUE(form->IsJobRunning());
     lang::Language->LoadLanguageFile("Alpha");
-    form->WMLangChanged();
+    SendLanguageChanged(*form);
     const bool stillRunning = form->IsJobRunning();
-    EXPECT_EQ(form->btnEncrypt->Caption(), stillRunning ? QStringLiteral("A:CUI_TRiskWarnForm_btnCancelMe")
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), stillRunning ? QStringLiteral("A:CUI_TRiskWarnForm_btnCancelMe")
                                                         : QStringLiteral("A:RUI_TMainForm_Decrypt"));
     EXPECT_TRUE(stillRunning) << "the job ended too early to see the running case";
     EXPECT_TRUE(WaitFor([&] { return !form->IsJobRunning() && !boxes.empty(); }, 30000));

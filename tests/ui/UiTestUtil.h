@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -19,16 +20,30 @@
 #include <vector>
 
 #include "app/AppTestUtil.h"
-#include "app/KZVApp.h"
 #include "engine/FileTransform.h"
 #include "lang/Language.h"
+#include "platform/Messages.h"
 #include "platform/Utility.h"
+#include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
 #include "support/TempDir.h"
+#include "Controls.h"
 #include "ui/FileListView.h"
 #include "ui/GuiUtility.h"
 #include "ui/MainForm.h"
 #include "ui/OruButton.h"
+
+namespace ui {
+
+// The job bookkeeping that no control shows.
+struct TMainFormProbe {
+    static bool& ListChanged(TMainForm& form) { return form.FListChanged; }
+    static const QStringList& DroppedFiles(const TMainForm& form) { return form.odFilesList; }
+    static void RefreshItemState(TMainForm& form, int row) { form.RefreshItemState(row); }
+    static void LoadHistoryPaths(TMainForm& form) { form.LoadHistoryPaths(); }
+};
+
+}  // namespace ui
 
 namespace uitest {
 
@@ -63,8 +78,8 @@ protected:
     std::function<void()> duringRiskWarning;
 
     void SetUp() override {
-        app::App = std::make_unique<app::TApp>();
-        QDir().mkpath(app::App->GetAppDataFolder());  // made by the log at a real start
+        QDir().mkpath(settings::AppDataFolder());  // made by the log at a real start
+        lang::Language = std::make_unique<lang::TLanguage>(Path("Languages") + QStringLiteral("/"));
         settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
         ui::TShellCalls calls;
         calls.MsgBox = [this](const QString& text, int buttons, int icon) {
@@ -111,7 +126,6 @@ protected:
         shell_.reset();
         lang::Language.reset();
         settings::Settings.reset();
-        app::App.reset();
     }
 
     QString Path(const std::string& name) const { return QString::fromStdString(home.file(name)); }
@@ -172,7 +186,16 @@ protected:
     // Adds the files through the open dialog.
     void AddFiles(const QStringList& files) {
         fileAnswers.push_back(files);
-        form->btnAdd->click();
+        Control<ui::TOruButton>(*form, "btnAdd")->click();
+    }
+    // The file list's context menu, opened over the list and closed again.
+    void OpenListMenu() {
+        emit Control<ui::TFileListView>(*form, "lvFiles")->customContextMenuRequested(QPoint(2, 2));
+        Control<QMenu>(*form, "pmListview")->hide();
+    }
+    void DoubleClickList() {
+        auto* list = Control<ui::TFileListView>(*form, "lvFiles");
+        emit list->doubleClicked(list->currentIndex());
     }
     QStringList Paths() const {
         QStringList paths;
@@ -186,6 +209,12 @@ protected:
         return images;
     }
 };
+
+// What the language menu announces to every window after a pick.
+inline void SendLanguageChanged(QWidget& window) {
+    platform::TMessageEvent message(ui::WM_LANGCHANGED, 0, 0);
+    QCoreApplication::sendEvent(&window, &message);
+}
 
 // Shows a real modal dialog with `show` and, once a dialog of type Form is up, lets `act` work on it
 // like a user. Returns what `show` returned; fails the test when the dialog never came up.

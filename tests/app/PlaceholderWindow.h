@@ -1,16 +1,14 @@
 #pragma once
-// The main window until the real one exists: shows what the program is, and saves the settings when it
-// goes, as the main window will.
+// A stand-in for the main window in the start-up tests: shows what the program is, and saves the
+// settings when it goes, as the main window does.
 
 #include <QLabel>
 
 #include <memory>
 
-namespace app {
+namespace apptest {
 
 class TPlaceholderWindow : public QLabel {
-    Q_OBJECT
-
 public:
     TPlaceholderWindow();
     ~TPlaceholderWindow() override;
@@ -18,4 +16,4 @@ public:
 
 std::unique_ptr<QWidget> CreatePlaceholderWindow();
 
-}  // namespace app
+}  // namespace apptest

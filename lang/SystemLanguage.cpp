@@ -1,9 +1,9 @@
-#include "app/SystemLanguage.h"
+#include "lang/SystemLanguage.h"
 
 #include <map>
 #include <utility>
 
-namespace app {
+namespace lang {
 
 namespace {
 
@@ -68,4 +68,4 @@ std::uint16_t GetSystemDefaultLangID() {
     return LangIdOf(QLocale::system());
 }
 
-}  // namespace app
+}  // namespace lang

@@ -8,11 +8,11 @@
 #include "platform/Utility.h"
 #include "settings/KZVConfig.h"
 
-namespace app {
+namespace apptest {
 
 TPlaceholderWindow::TPlaceholderWindow() {
-    setWindowTitle(App->GetDisplayName());
-    setText(App->GetDisplayName() + QLatin1Char(' ') + QString::fromStdString(platform::GetProVersion(true)));
+    setWindowTitle(app::App->GetDisplayName());
+    setText(app::App->GetDisplayName() + QLatin1Char(' ') + QString::fromStdString(platform::GetProVersion(true)));
     setMargin(24);
 }
 
@@ -22,7 +22,7 @@ TPlaceholderWindow::~TPlaceholderWindow() {
     } catch (const std::exception& e) {
         // The settings could not be written: say so rather than lose them silently.
         platform::MsgOut(QStringLiteral("Saving the settings failed: ") + QString::fromLocal8Bit(e.what()));
-        ShowErrorBox(QString::fromLocal8Bit(e.what()));
+        app::ShowErrorBox(QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -30,4 +30,4 @@ std::unique_ptr<QWidget> CreatePlaceholderWindow() {
     return std::make_unique<TPlaceholderWindow>();
 }
 
-}  // namespace app
+}  // namespace apptest
