@@ -34,7 +34,7 @@ const char* const kOtherExts[] = {".txt", ".jpg", ".srt", ".nfo", ".mp4.part", "
 // The settings' default video mask.
 std::string videoMask() {
     std::string mask;
-    for (const auto& ext : platform::DivStrToList(settings::kDefaultVideoExts, ";"))
+    for (const auto& ext : platform::DivStrToList(settings::DefaultVideoExts().toStdString(), ";"))
         mask += (mask.empty() ? "*" : ";*") + ext;
     return mask;
 }

@@ -39,7 +39,16 @@ QString ReadIniString(const QSettings& ini, const char* key, const QString& defa
 
 }  // namespace
 
-TKZVConfig::TKZVConfig(QObject* owner) : TBaseConfig(owner), videoExts_(kDefaultVideoExts) {
+QByteArray DefaultVideoExts() {
+    QByteArray exts;
+    for (const TExtensionKind& kind : kExtensionKinds) {
+        if (!kind.Video) continue;
+        for (const QByteArray& ext : QByteArray(kind.Extensions).split(' ')) exts += ext + ';';
+    }
+    return exts;
+}
+
+TKZVConfig::TKZVConfig(QObject* owner) : TBaseConfig(owner), videoExts_(DefaultVideoExts()) {
     SetProjectName("KZV");
     SetFileName(AppDataFolder() + QStringLiteral("ConfigSet.kzvset"));
     langFileId_ = QStringLiteral("English");

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 #include "settings/BaseConfig.h"
@@ -12,12 +13,30 @@
 
 namespace settings {
 
-// Every known video extension, each "." + lower-case extension + ";".
-inline constexpr const char* kDefaultVideoExts =
-    ".asf;.avi;.wm;.wmp;.wmv;.ram;.rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;.dat;.m1v;.m2v;.m2p;.m2ts;.mp2v;.mpe;"
-    ".mpeg;.mpeg1;.mpeg2;.mpg;.mpv2;.pss;.pva;.tp;.tpr;.ts;.m4b;.m4r;.m4p;.m4v;.mp4;.mpeg4;.3g2;.3gp;.3gp2;"
-    ".3gpp;.mov;.qt;.flv;.f4v;.swf;.hlv;.ifo;.vob;.amv;.csf;.divx;.evo;.mkv;.mod;.pmp;.vp6;.bik;.mts;.xlmv;"
-    ".ogm;.ogv;.ogx;";
+// The extensions the program knows, by kind of media, in the order the options dialog offers them.
+// Every video kind belongs to the default list; the audio kind is only offered.
+struct TExtensionKind {
+    const char* Extensions;  // each "." + lower-case extension, separated by blanks
+    bool Video;
+};
+inline constexpr std::array<TExtensionKind, 10> kExtensionKinds{{
+    {".asf .avi .wm .wmp .wmv", true},                  // Windows Media
+    {".ram .rm .rmvb .rp .rpm .rt .smil .scm", true},  // Real Media
+    {".dat .m1v .m2v .m2p .m2ts .mp2v .mpe .mpeg .mpeg1 .mpeg2 .mpg .mpv2 .pss .pva .tp .tpr .ts",
+     true},                                    // MPEG-1/2
+    {".m4b .m4r .m4p .m4v .mp4 .mpeg4", true},  // MPEG-4
+    {".3g2 .3gp .3gp2 .3gpp", true},            // 3GPP
+    {".mov .qt", true},                         // Apple
+    {".flv .f4v .swf .hlv", true},              // Flash
+    {".ifo .vob", true},                        // CD and DVD
+    {".amv .csf .divx .evo .mkv .mod .pmp .vp6 .bik .mts .xlmv .ogm .ogv .ogx", true},  // other video
+    {".aac .ac3 .acc .aiff .amr .ape .au .cda .dts .flac .m1a .m2a .m4a .mka .mp2 .mp3 .mpa .mpc .ra .tta "
+     ".wav .wma .wv .mid .midi .ogg .oga",
+     false},  // audio
+}};
+
+// Every video extension of the kinds above, each "." + lower-case extension + ";": the setting's default.
+QByteArray DefaultVideoExts();
 
 inline constexpr int kMaxHistoryPaths = 10;
 // The block counts a toggle may use: the options dialog's range, and velmora-cli's.

@@ -17,6 +17,7 @@
 #include "ui/Anchors.h"
 #include "ui/GuiUtility.h"
 #include "ui/OruButton.h"
+#include "ui/WindowTexts.h"
 
 namespace ui {
 
@@ -39,38 +40,42 @@ constexpr int kNextGroupBelowRow = 42;
 constexpr int kBoxHeight = 17;
 constexpr int kPanelWidth = 441;
 
-struct TExtGroup {
-    const char* Name;     // the group box's control name; its language key is "CUI_TOptionForm_" + Name
-    const char* Caption;  // English
-    const char* Members;  // the extensions, separated by blanks
+// The group boxes' control names, a group per kind of media in the settings' order; the last group
+// collects the stored extensions that none of the others carries.
+constexpr std::array<const char*, settings::kExtensionKinds.size() + 1> kGroupNames{
+    "cbxWin", "CheckBox8", "CheckBox17", "CheckBox35", "CheckBox42", "CheckBox47",
+    "CheckBox50", "CheckBox55", "CheckBox58", "CheckBox73", "cbxOther"};
+constexpr int kOtherGroup = static_cast<int>(kGroupNames.size());
+
+using enum TTextTarget;
+const std::array kTexts{
+    TTextRow{"CUI_TOptionForm_lblCaption", "Options", FittedText, "lblCaption"},
+    TTextRow{"CUI_TOptionForm_btnOkMe", "OK", Text, "btnOkMe"},
+    TTextRow{"CUI_TRiskWarnForm_btnCancelMe", "Cancel", Text, "btnCancelMe"},
+    TTextRow{"CUI_TOptionForm_Label1", "File extensions:", FittedText, "Label1"},
+    TTextRow{"CUI_TOptionForm_Label2", "Encryption blocks:", FittedText, "Label2"},
+    TTextRow{"CUI_TOptionForm_Label3", "* Encrypted data blocks within a file, more blocks will take more time",
+             FittedText, "Label3"},
+    TTextRow{"CUI_TOptionForm_cbxWin", "Windows Media", Text, "cbxWin"},
+    TTextRow{"CUI_TOptionForm_CheckBox8", "Real Media", Text, "CheckBox8"},
+    TTextRow{"CUI_TOptionForm_CheckBox17", "MPEG1/2 Media", Text, "CheckBox17"},
+    TTextRow{"CUI_TOptionForm_CheckBox35", "MPEG4 Media", Text, "CheckBox35"},
+    TTextRow{"CUI_TOptionForm_CheckBox42", "3GPP Media", Text, "CheckBox42"},
+    TTextRow{"CUI_TOptionForm_CheckBox47", "Apple Media", Text, "CheckBox47"},
+    TTextRow{"CUI_TOptionForm_CheckBox50", "Flash Media", Text, "CheckBox50"},
+    TTextRow{"CUI_TOptionForm_CheckBox55", "CD/DVD Media", Text, "CheckBox55"},
+    TTextRow{"CUI_TOptionForm_CheckBox58", "Other Video Formats", Text, "CheckBox58"},
+    TTextRow{"CUI_TOptionForm_CheckBox73", "Other Audio Formats", Text, "CheckBox73"},
+    TTextRow{"CUI_TOptionForm_cbxOther", "Other Formats", Text, "cbxOther"},
+    TTextRow{"CUI_TOptionForm_cbxSIBP", "Show Orrelguard on title", Text, "cbxSIBP"},
+    TTextRow{"CUI_TOptionForm_cbxSelectAll", "Select all", Text, "cbxSelectAll"},
 };
 
-// Groups 1 to 9 are the default video extensions, in their order; the audio group is offered but not
-// part of the default; the last group collects the stored extensions that none of the others carries.
-constexpr std::array<TExtGroup, 11> kGroups{{
-    {"cbxWin", "Windows Media", ".asf .avi .wm .wmp .wmv"},
-    {"CheckBox8", "Real Media", ".ram .rm .rmvb .rp .rpm .rt .smil .scm"},
-    {"CheckBox17", "MPEG1/2 Media",
-     ".dat .m1v .m2v .m2p .m2ts .mp2v .mpe .mpeg .mpeg1 .mpeg2 .mpg .mpv2 .pss .pva .tp .tpr .ts"},
-    {"CheckBox35", "MPEG4 Media", ".m4b .m4r .m4p .m4v .mp4 .mpeg4"},
-    {"CheckBox42", "3GPP Media", ".3g2 .3gp .3gp2 .3gpp"},
-    {"CheckBox47", "Apple Media", ".mov .qt"},
-    {"CheckBox50", "Flash Media", ".flv .f4v .swf .hlv"},
-    {"CheckBox55", "CD/DVD Media", ".ifo .vob"},
-    {"CheckBox58", "Other Video Formats",
-     ".amv .csf .divx .evo .mkv .mod .pmp .vp6 .bik .mts .xlmv .ogm .ogv .ogx"},
-    {"CheckBox73", "Other Audio Formats",
-     ".aac .ac3 .acc .aiff .amr .ape .au .cda .dts .flac .m1a .m2a .m4a .mka .mp2 .mp3 .mpa .mpc .ra .tta "
-     ".wav .wma .wv .mid .midi .ogg .oga"},
-    {"cbxOther", "Other Formats", ""},
-}};
-constexpr int kOtherGroup = static_cast<int>(kGroups.size());
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint at) {
-    auto* control = new QLabel(text, parent);
+QLabel* label(QWidget* parent, const char* name, QPoint at) {
+    auto* control = new QLabel(parent);
     control->setObjectName(QLatin1String(name));
     control->move(at);
-    control->adjustSize();
     return control;
 }
 
@@ -149,12 +154,9 @@ int TSpinEdit::valueFromText(const QString& text) const {
 TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setObjectName(QStringLiteral("TOptionForm"));
     SetClientSize(this, 529, 479);
-    lblCaption->setText(QStringLiteral("Options"));
-    lblCaption->adjustSize();
 
-    Label1 = label(this, "Label1", QStringLiteral("File extensions:"), {32, 42});
-    cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QStringLiteral("Select all"),
-                            {424, 42, 77, kBoxHeight});
+    Label1 = label(this, "Label1", {32, 42});
+    cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QString(), {424, 42, 77, kBoxHeight});
 
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
@@ -182,14 +184,15 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     pnlExts->setAutoFillBackground(true);
     int top = kFirstGroupTop;
     for (int group = 1; group <= kOtherGroup; ++group) {
-        const TExtGroup& design = kGroups[group - 1];
-        auto* groupBox = checkBox(pnlExts, QLatin1String(design.Name), QLatin1String(design.Caption),
+        // Sized to its caption once that is in place.
+        auto* groupBox = checkBox(pnlExts, QLatin1String(kGroupNames[group - 1]), QString(),
                                   {kGroupLeft, top, 200, kBoxHeight});
-        groupBox->resize(groupBox->sizeHint().width(), kBoxHeight);
         extBoxes_.push_back({groupBox, group, false});
         connect(groupBox, &QCheckBox::clicked, this, [this, groupBox] { cbxWinClick(groupBox); });
         const QStringList members =
-            QString::fromLatin1(design.Members).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            group == kOtherGroup ? QStringList()
+                                 : QString::fromLatin1(settings::kExtensionKinds[group - 1].Extensions)
+                                       .split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int lastRowTop = top;
         for (int i = 0; i < members.size(); ++i) {
             lastRowTop = top + kFirstRowBelowGroup + (i / kMembersPerRow) * kRowStep;
@@ -205,16 +208,14 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     pnlExts->resize(kPanelWidth, cbxOther->y() + kBoxHeight);
     ScrollBox1->setWidget(pnlExts);
 
-    Label2 = label(this, "Label2", QStringLiteral("Encryption blocks:"), {32, 336});
+    Label2 = label(this, "Label2", {32, 336});
     edtBlock = new TSpinEdit(this);
     edtBlock->setObjectName(QStringLiteral("edtBlock"));
     edtBlock->setGeometry(144, 333, 73, 24);
     edtBlock->setRange(kMinBlocks, kMaxBlocks);
     edtBlock->setValue(kMinBlocks);
 
-    Label3 = label(this, "Label3",
-                   QStringLiteral("* Encrypted data blocks within a file, more blocks will take more time"),
-                   {32, 368});
+    Label3 = label(this, "Label3", {32, 368});
     {
         QFont arial(QStringLiteral("Arial"));
         arial.setPixelSize(font().pixelSize());
@@ -222,10 +223,11 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
         QPalette blue = Label3->palette();
         blue.setColor(QPalette::WindowText, Qt::blue);
         Label3->setPalette(blue);
-        Label3->adjustSize();
     }
-    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QStringLiteral("Show Orrelguard on title"),
-                       {32, 400, 193, kBoxHeight});
+    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 400, 193, kBoxHeight});
+    ApplyTextRows(*this, OptionFormTexts(), EnglishText);
+    for (const TExtBox& ext : extBoxes_)
+        if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), kBoxHeight);
 
     setTabOrder(cbxSelectAll, ScrollBox1);
     setTabOrder(ScrollBox1, edtBlock);
@@ -258,23 +260,7 @@ void TOptionForm::FormCreate() {
 
 void TOptionForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
-    const auto text = [this](const char* control) {
-        return Translate(QStringLiteral("CUI_TOptionForm_") + QLatin1String(control));
-    };
-    lblCaption->setText(text("lblCaption"));
-    lblCaption->adjustSize();
-    btnOkMe->SetCaption(text("btnOkMe"));
-    btnCancelMe->SetCaption(Translate(QStringLiteral("CUI_TRiskWarnForm_btnCancelMe")));
-    Label1->setText(text("Label1"));
-    Label1->adjustSize();
-    Label2->setText(text("Label2"));
-    Label2->adjustSize();
-    Label3->setText(text("Label3"));
-    Label3->adjustSize();
-    for (int group = 1; group <= kOtherGroup; ++group)
-        GroupBox(group)->setText(text(kGroups[group - 1].Name));
-    cbxSIBP->setText(text("cbxSIBP"));
-    cbxSelectAll->setText(text("cbxSelectAll"));
+    ApplyTextRows(*this, OptionFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
     // The field follows its label; the gap stays 13 pixels at every resolution.
     edtBlock->move(Label2->x() + Label2->width() + 13, edtBlock->y());
 }
@@ -392,6 +378,10 @@ void TOptionForm::WheelOverDialog(int angleDelta) {
 void TOptionForm::btnOkMeClick() {
     SaveOptions();
     TBaseUIForm::btnOkMeClick();
+}
+
+std::span<const TTextRow> OptionFormTexts() {
+    return kTexts;
 }
 
 bool ShowOptionsDialog() {

@@ -6,9 +6,11 @@
 
 #include <QSpinBox>
 
+#include <span>
 #include <vector>
 
 #include "ui/BaseUIForm.h"
+#include "ui/WindowTexts.h"
 
 class QCheckBox;
 class QLabel;
@@ -60,31 +62,32 @@ public:
     // The extension boxes of `group`, in panel order.
     std::vector<QCheckBox*> MemberBoxes(int group) const;
 
-    QLabel* Label1;
-    QCheckBox* cbxSelectAll;
-    QScrollArea* ScrollBox1;
-    QWidget* pnlExts;
-    QCheckBox* cbxWin;    // group 1
-    QCheckBox* cbxOther;  // group 11: the stored extensions no other group carries
-    QLabel* Label2;
-    TSpinEdit* edtBlock;
-    QLabel* Label3;
-    QCheckBox* cbxSIBP;
-
-protected:
+private:
     void cbxWinClick(QCheckBox* sender);
     void cbxSelectAllClick();
     void FormMouseWheelDown();
     void FormMouseWheelUp();
     void btnOkMeClick();
-
-private:
     void WheelOverDialog(int angleDelta);
+
+    QLabel* Label1 = nullptr;
+    QCheckBox* cbxSelectAll = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QWidget* pnlExts = nullptr;
+    QCheckBox* cbxWin = nullptr;    // group 1
+    QCheckBox* cbxOther = nullptr;  // group 11: the stored extensions no other group carries
+    QLabel* Label2 = nullptr;
+    TSpinEdit* edtBlock = nullptr;
+    QLabel* Label3 = nullptr;
+    QCheckBox* cbxSIBP = nullptr;
 
     std::vector<TExtBox> extBoxes_;
     int extraBoxes_ = 0;
     int wheelDelta_ = 0;
 };
+
+// Every text of the options dialog.
+std::span<const TTextRow> OptionFormTexts();
 
 // Shows the options dialog (through the replaceable call); true when it was closed with OK.
 bool ShowOptionsDialog();

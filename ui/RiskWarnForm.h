@@ -2,7 +2,10 @@
 // The backup warning shown before a job: files are changed in place. The user confirms, or cancels
 // the start; "Don't show me again" together with the confirmation switches the warning off.
 
+#include <span>
+
 #include "ui/BaseUIForm.h"
+#include "ui/WindowTexts.h"
 
 class QCheckBox;
 class QLabel;
@@ -25,6 +28,9 @@ public:
 protected:
     void btnOKClick();
 };
+
+// Every text of the backup warning.
+std::span<const TTextRow> RiskWarnFormTexts();
 
 // Shows the warning (through the replaceable call) and returns true when the user confirmed.
 bool ShowRiskWarning();

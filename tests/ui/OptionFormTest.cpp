@@ -9,11 +9,14 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <QScrollArea>
+
 #include "UiTestUtil.h"
 #include "ui/OptionForm.h"
 #include "ui/OruButton.h"
 
 using namespace ui;
+using uitest::Control;
 
 namespace {
 
@@ -39,12 +42,12 @@ protected:
     }
 
     static void TypeBlocks(TOptionForm& form, const QString& text, bool leave) {
-        form.edtBlock->selectAll();
-        QTest::keyClick(form.edtBlock, Qt::Key_Delete);
-        QTest::keyClicks(form.edtBlock, text);
+        Control<TSpinEdit>(form, "edtBlock")->selectAll();
+        QTest::keyClick(Control<TSpinEdit>(form, "edtBlock"), Qt::Key_Delete);
+        QTest::keyClicks(Control<TSpinEdit>(form, "edtBlock"), text);
         if (!leave) return;
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(form.edtBlock, &out);
+        QApplication::sendEvent(Control<TSpinEdit>(form, "edtBlock"), &out);
     }
 
     static void Wheel(QWidget* over, int angle) {
@@ -55,7 +58,7 @@ protected:
 };
 
 TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnchanged) {
-    settings::Settings->SetVideoExts(settings::kDefaultVideoExts);
+    settings::Settings->SetVideoExts(settings::DefaultVideoExts());
     settings::Settings->SetShowSIBP(false);
     settings::Settings->SetBlocks(12);
 
@@ -64,17 +67,17 @@ TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnch
             for (QCheckBox* member : form.MemberBoxes(group)) EXPECT_TRUE(member->isChecked()) << group;
         for (QCheckBox* audio : form.MemberBoxes(10)) EXPECT_FALSE(audio->isChecked());
         for (int group = 1; group <= 11; ++group) EXPECT_FALSE(form.GroupBox(group)->isChecked());
-        EXPECT_FALSE(form.cbxSelectAll->isChecked());
-        EXPECT_TRUE(form.cbxOther->isHidden());
+        EXPECT_FALSE(Control<QCheckBox>(form, "cbxSelectAll")->isChecked());
+        EXPECT_TRUE(Control<QCheckBox>(form, "cbxOther")->isHidden());
         EXPECT_TRUE(form.MemberBoxes(11).empty());
-        EXPECT_EQ(form.pnlExts->size(), QSize(441, 1137));
-        EXPECT_EQ(form.cbxOther->pos(), QPoint(16, 1120));
-        EXPECT_EQ(form.ScrollBox1->verticalScrollBar()->value(), 0);
-        EXPECT_EQ(form.edtBlock->value(), 12);
-        EXPECT_FALSE(form.cbxSIBP->isChecked());
+        EXPECT_EQ(Control<QWidget>(form, "pnlExts")->size(), QSize(441, 1137));
+        EXPECT_EQ(Control<QCheckBox>(form, "cbxOther")->pos(), QPoint(16, 1120));
+        EXPECT_EQ(Control<QScrollArea>(form, "ScrollBox1")->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(Control<TSpinEdit>(form, "edtBlock")->value(), 12);
+        EXPECT_FALSE(Control<QCheckBox>(form, "cbxSIBP")->isChecked());
         form.btnOkMe->click();
     }));
-    EXPECT_EQ(settings::Settings->VideoExts(), QByteArray(settings::kDefaultVideoExts));
+    EXPECT_EQ(settings::Settings->VideoExts(), settings::DefaultVideoExts());
     EXPECT_EQ(settings::Settings->Blocks(), 12);
     EXPECT_FALSE(settings::Settings->ShowSIBP());
 }
@@ -83,7 +86,7 @@ TEST_F(OptionFormTest, StoredExtensionsNoGroupKnowsShowUnderOtherFormatsInLowerC
     settings::Settings->SetVideoExts(".AVI;.xyz;.abc;");
     auto form = Open();
     EXPECT_EQ(Checked(*form), (QStringList{".avi", ".xyz", ".abc"}));
-    EXPECT_FALSE(form->cbxOther->isHidden());
+    EXPECT_FALSE(Control<QCheckBox>(*form, "cbxOther")->isHidden());
     const auto extras = form->MemberBoxes(11);
     ASSERT_EQ(extras.size(), 2u);
     EXPECT_EQ(extras[0]->geometry(), QRect(34, 1150, 79, 17));
@@ -103,15 +106,15 @@ TEST_F(OptionFormTest, StoredExtensionsNoGroupKnowsShowUnderOtherFormatsInLowerC
 TEST_F(OptionFormTest, SixExtraExtensionsTakeTwoRowsAndGrowThePanelBy94) {
     settings::Settings->SetVideoExts(".e1;.e2;.e3;.e4;.e5;.e6;");
     auto form = Open();
-    EXPECT_EQ(form->pnlExts->height(), 1137 + 94);
+    EXPECT_EQ(Control<QWidget>(*form, "pnlExts")->height(), 1137 + 94);
     const auto extras = form->MemberBoxes(11);
     ASSERT_EQ(extras.size(), 6u);
     EXPECT_EQ(extras[4]->pos(), QPoint(354, 1150));
     EXPECT_EQ(extras[5]->pos(), QPoint(34, 1182));
     // The whole panel can be scrolled to.
     form->show();
-    QScrollBar* bar = form->ScrollBox1->verticalScrollBar();
-    EXPECT_EQ(bar->maximum(), form->pnlExts->height() - form->ScrollBox1->viewport()->height());
+    QScrollBar* bar = Control<QScrollArea>(*form, "ScrollBox1")->verticalScrollBar();
+    EXPECT_EQ(bar->maximum(), Control<QWidget>(*form, "pnlExts")->height() - Control<QScrollArea>(*form, "ScrollBox1")->viewport()->height());
 }
 
 TEST_F(OptionFormTest, AGroupBoxSetsItsGroupAndSelectAllSetsEverything) {
@@ -129,9 +132,9 @@ TEST_F(OptionFormTest, AGroupBoxSetsItsGroupAndSelectAllSetsEverything) {
     real->click();
     EXPECT_EQ(Checked(*form), QStringList{".asf"});
 
-    form->cbxSelectAll->click();
+    Control<QCheckBox>(*form, "cbxSelectAll")->click();
     EXPECT_EQ(Checked(*form).size(), static_cast<qsizetype>(form->ExtBoxes().size()));
-    form->cbxSelectAll->click();
+    Control<QCheckBox>(*form, "cbxSelectAll")->click();
     EXPECT_TRUE(Checked(*form).isEmpty());
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->VideoExts(), QByteArray());
@@ -140,14 +143,14 @@ TEST_F(OptionFormTest, AGroupBoxSetsItsGroupAndSelectAllSetsEverything) {
 TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
     auto form = Open();
     TypeBlocks(*form, QStringLiteral("3"), true);
-    EXPECT_EQ(form->edtBlock->text(), QStringLiteral("8"));
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("8"));
     TypeBlocks(*form, QStringLiteral("2x5z0000"), true);  // letters are refused
-    EXPECT_EQ(form->edtBlock->value(), 200000);
-    EXPECT_EQ(form->edtBlock->text(), QStringLiteral("200000"));
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 200000);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("200000"));
     TypeBlocks(*form, QStringLiteral("16"), true);
-    EXPECT_EQ(form->edtBlock->value(), 16);
-    QTest::keyClick(form->edtBlock, Qt::Key_Up);
-    EXPECT_EQ(form->edtBlock->value(), 17);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 16);
+    QTest::keyClick(Control<TSpinEdit>(*form, "edtBlock"), Qt::Key_Up);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 17);
 
     // OK takes what is typed, even before the field is left; an empty field counts as 8.
     TypeBlocks(*form, QStringLiteral("40"), false);
@@ -161,7 +164,7 @@ TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
     // A stored count out of range shows, and is stored, as the nearest bound.
     settings::Settings->SetBlocks(1'000'000);
     form = Open();
-    EXPECT_EQ(form->edtBlock->value(), 200000);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 200000);
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->Blocks(), 200000);
 }
@@ -170,8 +173,8 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
     settings::Settings->SetVideoExts(".avi;.zzz;");
     settings::Settings->SetBlocks(20);
     const auto change = [](TOptionForm& form) {
-        form.cbxSelectAll->click();
-        form.cbxSIBP->click();
+        Control<QCheckBox>(form, "cbxSelectAll")->click();
+        Control<QCheckBox>(form, "cbxSIBP")->click();
         TypeBlocks(form, QStringLiteral("99"), true);
     };
     EXPECT_FALSE(ShowAndDo([&](TOptionForm& form) {
@@ -190,20 +193,20 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
 TEST_F(OptionFormTest, TheWheelScrollsTheExtensionsWhereverItTurns) {
     auto form = Open();
     form->show();
-    QScrollBar* bar = form->ScrollBox1->verticalScrollBar();
+    QScrollBar* bar = Control<QScrollArea>(*form, "ScrollBox1")->verticalScrollBar();
     const int step = bar->singleStep();
     ASSERT_GT(step, 0);
 
     Wheel(form->MemberBoxes(3)[0], -120);
     EXPECT_EQ(bar->value(), step);
-    Wheel(form->edtBlock, -240);  // over the block field too, which keeps its value
+    Wheel(Control<TSpinEdit>(*form, "edtBlock"), -240);  // over the block field too, which keeps its value
     EXPECT_EQ(bar->value(), 3 * step);
-    EXPECT_EQ(form->edtBlock->value(), 8);
-    Wheel(form->Label1, 60);  // half a notch waits for the other half
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 8);
+    Wheel(Control<QLabel>(*form, "Label1"), 60);  // half a notch waits for the other half
     EXPECT_EQ(bar->value(), 3 * step);
-    Wheel(form->Label1, 60);
+    Wheel(Control<QLabel>(*form, "Label1"), 60);
     EXPECT_EQ(bar->value(), 2 * step);
-    Wheel(form->cbxSIBP, 120 * 10);
+    Wheel(Control<QCheckBox>(*form, "cbxSIBP"), 120 * 10);
     EXPECT_EQ(bar->value(), 0);  // not beyond the top
 }
 
@@ -223,17 +226,17 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
     EXPECT_EQ(form->lblCaption->text(), QStringLiteral("Optionen"));
     EXPECT_EQ(form->btnCancelMe->Caption(), QStringLiteral("Abbrechen"));
     EXPECT_EQ(form->GroupBox(2)->text(), QStringLiteral("Real-Medien"));
-    EXPECT_EQ(form->cbxOther->text(), QStringLiteral("Sonstige Formate"));
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxOther")->text(), QStringLiteral("Sonstige Formate"));
     EXPECT_EQ(form->btnOkMe->Caption(), QString());  // no such key in the file
-    EXPECT_EQ(form->cbxWin->text(), QString());
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxWin")->text(), QString());
     EXPECT_EQ(form->MemberBoxes(2)[0]->text(), QStringLiteral(".ram"));
     EXPECT_EQ(form->MemberBoxes(11)[0]->text(), QStringLiteral(".xyz"));
     // The field follows its longer label; a longer caption is shown whole.
-    EXPECT_EQ(form->edtBlock->x(), form->Label2->x() + form->Label2->width() + 13);
-    EXPECT_GT(form->edtBlock->x(), 144);
-    EXPECT_GE(form->cbxSIBP->width(), form->cbxSIBP->sizeHint().width());
-    EXPECT_LE(form->Label3->geometry().right(), form->ScrollBox1->geometry().right());
-    EXPECT_LT(form->Label3->geometry().bottom(), form->cbxSIBP->y());
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->x(), Control<QLabel>(*form, "Label2")->x() + Control<QLabel>(*form, "Label2")->width() + 13);
+    EXPECT_GT(Control<TSpinEdit>(*form, "edtBlock")->x(), 144);
+    EXPECT_GE(Control<QCheckBox>(*form, "cbxSIBP")->width(), Control<QCheckBox>(*form, "cbxSIBP")->sizeHint().width());
+    EXPECT_LE(Control<QLabel>(*form, "Label3")->geometry().right(), Control<QScrollArea>(*form, "ScrollBox1")->geometry().right());
+    EXPECT_LT(Control<QLabel>(*form, "Label3")->geometry().bottom(), Control<QCheckBox>(*form, "cbxSIBP")->y());
 
     // Only the extensions reach the settings, whatever the group boxes say.
     form->btnOkMe->click();
