@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <variant>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "engine/JobFormat.h"
+#include "engine/JobMessages.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "platform/FileSearch.h"
@@ -44,32 +46,29 @@ public:
 
 protected:
     bool event(QEvent* event) override {
-        const auto* message = platform::AsMessage(event);
+        const engine::TJobMessage* message = engine::AsJobMessage(event);
         if (message == nullptr) return QObject::event(event);
-        switch (message->Msg) {
-            case engine::WM_JOB_PROGRESS:
-                index_ = message->WParam;
-                count_ = message->LParam;
-                break;
-            case engine::WM_JOB_COUNTS:
-                encrypted_ = message->WParam;
-                decrypted_ = message->LParam;
-                break;
-            case engine::WM_JOB_FAILEDSIZE:
-                failed_ = message->WParam;
-                mib_ = static_cast<std::int32_t>(message->LParam);
-                showProgress(false);
-                break;
-            case engine::WM_JOB_ERROR:
-                errorText = QString::fromUtf16(reinterpret_cast<const char16_t*>(message->WParam));
-                break;
-            case engine::WM_JOB_FINISHED:
-                showProgress(true);
-                loop_.quit();
-                break;
-            default:
-                break;
-        }
+        std::visit(platform::TOverloaded{
+                       [this](const engine::TJobProgress& progress) {
+                           index_ = progress.Index;
+                           count_ = progress.Count;
+                       },
+                       [this](const engine::TJobCounts& counts) {
+                           encrypted_ = counts.Encrypted;
+                           decrypted_ = counts.Decrypted;
+                       },
+                       [this](const engine::TJobFailedSize& failedSize) {
+                           failed_ = failedSize.Failed;
+                           mib_ = static_cast<std::int32_t>(failedSize.Mib);
+                           showProgress(false);
+                       },
+                       [this](const engine::TJobError& error) { errorText = error.Text; },
+                       [this](const engine::TJobFinished&) {
+                           showProgress(true);
+                           loop_.quit();
+                       },
+                   },
+                   *message);
         return true;
     }
 
@@ -82,7 +81,7 @@ private:
         }
         // A terminal can take a line per file, but there is no use in more than ten a second.
         const std::uint32_t now = platform::GetTickCount();
-        if (shown_ && now - lastShown_ < 100 && index_ + 1 < static_cast<std::uintptr_t>(count_)) return;
+        if (shown_ && now - lastShown_ < 100 && index_ + 1 < count_) return;
         shown_ = true;
         lastShown_ = now;
         const std::string line = "\r\x1b[K[" + std::to_string(index_ + 1) + "/" + std::to_string(count_) +
@@ -98,11 +97,11 @@ private:
     bool showProgress_;
     bool shown_ = false;
     std::uint32_t lastShown_ = 0;
-    std::uintptr_t index_ = 0;
-    std::intptr_t count_ = 0;
-    std::uintptr_t encrypted_ = 0;
-    std::intptr_t decrypted_ = 0;
-    std::uintptr_t failed_ = 0;
+    std::size_t index_ = 0;
+    std::size_t count_ = 0;
+    std::size_t encrypted_ = 0;
+    std::size_t decrypted_ = 0;
+    std::size_t failed_ = 0;
     std::int32_t mib_ = 0;
 };
 

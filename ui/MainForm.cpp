@@ -25,6 +25,7 @@
 #include <tuple>
 
 #include "app/KZVApp.h"
+#include "engine/JobMessages.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "lang/Language.h"
@@ -1064,23 +1065,17 @@ void TMainForm::WMLangChanged() {
 // Job messages
 
 bool TMainForm::event(QEvent* event) {
+    if (const engine::TJobMessage* job = engine::AsJobMessage(event)) {
+        std::visit(platform::TOverloaded{[this](const engine::TJobFinished& m) { OnJobFinished(m); },
+                                         [this](const engine::TJobError& m) { OnJobError(m); },
+                                         [this](const engine::TJobProgress& m) { OnJobProgress(m); },
+                                         [this](const engine::TJobCounts& m) { OnJobCounts(m); },
+                                         [this](const engine::TJobFailedSize& m) { OnJobFailedSize(m); }},
+                   *job);
+        return true;
+    }
     if (const platform::TMessageEvent* message = platform::AsMessage(event)) {
         switch (message->Msg) {
-            case engine::WM_JOB_FINISHED:
-                OnJobFinished(message->WParam == 1);
-                return true;
-            case engine::WM_JOB_ERROR:
-                OnJobError(reinterpret_cast<const char16_t*>(message->WParam));
-                return true;
-            case engine::WM_JOB_PROGRESS:
-                OnJobProgress(message->WParam, message->LParam);
-                return true;
-            case engine::WM_JOB_COUNTS:
-                OnJobCounts(message->WParam, message->LParam);
-                return true;
-            case engine::WM_JOB_FAILEDSIZE:
-                OnJobFailedSize(message->WParam, message->LParam);
-                return true;
             case WM_LANGCHANGED:
                 WMLangChanged();
                 return true;
@@ -1091,11 +1086,13 @@ bool TMainForm::event(QEvent* event) {
     return TBaseForm::event(event);
 }
 
-void TMainForm::OnJobProgress(std::uintptr_t index, std::intptr_t count) {
+void TMainForm::OnJobProgress(const engine::TJobProgress& progress) {
+    const std::size_t index = progress.Index;
     live_.index = index;
-    live_.count = count;
+    live_.count = static_cast<std::intptr_t>(progress.Count);
     live_.progress = true;
-    if (FJobFromList && !FListChanged && model_->Count() == count && index < laterAgain_.size()) {
+    if (FJobFromList && !FListChanged && static_cast<std::size_t>(model_->Count()) == progress.Count &&
+        index < laterAgain_.size()) {
         if (laterAgain_[index])
             refreshAtEnd_.push_back(static_cast<int>(index));
         else
@@ -1104,16 +1101,16 @@ void TMainForm::OnJobProgress(std::uintptr_t index, std::intptr_t count) {
     ScheduleLivePaint();
 }
 
-void TMainForm::OnJobCounts(std::uintptr_t encrypted, std::intptr_t decrypted) {
-    live_.encrypted = encrypted;
-    live_.decrypted = decrypted;
+void TMainForm::OnJobCounts(const engine::TJobCounts& counts) {
+    live_.encrypted = counts.Encrypted;
+    live_.decrypted = static_cast<std::intptr_t>(counts.Decrypted);
     live_.counts = true;
     ScheduleLivePaint();
 }
 
-void TMainForm::OnJobFailedSize(std::uintptr_t failed, std::intptr_t mib) {
-    live_.failed = failed;
-    live_.mib = mib;
+void TMainForm::OnJobFailedSize(const engine::TJobFailedSize& failedSize) {
+    live_.failed = failedSize.Failed;
+    live_.mib = failedSize.Mib;
     live_.failedSize = true;
     ScheduleLivePaint();
 }
@@ -1152,12 +1149,12 @@ void TMainForm::PaintProgress() {
     if (pnlEncrypt->isVisible()) pnlEncrypt->repaint();
 }
 
-void TMainForm::OnJobError(const char16_t* text) {
-    if (!FJob || text == nullptr) return;
-    MsgBox(QString::fromUtf16(text), kMbOk, kIconJobError);
+void TMainForm::OnJobError(const engine::TJobError& error) {
+    if (!FJob) return;
+    MsgBox(error.Text, kMbOk, kIconJobError);
 }
 
-void TMainForm::OnJobFinished(bool canceled) {
+void TMainForm::OnJobFinished(const engine::TJobFinished& finished) {
     if (!FJob) return;
     FJob->wait();  // the worker only returns after this message: from here on the job counts as ended
     liveTimer_.stop();
@@ -1169,8 +1166,8 @@ void TMainForm::OnJobFinished(bool canceled) {
     ShowSummary();
     btnEncrypt->SetCaption(RunCaption());
     ProgressBar1->hide();
-    const QString message = (canceled ? Texts.Canceled : Texts.Finished) + QStringLiteral("\n") + Texts.Time +
-                            engine::FormatElapsed(FJob->Ticks, JobTexts());
+    const QString message = (finished.Canceled ? Texts.Canceled : Texts.Finished) + QStringLiteral("\n") +
+                            Texts.Time + engine::FormatElapsed(FJob->Ticks, JobTexts());
     MsgBox(message, kMbOk, kIconInfo);
     FJobFromList = false;
 }
