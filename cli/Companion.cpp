@@ -18,6 +18,7 @@
 
 #include "engine/JobFormat.h"
 #include "engine/JobMessages.h"
+#include "engine/JobSetUp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "platform/FileSearch.h"
@@ -121,7 +122,9 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
 }
 
 int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder) {
-    if (options.KeyWasCut) print(stderr, "velmora-cli: note: the key is cut to its first 64 bytes\n");
+    if (engine::KeyIsCut(options.Key))
+        print(stderr, "velmora-cli: note: the key is cut to its first " +
+                          std::to_string(engine::kMaxKeyBytes) + " bytes\n");
 
     QEventLoop loop;
     JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
@@ -133,13 +136,12 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     std::vector<platform::TSearchProblem> unread;
     job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
     for (auto& folder : unread) job.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
-    job.Params.Key = options.Key;
-    job.Params.FileType = options.FileType;
-    job.Params.Version = platform::GetProVersion(true).substr(0, engine::kVersionFieldSize);
-    job.Params.Blocks = options.Blocks.value_or(defaults.Blocks);
-    job.Params.NotifyWnd = &listener;
-    job.KeepFileTime = defaults.KeepFileTime;
-    job.JournalFolder = journalFolder;
+    engine::SetUpJob(job, {.Key = options.Key,
+                           .FileType = options.FileType,
+                           .Blocks = options.Blocks.value_or(defaults.Blocks),
+                           .KeepFileTime = defaults.KeepFileTime,
+                           .JournalFolder = journalFolder,
+                           .NotifyWnd = &listener});
 
     QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
         if (catcher.Received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");

@@ -26,6 +26,7 @@
 
 #include "app/KZVApp.h"
 #include "engine/JobMessages.h"
+#include "engine/JobSetUp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "lang/Language.h"
@@ -55,8 +56,6 @@ constexpr int kDesignHeight = 563;  // with the key band open
 constexpr int kMinWidth = 680;
 constexpr int kMinHeight = 500;  // with the key band closed
 constexpr std::uint32_t kLivePaintMs = 40;
-constexpr std::size_t kMaxKeyBytes = 64;
-constexpr std::size_t kMaxVersionBytes = 13;
 constexpr int kMaxRecoveredShown = 20;
 constexpr int kMinLabelLeft = 8;       // the least room left of the labels before the panels' edge
 constexpr int kRunButtonPadding = 14;  // room at each end of the run button's caption
@@ -88,11 +87,6 @@ QString trimControls(const QString& text) {
     while (begin < end && text[begin].unicode() <= 32) ++begin;
     while (end > begin && text[end - 1].unicode() <= 32) --end;
     return text.mid(begin, end - begin);
-}
-
-std::string firstBytes(std::string text, std::size_t count) {
-    if (text.size() > count) text.resize(count);
-    return text;
 }
 
 QFont arial(int pixelSize, bool bold = false) {
@@ -294,7 +288,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
                    {84, 10, 300, 20}, kLeftTop);
     cbxKey->adjustSize();
     edtKey = place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop);
-    edtKey->setMaxLength(static_cast<int>(kMaxKeyBytes));
+    edtKey->setMaxLength(static_cast<int>(engine::kMaxKeyBytes));
     lblKey = place(
         new QLabel(QStringLiteral("* You need the same encryption key to decrypt files, don't forget it."),
                    pnlEncrypt),
@@ -754,15 +748,13 @@ void TMainForm::btnEncryptClick() {
 
     FJob.reset();
     FJob = std::make_unique<engine::TKZVThread>();
-    engine::TKZVFlag& params = FJob->Params;
-    params.Key =
-        cbxKey->isChecked() ? firstBytes(platform::ToLocal8Bit(edtKey->text()), kMaxKeyBytes) : std::string();
-    params.NotifyWnd = this;
-    params.FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex()));
-    params.Version = firstBytes(platform::GetProVersion(true), kMaxVersionBytes);
-    params.Blocks = settings::Settings ? settings::Settings->Blocks() : 8;
-    FJob->KeepFileTime = settings::Settings ? settings::Settings->KeepFileTime() : true;
-    FJob->JournalFolder = platform::ToLocal8Bit(settings::JournalFolder());  // every toggle crash-safe
+    engine::SetUpJob(
+        *FJob, {.Key = cbxKey->isChecked() ? platform::ToLocal8Bit(edtKey->text()) : std::string(),
+                .FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex())),
+                .Blocks = settings::Settings ? settings::Settings->Blocks() : 8,
+                .KeepFileTime = settings::Settings ? settings::Settings->KeepFileTime() : true,
+                .JournalFolder = platform::ToLocal8Bit(settings::JournalFolder()),  // every toggle crash-safe
+                .NotifyWnd = this});
 
     laterAgain_.clear();
     refreshAtEnd_.clear();

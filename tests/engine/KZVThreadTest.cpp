@@ -10,8 +10,10 @@
 
 #include "EngineTestUtil.h"
 #include "JobTestUtil.h"
+#include "engine/JobSetUp.h"
 #include "engine/Journal.h"
 #include "engine/KZVThread.h"
+#include "platform/Utility.h"
 #include "support/FaultyFileSystem.h"
 
 using namespace engine;
@@ -384,3 +386,30 @@ TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
     EXPECT_EQ(notices, 1);
 }
 
+TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
+    const std::string key64 = std::string(63, 'k') + "\xC3";  // a cut may split a character: bytes count
+    Recorder window;
+    TKZVThread job;
+    SetUpJob(job, {.Key = key64 + "\xA9 tail",
+                   .FileType = ftOnlyUnencrypted,
+                   .Blocks = 9,
+                   .KeepFileTime = false,
+                   .JournalFolder = "/journal",
+                   .NotifyWnd = &window});
+    EXPECT_EQ(job.Params.Key, key64);
+    EXPECT_TRUE(KeyIsCut(key64 + "x"));
+    EXPECT_FALSE(KeyIsCut(key64));
+    const std::string version = platform::GetProVersion(true);
+    EXPECT_EQ(job.Params.Version, version.substr(0, kVersionFieldSize));
+    EXPECT_FALSE(job.Params.Version.empty());
+    EXPECT_EQ(job.Params.FileType, ftOnlyUnencrypted);
+    EXPECT_EQ(job.Params.Blocks, 9);
+    EXPECT_EQ(job.Params.NotifyWnd, &window);
+    EXPECT_FALSE(job.KeepFileTime);
+    EXPECT_EQ(job.JournalFolder, "/journal");
+
+    TJobOptions whole;
+    whole.Key = key64;
+    SetUpJob(job, whole);
+    EXPECT_EQ(job.Params.Key, key64) << "64 bytes are used whole";
+}
