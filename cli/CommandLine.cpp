@@ -7,8 +7,6 @@ namespace cli {
 
 namespace {
 
-constexpr std::size_t kMaxKeyBytes = 64;
-
 std::optional<std::uint8_t> parseTarget(std::string_view text) {
     if (text == "both") return 0;
     if (text == "encrypted") return 1;
@@ -72,8 +70,7 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (name == "--key") {
             const auto value = takesValue();
             if (!value) return {std::nullopt, "--key needs a value"};
-            options.Key = std::string(value->substr(0, kMaxKeyBytes));
-            options.KeyWasCut = value->size() > kMaxKeyBytes;
+            options.Key = std::string(*value);
         } else if (name == "--target") {
             const auto value = takesValue();
             if (!value) return {std::nullopt, "--target needs a value: both, encrypted or unencrypted"};

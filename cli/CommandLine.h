@@ -16,8 +16,7 @@ enum class TCliAction { Run, Status, Help, Version };
 
 struct TCliOptions {
     TCliAction Action = TCliAction::Run;
-    std::string Key;  // cut to 64 bytes, as the window cuts it
-    bool KeyWasCut = false;
+    std::string Key;                     // as given; the job uses its first engine::kMaxKeyBytes bytes
     std::uint8_t FileType = 0;           // 0 both, 1 only encrypted, 2 only unencrypted
     std::optional<std::int32_t> Blocks;  // the setting when not given
     bool Recursive = false;

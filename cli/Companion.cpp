@@ -11,11 +11,14 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <variant>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "engine/JobFormat.h"
+#include "engine/JobMessages.h"
+#include "engine/JobSetUp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "platform/FileSearch.h"
@@ -44,32 +47,29 @@ public:
 
 protected:
     bool event(QEvent* event) override {
-        const auto* message = platform::AsMessage(event);
+        const engine::TJobMessage* message = engine::AsJobMessage(event);
         if (message == nullptr) return QObject::event(event);
-        switch (message->Msg) {
-            case engine::WM_JOB_PROGRESS:
-                index_ = message->WParam;
-                count_ = message->LParam;
-                break;
-            case engine::WM_JOB_COUNTS:
-                encrypted_ = message->WParam;
-                decrypted_ = message->LParam;
-                break;
-            case engine::WM_JOB_FAILEDSIZE:
-                failed_ = message->WParam;
-                mib_ = static_cast<std::int32_t>(message->LParam);
-                showProgress(false);
-                break;
-            case engine::WM_JOB_ERROR:
-                errorText = QString::fromUtf16(reinterpret_cast<const char16_t*>(message->WParam));
-                break;
-            case engine::WM_JOB_FINISHED:
-                showProgress(true);
-                loop_.quit();
-                break;
-            default:
-                break;
-        }
+        std::visit(platform::TOverloaded{
+                       [this](const engine::TJobProgress& progress) {
+                           index_ = progress.Index;
+                           count_ = progress.Count;
+                       },
+                       [this](const engine::TJobCounts& counts) {
+                           encrypted_ = counts.Encrypted;
+                           decrypted_ = counts.Decrypted;
+                       },
+                       [this](const engine::TJobFailedSize& failedSize) {
+                           failed_ = failedSize.Failed;
+                           mib_ = static_cast<std::int32_t>(failedSize.Mib);
+                           showProgress(false);
+                       },
+                       [this](const engine::TJobError& error) { errorText = error.Text; },
+                       [this](const engine::TJobFinished&) {
+                           showProgress(true);
+                           loop_.quit();
+                       },
+                   },
+                   *message);
         return true;
     }
 
@@ -82,7 +82,7 @@ private:
         }
         // A terminal can take a line per file, but there is no use in more than ten a second.
         const std::uint32_t now = platform::GetTickCount();
-        if (shown_ && now - lastShown_ < 100 && index_ + 1 < static_cast<std::uintptr_t>(count_)) return;
+        if (shown_ && now - lastShown_ < 100 && index_ + 1 < count_) return;
         shown_ = true;
         lastShown_ = now;
         const std::string line = "\r\x1b[K[" + std::to_string(index_ + 1) + "/" + std::to_string(count_) +
@@ -98,11 +98,11 @@ private:
     bool showProgress_;
     bool shown_ = false;
     std::uint32_t lastShown_ = 0;
-    std::uintptr_t index_ = 0;
-    std::intptr_t count_ = 0;
-    std::uintptr_t encrypted_ = 0;
-    std::intptr_t decrypted_ = 0;
-    std::uintptr_t failed_ = 0;
+    std::size_t index_ = 0;
+    std::size_t count_ = 0;
+    std::size_t encrypted_ = 0;
+    std::size_t decrypted_ = 0;
+    std::size_t failed_ = 0;
     std::int32_t mib_ = 0;
 };
 
@@ -122,7 +122,9 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
 }
 
 int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder) {
-    if (options.KeyWasCut) print(stderr, "velmora-cli: note: the key is cut to its first 64 bytes\n");
+    if (engine::KeyIsCut(options.Key))
+        print(stderr, "velmora-cli: note: the key is cut to its first " +
+                          std::to_string(engine::kMaxKeyBytes) + " bytes\n");
 
     QEventLoop loop;
     JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
@@ -134,13 +136,12 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     std::vector<platform::TSearchProblem> unread;
     job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
     for (auto& folder : unread) job.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
-    job.Params.Key = options.Key;
-    job.Params.FileType = options.FileType;
-    job.Params.Version = platform::GetProVersion(true).substr(0, engine::kVersionFieldSize);
-    job.Params.Blocks = options.Blocks.value_or(defaults.Blocks);
-    job.Params.NotifyWnd = &listener;
-    job.KeepFileTime = defaults.KeepFileTime;
-    job.JournalFolder = journalFolder;
+    engine::SetUpJob(job, {.Key = options.Key,
+                           .FileType = options.FileType,
+                           .Blocks = options.Blocks.value_or(defaults.Blocks),
+                           .KeepFileTime = defaults.KeepFileTime,
+                           .JournalFolder = journalFolder,
+                           .NotifyWnd = &listener});
 
     QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
         if (catcher.Received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");

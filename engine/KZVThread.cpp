@@ -6,7 +6,6 @@
 
 #include "engine/Journal.h"
 #include "platform/Log.h"
-#include "platform/Messages.h"
 #include "platform/Utility.h"
 
 namespace engine {
@@ -22,8 +21,8 @@ void TKZVThread::UseJournal(std::unique_ptr<TJournal> journal) {
     journal_ = std::move(journal);
 }
 
-void TKZVThread::PostNotify(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (!Quiet) platform::CheckPostMessage(Params.NotifyWnd, msg, wParam, lParam);
+void TKZVThread::PostNotify(TJobMessage message) {
+    if (!Quiet) PostJobMessage(Params.NotifyWnd, std::move(message));
 }
 
 void TKZVThread::SafeExecute() {
@@ -84,11 +83,10 @@ void TKZVThread::SafeExecute() {
                         break;
                 }
             }
-            PostNotify(WM_JOB_PROGRESS, i, static_cast<std::intptr_t>(count));
-            PostNotify(WM_JOB_COUNTS, EncryptedList.size(), static_cast<std::intptr_t>(DecryptedList.size()));
-            // Whole MiB, so that the size fits one 32-bit parameter.
-            PostNotify(WM_JOB_FAILEDSIZE, FailedList.size(),
-                       static_cast<std::intptr_t>(static_cast<std::uint32_t>(TotalBytes / 1'048'576)));
+            PostNotify(TJobProgress{i, count});
+            PostNotify(TJobCounts{EncryptedList.size(), DecryptedList.size()});
+            // Whole MiB: what a running display needs, the exact total comes with the end.
+            PostNotify(TJobFailedSize{FailedList.size(), static_cast<std::uint32_t>(TotalBytes / 1'048'576)});
         });
     transform.FinishJournal();
 
@@ -105,7 +103,7 @@ void TKZVThread::SafeExecute() {
     }
     if (!notice.isEmpty()) {
         Notice = notice.join(QLatin1Char('\n'));
-        PostNotify(WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(Notice.utf16()), 0);
+        PostNotify(TJobError{Notice});
     }
     finish();
 }
@@ -113,14 +111,13 @@ void TKZVThread::SafeExecute() {
 void TKZVThread::finish() {
     Ticks = platform::GetTickCount() - Ticks;  // unsigned: a wrap of the counter still gives the duration
     finished_ = true;
-    PostNotify(WM_JOB_FINISHED, Terminated() ? 1 : 0, 0);
+    PostNotify(TJobFinished{Terminated()});
 }
 
 void TKZVThread::DoThreadError(const QString& text) {
     TSafeThread::DoThreadError(text);
     ErrorText = text;
-    // The text stays in the object, which outlives the window's handling of the message.
-    PostNotify(WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(ErrorText.utf16()), 0);
+    PostNotify(TJobError{ErrorText});
     // The window leaves its running state only on WM_JOB_FINISHED; without it, it would show "Cancel"
     // for a job that is gone. The lists hold what was done before the error.
     if (!finished_) finish();

@@ -15,19 +15,13 @@
 #include <vector>
 
 #include "engine/FileTransform.h"
+#include "engine/JobMessages.h"
 #include "platform/FileIo.h"
 #include "platform/SafeThread.h"
 
 namespace engine {
 
 class TJournal;
-
-// The job's messages to Params.NotifyWnd.
-inline constexpr std::uint32_t WM_JOB_FINISHED = 6124;    // wParam 1 if canceled, else 0
-inline constexpr std::uint32_t WM_JOB_ERROR = 6125;       // wParam: address of the UTF-16 text in ErrorText
-inline constexpr std::uint32_t WM_JOB_PROGRESS = 6126;    // index of the file just handled, number of files
-inline constexpr std::uint32_t WM_JOB_COUNTS = 6127;      // entries in EncryptedList, in DecryptedList
-inline constexpr std::uint32_t WM_JOB_FAILEDSIZE = 6128;  // entries in FailedList, TotalBytes in whole MiB
 
 // A file (or a folder the search could not read) that failed, with its error code (kErrorIo,
 // kErrorWrongKey, kErrorTooSmall) and, where the program knows more than the code says, the reason.
@@ -63,8 +57,8 @@ public:
     // not crash-safe).
     std::string JournalFolder;
     // What the user must hear once about the journal (it could not be written, a video was restored,
-    // refused or not yet restorable because of an interrupted run); posted with WM_JOB_ERROR just
-    // before WM_JOB_FINISHED.
+    // refused or not yet restorable because of an interrupted run); a copy is posted with WM_JOB_ERROR
+    // just before WM_JOB_FINISHED.
     QString Notice;
     std::int64_t TotalBytes = 0;     // sum of the toggled files' sizes after their toggle
     std::uint32_t Ticks = 0;         // tick count at the start; the elapsed milliseconds at the end
@@ -79,7 +73,7 @@ protected:
     void DoThreadError(const QString& text) override;
 
     // Posts to Params.NotifyWnd unless Quiet is set; never waits for the window.
-    void PostNotify(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void PostNotify(TJobMessage message);
 
 private:
     void finish();

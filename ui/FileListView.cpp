@@ -28,13 +28,13 @@ int TFileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TFileListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : ColumnIndex(Column::Count);
 }
 
 QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count()) return {};
     const TFileRow& row = rows_[static_cast<std::size_t>(index.row())];
-    if (index.column() == 0) {
+    if (index.column() == ColumnIndex(Column::State)) {
         if (role == Qt::DecorationRole && (row.Image == kImageEncrypted || row.Image == kImageUnreadable))
             return images_[row.Image];
         return {};
@@ -46,7 +46,7 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
 QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     // The image column has no caption.
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return section == 1 ? columnCaption_ : QString();
+        return section == ColumnIndex(Column::Path) ? columnCaption_ : QString();
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -110,13 +110,13 @@ void TFileListModel::SetImage(int row, int image) {
     TFileRow& target = rows_[static_cast<std::size_t>(row)];
     if (target.Image == image) return;
     target.Image = image;
-    const QModelIndex cell = index(row, 0);
+    const QModelIndex cell = index(row, ColumnIndex(Column::State));
     emit dataChanged(cell, cell, {Qt::DecorationRole});
 }
 
 void TFileListModel::SetColumnCaption(const QString& caption) {
     columnCaption_ = caption;
-    emit headerDataChanged(Qt::Horizontal, 1, 1);
+    emit headerDataChanged(Qt::Horizontal, ColumnIndex(Column::Path), ColumnIndex(Column::Path));
 }
 
 TFileListView::TFileListView(QWidget* parent) : QTreeView(parent) {}

@@ -17,6 +17,18 @@ inline constexpr int kImageNone = -1;
 inline constexpr int kImageEncrypted = 0;
 inline constexpr int kImageUnreadable = 1;
 
+// The list's columns, left to right.
+enum class Column : int {
+    State,  // the state image; no caption
+    Path,   // the file's path, under the one caption
+    Count   // not a column: how many there are
+};
+
+// A column as the model's section number.
+constexpr int ColumnIndex(Column column) noexcept {
+    return static_cast<int>(column);
+}
+
 struct TFileRow {
     QString Path;
     int Image = kImageNone;

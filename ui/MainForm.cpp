@@ -24,6 +24,8 @@
 #include <exception>
 #include <tuple>
 
+#include "engine/JobMessages.h"
+#include "engine/JobSetUp.h"
 #include "engine/KZVThread.h"
 #include "engine/Trailer.h"
 #include "lang/Language.h"
@@ -54,8 +56,6 @@ constexpr int kDesignHeight = 563;  // with the key band open
 constexpr int kMinWidth = 680;
 constexpr int kMinHeight = 500;  // with the key band closed
 constexpr std::uint32_t kLivePaintMs = 40;
-constexpr std::size_t kMaxKeyBytes = 64;
-constexpr std::size_t kMaxVersionBytes = 13;
 constexpr int kMaxRecoveredShown = 20;
 constexpr int kMinLabelLeft = 8;       // the least room left of the labels before the panels' edge
 constexpr int kRunButtonPadding = 14;  // room at each end of the run button's caption
@@ -87,11 +87,6 @@ QString trimControls(const QString& text) {
     while (begin < end && text[begin].unicode() <= 32) ++begin;
     while (end > begin && text[end - 1].unicode() <= 32) --end;
     return text.mid(begin, end - begin);
-}
-
-std::string firstBytes(std::string text, std::size_t count) {
-    if (text.size() > count) text.resize(count);
-    return text;
 }
 
 QFont arial(int pixelSize, bool bold = false) {
@@ -250,10 +245,10 @@ void TMainForm::BuildFilesPanel() {
     lvFiles->setContextMenuPolicy(Qt::CustomContextMenu);
     lvFiles->setAcceptDrops(true);
     lvFiles->header()->setSectionsMovable(false);
-    lvFiles->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    lvFiles->header()->setSectionResizeMode(ColumnIndex(Column::State), QHeaderView::Fixed);
     lvFiles->header()->setMinimumSectionSize(20);
-    lvFiles->header()->resizeSection(0, 20);
-    lvFiles->header()->resizeSection(1, 500);
+    lvFiles->header()->resizeSection(ColumnIndex(Column::State), 20);
+    lvFiles->header()->resizeSection(ColumnIndex(Column::Path), 500);
     lvFiles->header()->setStretchLastSection(true);
     {
         // The selection stays visible when the list loses the focus.
@@ -321,7 +316,7 @@ void TMainForm::BuildRunPanel() {
     pnlEncrypt = place(new QWidget(this), "pnlEncrypt", {8, 289, 672, 266}, kLeftRightBottom);
     cbxKey = place(new QCheckBox(pnlEncrypt), "cbxKey", {84, 10, 300, 20}, kLeftTop);
     edtKey = place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop);
-    edtKey->setMaxLength(static_cast<int>(kMaxKeyBytes));
+    edtKey->setMaxLength(static_cast<int>(engine::kMaxKeyBytes));
     lblKey = place(new QLabel(pnlEncrypt), "lblKey", {84, 62, 500, 16}, kLeftTop);
     setTextColor(lblKey, kNoteBlue);
 
@@ -743,15 +738,13 @@ void TMainForm::btnEncryptClick() {
 
     FJob.reset();
     FJob = std::make_unique<engine::TKZVThread>();
-    engine::TKZVFlag& params = FJob->Params;
-    params.Key =
-        cbxKey->isChecked() ? firstBytes(platform::ToLocal8Bit(edtKey->text()), kMaxKeyBytes) : std::string();
-    params.NotifyWnd = this;
-    params.FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex()));
-    params.Version = firstBytes(platform::GetProVersion(true), kMaxVersionBytes);
-    params.Blocks = settings::Settings->Blocks();
-    FJob->KeepFileTime = settings::Settings->KeepFileTime();
-    FJob->JournalFolder = platform::ToLocal8Bit(settings::JournalFolder());  // every toggle crash-safe
+    engine::SetUpJob(
+        *FJob, {.Key = cbxKey->isChecked() ? platform::ToLocal8Bit(edtKey->text()) : std::string(),
+                .FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex())),
+                .Blocks = settings::Settings->Blocks(),
+                .KeepFileTime = settings::Settings->KeepFileTime(),
+                .JournalFolder = platform::ToLocal8Bit(settings::JournalFolder()),  // every toggle crash-safe
+                .NotifyWnd = this});
 
     laterAgain_.clear();
     refreshAtEnd_.clear();
@@ -1002,23 +995,17 @@ void TMainForm::WMLangChanged() {
 // Job messages
 
 bool TMainForm::event(QEvent* event) {
+    if (const engine::TJobMessage* job = engine::AsJobMessage(event)) {
+        std::visit(platform::TOverloaded{[this](const engine::TJobFinished& m) { OnJobFinished(m); },
+                                         [this](const engine::TJobError& m) { OnJobError(m); },
+                                         [this](const engine::TJobProgress& m) { OnJobProgress(m); },
+                                         [this](const engine::TJobCounts& m) { OnJobCounts(m); },
+                                         [this](const engine::TJobFailedSize& m) { OnJobFailedSize(m); }},
+                   *job);
+        return true;
+    }
     if (const platform::TMessageEvent* message = platform::AsMessage(event)) {
         switch (message->Msg) {
-            case engine::WM_JOB_FINISHED:
-                OnJobFinished(message->WParam == 1);
-                return true;
-            case engine::WM_JOB_ERROR:
-                OnJobError(reinterpret_cast<const char16_t*>(message->WParam));
-                return true;
-            case engine::WM_JOB_PROGRESS:
-                OnJobProgress(message->WParam, message->LParam);
-                return true;
-            case engine::WM_JOB_COUNTS:
-                OnJobCounts(message->WParam, message->LParam);
-                return true;
-            case engine::WM_JOB_FAILEDSIZE:
-                OnJobFailedSize(message->WParam, message->LParam);
-                return true;
             case WM_LANGCHANGED:
                 WMLangChanged();
                 return true;
@@ -1029,11 +1016,13 @@ bool TMainForm::event(QEvent* event) {
     return TBaseForm::event(event);
 }
 
-void TMainForm::OnJobProgress(std::uintptr_t index, std::intptr_t count) {
+void TMainForm::OnJobProgress(const engine::TJobProgress& progress) {
+    const std::size_t index = progress.Index;
     live_.index = index;
-    live_.count = count;
+    live_.count = static_cast<std::intptr_t>(progress.Count);
     live_.progress = true;
-    if (FJobFromList && !FListChanged && model_->Count() == count && index < laterAgain_.size()) {
+    if (FJobFromList && !FListChanged && static_cast<std::size_t>(model_->Count()) == progress.Count &&
+        index < laterAgain_.size()) {
         if (laterAgain_[index])
             refreshAtEnd_.push_back(static_cast<int>(index));
         else
@@ -1042,16 +1031,16 @@ void TMainForm::OnJobProgress(std::uintptr_t index, std::intptr_t count) {
     ScheduleLivePaint();
 }
 
-void TMainForm::OnJobCounts(std::uintptr_t encrypted, std::intptr_t decrypted) {
-    live_.encrypted = encrypted;
-    live_.decrypted = decrypted;
+void TMainForm::OnJobCounts(const engine::TJobCounts& counts) {
+    live_.encrypted = counts.Encrypted;
+    live_.decrypted = static_cast<std::intptr_t>(counts.Decrypted);
     live_.counts = true;
     ScheduleLivePaint();
 }
 
-void TMainForm::OnJobFailedSize(std::uintptr_t failed, std::intptr_t mib) {
-    live_.failed = failed;
-    live_.mib = mib;
+void TMainForm::OnJobFailedSize(const engine::TJobFailedSize& failedSize) {
+    live_.failed = failedSize.Failed;
+    live_.mib = failedSize.Mib;
     live_.failedSize = true;
     ScheduleLivePaint();
 }
@@ -1090,12 +1079,12 @@ void TMainForm::PaintProgress() {
     if (pnlEncrypt->isVisible()) pnlEncrypt->repaint();
 }
 
-void TMainForm::OnJobError(const char16_t* text) {
-    if (!FJob || text == nullptr) return;
-    MsgBox(QString::fromUtf16(text), kMbOk, kIconJobError);
+void TMainForm::OnJobError(const engine::TJobError& error) {
+    if (!FJob) return;
+    MsgBox(error.Text, kMbOk, kIconJobError);
 }
 
-void TMainForm::OnJobFinished(bool canceled) {
+void TMainForm::OnJobFinished(const engine::TJobFinished& finished) {
     if (!FJob) return;
     FJob->wait();  // the worker only returns after this message: from here on the job counts as ended
     liveTimer_.stop();
@@ -1107,8 +1096,8 @@ void TMainForm::OnJobFinished(bool canceled) {
     ShowSummary();
     btnEncrypt->SetCaption(RunCaption());
     ProgressBar1->hide();
-    const QString message = (canceled ? texts_.Canceled : texts_.Finished) + QStringLiteral("\n") + texts_.Time +
-                            engine::FormatElapsed(FJob->Ticks, JobTexts());
+    const QString message = (finished.Canceled ? texts_.Canceled : texts_.Finished) + QStringLiteral("\n") +
+                            texts_.Time + engine::FormatElapsed(FJob->Ticks, JobTexts());
     MsgBox(message, kMbOk, kIconInfo);
     FJobFromList = false;
 }

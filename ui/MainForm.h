@@ -27,7 +27,12 @@ class QAction;
 
 namespace engine {
 class TKZVThread;
-}
+struct TJobFinished;
+struct TJobError;
+struct TJobProgress;
+struct TJobCounts;
+struct TJobFailedSize;
+}  // namespace engine
 namespace lang {
 class TLanguageMenu;
 }
@@ -167,11 +172,11 @@ private:
     void ShowRecoveredNow();
 
     // --- job messages ---
-    void OnJobFinished(bool canceled);
-    void OnJobError(const char16_t* text);
-    void OnJobProgress(std::uintptr_t index, std::intptr_t count);
-    void OnJobCounts(std::uintptr_t encrypted, std::intptr_t decrypted);
-    void OnJobFailedSize(std::uintptr_t failed, std::intptr_t mib);
+    void OnJobFinished(const engine::TJobFinished& finished);
+    void OnJobError(const engine::TJobError& error);
+    void OnJobProgress(const engine::TJobProgress& progress);
+    void OnJobCounts(const engine::TJobCounts& counts);
+    void OnJobFailedSize(const engine::TJobFailedSize& failedSize);
     void ScheduleLivePaint();
     void PaintProgress();
 

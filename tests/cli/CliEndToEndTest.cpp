@@ -167,7 +167,9 @@ TEST(VelmoraCli, BlocksAndTheLongKeyReachTheTrailer) {
     writeFile(path, original);
     const std::string key(64, 'q');
 
-    ASSERT_EQ(runCli({"--blocks", "9", "--key", key + "ignored tail", path}).exitCode, 0);
+    const auto cut = runCli({"--blocks", "9", "--key", key + "ignored tail", path});
+    ASSERT_EQ(cut.exitCode, 0);
+    EXPECT_EQ(cut.err, "velmora-cli: note: the key is cut to its first 64 bytes\n");
     const auto encrypted = readFile(path);
     ASSERT_EQ(encrypted.size(), original.size() + 96);
     EXPECT_NE(encrypted[8 * kBlock], original[8 * kBlock]) << "the ninth block is transformed";
@@ -175,7 +177,9 @@ TEST(VelmoraCli, BlocksAndTheLongKeyReachTheTrailer) {
     const std::uint8_t versionByte = static_cast<std::uint8_t>(~encrypted[original.size() + 68]);
     EXPECT_EQ(versionByte, static_cast<std::uint8_t>(velmora::kVersionText[0]));
 
-    ASSERT_EQ(runCli({"--key", key, path}).exitCode, 0) << "the first 64 bytes are the key";
+    const auto whole = runCli({"--key", key, path});
+    ASSERT_EQ(whole.exitCode, 0) << "the first 64 bytes are the key";
+    EXPECT_EQ(whole.err, "") << "a key of 64 bytes is used whole";
     EXPECT_EQ(readFile(path), original);
 }
 

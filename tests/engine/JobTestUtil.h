@@ -8,24 +8,36 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "engine/JobMessages.h"
 #include "engine/KZVThread.h"
 #include "platform/Messages.h"
 
 namespace jobtest {
 
+// A message as the window received it: the number it came under and what it carried.
 struct Message {
     std::uint32_t msg;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
+    engine::TJobMessage payload;
     friend bool operator==(const Message&, const Message&) = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Message& m) {
-    return out << "{" << m.msg << ", " << m.wParam << ", " << m.lParam << "}";
+    out << "{" << m.msg << ", ";
+    std::visit(
+        platform::TOverloaded{
+            [&](const engine::TJobFinished& p) { out << "finished " << p.Canceled; },
+            [&](const engine::TJobError& p) { out << "error " << p.Text.toStdString(); },
+            [&](const engine::TJobProgress& p) { out << "progress " << p.Index << "/" << p.Count; },
+            [&](const engine::TJobCounts& p) { out << "counts " << p.Encrypted << ", " << p.Decrypted; },
+            [&](const engine::TJobFailedSize& p) { out << "failedSize " << p.Failed << ", " << p.Mib; }},
+        m.payload);
+    return out << "}";
 }
 
 // Stands for the main window.
@@ -41,8 +53,8 @@ public:
 
 protected:
     bool event(QEvent* event) override {
-        if (const auto* m = platform::AsMessage(event)) {
-            messages.push_back({m->Msg, m->WParam, m->LParam});
+        if (const engine::TJobMessage* payload = engine::AsJobMessage(event)) {
+            messages.push_back({platform::AsMessage(event)->Msg, *payload});
             return true;
         }
         return QObject::event(event);

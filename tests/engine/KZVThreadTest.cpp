@@ -10,8 +10,10 @@
 
 #include "EngineTestUtil.h"
 #include "JobTestUtil.h"
+#include "engine/JobSetUp.h"
 #include "engine/Journal.h"
 #include "engine/KZVThread.h"
+#include "platform/Utility.h"
 #include "support/FaultyFileSystem.h"
 
 using namespace engine;
@@ -28,17 +30,17 @@ using Messages = std::vector<Message>;
 
 namespace {
 
-Message progress(std::uintptr_t i, std::intptr_t n) {
-    return {WM_JOB_PROGRESS, i, n};
+Message progress(std::size_t i, std::size_t n) {
+    return {WM_JOB_PROGRESS, TJobProgress{i, n}};
 }
-Message counts(std::uintptr_t e, std::intptr_t d) {
-    return {WM_JOB_COUNTS, e, d};
+Message counts(std::size_t e, std::size_t d) {
+    return {WM_JOB_COUNTS, TJobCounts{e, d}};
 }
-Message failedSize(std::uintptr_t f, std::intptr_t mib) {
-    return {WM_JOB_FAILEDSIZE, f, mib};
+Message failedSize(std::size_t f, std::uint32_t mib) {
+    return {WM_JOB_FAILEDSIZE, TJobFailedSize{f, mib}};
 }
 Message finished(bool canceled) {
-    return {WM_JOB_FINISHED, canceled ? 1u : 0u, 0};
+    return {WM_JOB_FINISHED, TJobFinished{canceled}};
 }
 
 std::vector<std::string> makeFiles(const TempDir& dir, int count, std::size_t size) {
@@ -69,8 +71,8 @@ TEST(TKZVThread, ThreeMessagesAfterEveryFileInOrderAndAFailureInTheMiddle) {
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
 
-    const std::intptr_t mib1 = (2 * kBlock + 96) / 1'048'576;
-    const std::intptr_t mib2 = 2 * (2 * kBlock + 96) / 1'048'576;
+    const std::uint32_t mib1 = (2 * kBlock + 96) / 1'048'576;
+    const std::uint32_t mib2 = 2 * (2 * kBlock + 96) / 1'048'576;
     EXPECT_EQ(window.messages, (Messages{progress(0, 3), counts(1, 0), failedSize(0, mib1),  //
                                          progress(1, 3), counts(1, 0), failedSize(1, mib1),  //
                                          progress(2, 3), counts(2, 0), failedSize(1, mib2),  //
@@ -122,7 +124,7 @@ TEST(TKZVThread, OutcomesLandInTheirListsAndSkippedFilesStillReport) {
 TEST(TKZVThread, SizeIsReportedInWholeMebibytesRoundedDown) {
     TempDir dir;
     for (const auto& [size, mib] :
-         {std::pair{std::size_t{1'048'479}, 0}, std::pair{std::size_t{1'048'480}, 1}}) {
+         {std::pair{std::size_t{1'048'479}, 0u}, std::pair{std::size_t{1'048'480}, 1u}}) {
         const auto path = dir.file("clip.mp4");
         writeFile(path, patternBytes(size));
         Recorder window;
@@ -293,20 +295,22 @@ protected:
 
 TEST(TKZVThread, AnEscapedErrorIsReportedWithItsTextAndTheJobStillFinishes) {
     Recorder window;
-    BrokenListJob job;
-    fill(job, window, {"a.mp4"});
-    job.Resume();
+    QString errorText;
+    {
+        BrokenListJob job;
+        fill(job, window, {"a.mp4"});
+        job.Resume();
+        ASSERT_TRUE(job.wait(5000));
+        EXPECT_FALSE(job.Running());
+        EXPECT_EQ(job.EncryptedList, std::vector<std::string>{"done before"});
+        errorText = job.ErrorText;
+    }
+    // The job is gone before the window hears of it: the messages carry their own text.
     ASSERT_TRUE(window.waitFinished());
     ASSERT_EQ(window.messages.size(), 2u);
-    EXPECT_EQ(window.messages[0].msg, WM_JOB_ERROR);
-    EXPECT_EQ(window.messages[0].lParam, 0);
-    const QString shown = QString::fromUtf16(reinterpret_cast<const char16_t*>(window.messages[0].wParam));
-    EXPECT_FALSE(shown.isEmpty());
-    EXPECT_EQ(shown, job.ErrorText) << "the address points at the job's own text";
+    EXPECT_FALSE(errorText.isEmpty());
+    EXPECT_EQ(window.messages[0], (Message{WM_JOB_ERROR, TJobError{errorText}}));
     EXPECT_EQ(window.messages[1], finished(false));
-    ASSERT_TRUE(job.wait(5000));
-    EXPECT_FALSE(job.Running());
-    EXPECT_EQ(job.EncryptedList, std::vector<std::string>{"done before"});
 }
 
 TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
@@ -380,4 +384,32 @@ TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
     const auto notices = std::count_if(window.messages.begin(), window.messages.end(),
                                        [](const Message& m) { return m.msg == WM_JOB_ERROR; });
     EXPECT_EQ(notices, 1);
+}
+
+TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
+    const std::string key64 = std::string(63, 'k') + "\xC3";  // a cut may split a character: bytes count
+    Recorder window;
+    TKZVThread job;
+    SetUpJob(job, {.Key = key64 + "\xA9 tail",
+                   .FileType = ftOnlyUnencrypted,
+                   .Blocks = 9,
+                   .KeepFileTime = false,
+                   .JournalFolder = "/journal",
+                   .NotifyWnd = &window});
+    EXPECT_EQ(job.Params.Key, key64);
+    EXPECT_TRUE(KeyIsCut(key64 + "x"));
+    EXPECT_FALSE(KeyIsCut(key64));
+    const std::string version = platform::GetProVersion(true);
+    EXPECT_EQ(job.Params.Version, version.substr(0, kVersionFieldSize));
+    EXPECT_FALSE(job.Params.Version.empty());
+    EXPECT_EQ(job.Params.FileType, ftOnlyUnencrypted);
+    EXPECT_EQ(job.Params.Blocks, 9);
+    EXPECT_EQ(job.Params.NotifyWnd, &window);
+    EXPECT_FALSE(job.KeepFileTime);
+    EXPECT_EQ(job.JournalFolder, "/journal");
+
+    TJobOptions whole;
+    whole.Key = key64;
+    SetUpJob(job, whole);
+    EXPECT_EQ(job.Params.Key, key64) << "64 bytes are used whole";
 }

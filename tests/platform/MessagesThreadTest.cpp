@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@ struct Received {
     std::uint32_t msg;
     std::uintptr_t wParam;
     std::intptr_t lParam;
+    std::optional<QString> text;  // the payload of a message that carries a text
     bool onMainThread;
 };
 
@@ -35,7 +37,9 @@ public:
 protected:
     bool event(QEvent* event) override {
         if (const auto* m = platform::AsMessage(event)) {
-            messages.push_back({m->Msg, m->WParam, m->LParam, QThread::currentThread() == thread()});
+            const QString* text = platform::PayloadOf<QString>(event);
+            messages.push_back({m->Msg, m->WParam, m->LParam, text ? std::optional(*text) : std::nullopt,
+                                QThread::currentThread() == thread()});
             return true;
         }
         return QObject::event(event);
@@ -47,26 +51,46 @@ protected:
 TEST(CheckPostMessage, DeliversInOrderOnTheReceiversThreadWithoutWaiting) {
     Window window;
     std::thread poster([&] {
-        for (std::uint32_t i = 0; i < 100; ++i)
-            EXPECT_TRUE(
-                platform::CheckPostMessage(&window, 6000 + i, ~std::uintptr_t{0} - i, -std::intptr_t(i)));
+        // Plain and typed messages mixed: one queue, one order. Each text lives only on this thread,
+        // which is gone before any message is read.
+        for (std::uint32_t i = 0; i < 100; ++i) {
+            if (i % 2 == 0) {
+                EXPECT_TRUE(
+                    platform::CheckPostMessage(&window, 6000 + i, ~std::uintptr_t{0} - i, -std::intptr_t(i)));
+            } else {
+                const QString text = QStringLiteral("text %1").arg(i);
+                EXPECT_TRUE(platform::PostPayload(&window, 6000 + i, text));
+            }
+        }
     });
     poster.join();  // all posted before any is delivered: posting does not wait for the receiver
     EXPECT_TRUE(window.messages.empty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.messages.size() == 100; }, 5000));
     for (std::uint32_t i = 0; i < 100; ++i) {
-        EXPECT_EQ(window.messages[i].msg, 6000 + i);
-        EXPECT_EQ(window.messages[i].wParam, ~std::uintptr_t{0} - i) << "wide enough for an address";
-        EXPECT_EQ(window.messages[i].lParam, -std::intptr_t(i));
-        EXPECT_TRUE(window.messages[i].onMainThread);
+        const Received& m = window.messages[i];
+        EXPECT_EQ(m.msg, 6000 + i);
+        if (i % 2 == 0) {
+            EXPECT_EQ(m.wParam, ~std::uintptr_t{0} - i) << "the full width of the parameters arrives";
+            EXPECT_EQ(m.lParam, -std::intptr_t(i));
+            EXPECT_FALSE(m.text) << "a plain message carries no payload";
+        } else {
+            EXPECT_EQ(m.text, QStringLiteral("text %1").arg(i));
+        }
+        EXPECT_TRUE(m.onMainThread);
     }
 }
 
 TEST(CheckPostMessage, RefusesAMissingWindowAndIgnoresOtherEvents) {
     EXPECT_FALSE(platform::CheckPostMessage(nullptr, 6124, 0, 0));
+    EXPECT_FALSE(platform::PostPayload(nullptr, 6124, QString()));
     QEvent other(QEvent::User);
     EXPECT_EQ(platform::AsMessage(&other), nullptr);
     EXPECT_EQ(platform::AsMessage(nullptr), nullptr);
+    EXPECT_EQ(platform::PayloadOf<QString>(&other), nullptr);
+    platform::TPayloadMessage<int> number(6124, 7);
+    EXPECT_EQ(platform::PayloadOf<QString>(&number), nullptr) << "a payload is read only as its own type";
+    ASSERT_NE(platform::PayloadOf<int>(&number), nullptr);
+    EXPECT_EQ(*platform::PayloadOf<int>(&number), 7);
 }
 
 namespace {

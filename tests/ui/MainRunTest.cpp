@@ -368,13 +368,14 @@ TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
 }
 
 TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
-    const auto post = [this](std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-        platform::TMessageEvent event(msg, w, l);
+    const auto post = [this](engine::TJobMessage message) {
+        platform::TPayloadMessage<engine::TJobMessage> event(engine::MessageNumber(message),
+                                                             std::move(message));
         QApplication::sendEvent(form.get(), &event);
     };
-    post(engine::WM_JOB_PROGRESS, 4, 10);
-    post(engine::WM_JOB_COUNTS, 3, 1);
-    post(engine::WM_JOB_FAILEDSIZE, 2, 4);
+    post(engine::TJobProgress{4, 10});
+    post(engine::TJobCounts{3, 1});
+    post(engine::TJobFailedSize{2, 4});
     ASSERT_TRUE(
         WaitFor([&] { return Control<QLabel>(*form, "lblSize")->text() == QStringLiteral("Processed file size: 4 MB"); }));
     EXPECT_FALSE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
@@ -387,9 +388,9 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
 
     // A burst: the display settles on the last values.
     for (int i = 5; i < 10; ++i) {
-        post(engine::WM_JOB_PROGRESS, i, 10);
-        post(engine::WM_JOB_COUNTS, i, 1);
-        post(engine::WM_JOB_FAILEDSIZE, 2, 1536);
+        post(engine::TJobProgress{static_cast<std::size_t>(i), 10});
+        post(engine::TJobCounts{static_cast<std::size_t>(i), 1});
+        post(engine::TJobFailedSize{2, 1536});
     }
     ASSERT_TRUE(WaitFor([&] { return Control<QProgressBar>(*form, "ProgressBar1")->value() == 10; }));
     EXPECT_TRUE(WaitFor([&] { return Control<QLabel>(*form, "lblEncrypted")->text() == QStringLiteral("Encrypted: 9 "); }));
@@ -401,7 +402,7 @@ TEST_F(MainRunTest, AnErrorOfTheJobIsShownWithItsText) {
     AddFiles({a});
     RunToEnd();
     const QString text = QStringLiteral("The list could not be read");
-    platform::TMessageEvent error(engine::WM_JOB_ERROR, reinterpret_cast<std::uintptr_t>(text.utf16()), 0);
+    platform::TPayloadMessage<engine::TJobMessage> error(engine::WM_JOB_ERROR, engine::TJobError{text});
     QApplication::sendEvent(form.get(), &error);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().text, text);
