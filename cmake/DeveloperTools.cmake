@@ -29,7 +29,7 @@ list(JOIN velmora_source_folders "|" velmora_source_alternatives)
 if(VELMORA_RUN_CLANG_TIDY)
   add_custom_target(tidy
     COMMAND ${VELMORA_RUN_CLANG_TIDY} -quiet -j ${VELMORA_TIDY_JOBS} -p ${CMAKE_BINARY_DIR}
-            -header-filter=^${CMAKE_SOURCE_DIR}/(${velmora_source_alternatives})/
+            "-header-filter=^${CMAKE_SOURCE_DIR}/(${velmora_source_alternatives})/"
             "^${CMAKE_SOURCE_DIR}/(${velmora_source_alternatives})/"
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
     COMMENT "clang-tidy over the sources of ${CMAKE_BINARY_DIR}/compile_commands.json" USES_TERMINAL VERBATIM)
