@@ -4,6 +4,8 @@
 
 velmora_packages=(
   g++ cmake ninja-build pkg-config
+  # the formatting check that CI runs before the tests (scripts/check-format.sh)
+  clang-format
   qt6-base-dev qt6-base-dev-tools
   libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-microhei
