@@ -17,8 +17,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
+#include "lang/SystemLanguage.h"
 #include "platform/FileSearch.h"
 #include "platform/Log.h"
 #include "platform/Utility.h"
@@ -149,7 +149,8 @@ void TApp::WriteEnvironment() {
                  QLatin1Char(')');
     if (platform::IsWin64()) os += QStringLiteral(" 64 bit");
     log.LogMsg(os);
-    log.LogMsg(QStringLiteral("Language: $%1").arg(QString::number(lang::GetSystemDefaultLangID(), 16).toUpper()));
+    log.LogMsg(
+        QStringLiteral("Language: $%1").arg(QString::number(lang::GetSystemDefaultLangID(), 16).toUpper()));
     const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                                 ? QGuiApplication::primaryScreen()
                                 : nullptr;

@@ -88,7 +88,8 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         for (const std::string& problem : recovery.Problems)
             startup.NotRecovered << platform::FromLocal8Bit(problem);
         settings::Settings->Load();
-        LoadLanguage(*settings::Settings, *lang::Language, settings::ProgramFolder(), settings::AppDataFolder());
+        LoadLanguage(*settings::Settings, *lang::Language, settings::ProgramFolder(),
+                     settings::AppDataFolder());
         QCoreApplication::setApplicationName(App->GetAppTitle());
         QCoreApplication::setOrganizationName(App->GetCompanyName());
         App->ListenForInstances();

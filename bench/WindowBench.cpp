@@ -35,9 +35,9 @@
 #include "app/KZVApp.h"
 #include "engine/KZVThread.h"
 #include "settings/KZVConfig.h"
+#include "tests/ui/Controls.h"
 #include "ui/FileListView.h"
 #include "ui/GuiUtility.h"
-#include "tests/ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/OruButton.h"
 

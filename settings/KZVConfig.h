@@ -20,19 +20,21 @@ struct TExtensionKind {
     bool Video;
 };
 inline constexpr std::array<TExtensionKind, 10> kExtensionKinds{{
-    {".asf .avi .wm .wmp .wmv", true},                  // Windows Media
-    {".ram .rm .rmvb .rp .rpm .rt .smil .scm", true},  // Real Media
-    {".dat .m1v .m2v .m2p .m2ts .mp2v .mpe .mpeg .mpeg1 .mpeg2 .mpg .mpv2 .pss .pva .tp .tpr .ts",
-     true},                                    // MPEG-1/2
-    {".m4b .m4r .m4p .m4v .mp4 .mpeg4", true},  // MPEG-4
-    {".3g2 .3gp .3gp2 .3gpp", true},            // 3GPP
-    {".mov .qt", true},                         // Apple
-    {".flv .f4v .swf .hlv", true},              // Flash
-    {".ifo .vob", true},                        // CD and DVD
-    {".amv .csf .divx .evo .mkv .mod .pmp .vp6 .bik .mts .xlmv .ogm .ogv .ogx", true},  // other video
+    // Windows Media, Real Media, MPEG-1/2
+    {".asf .avi .wm .wmp .wmv", true},
+    {".ram .rm .rmvb .rp .rpm .rt .smil .scm", true},
+    {".dat .m1v .m2v .m2p .m2ts .mp2v .mpe .mpeg .mpeg1 .mpeg2 .mpg .mpv2 .pss .pva .tp .tpr .ts", true},
+    // MPEG-4, 3GPP, Apple, Flash, CD and DVD
+    {".m4b .m4r .m4p .m4v .mp4 .mpeg4", true},
+    {".3g2 .3gp .3gp2 .3gpp", true},
+    {".mov .qt", true},
+    {".flv .f4v .swf .hlv", true},
+    {".ifo .vob", true},
+    // other video, audio
+    {".amv .csf .divx .evo .mkv .mod .pmp .vp6 .bik .mts .xlmv .ogm .ogv .ogx", true},
     {".aac .ac3 .acc .aiff .amr .ape .au .cda .dts .flac .m1a .m2a .m4a .mka .mp2 .mp3 .mpa .mpc .ra .tta "
      ".wav .wma .wv .mid .midi .ogg .oga",
-     false},  // audio
+     false},
 }};
 
 // Every video extension of the kinds above, each "." + lower-case extension + ";": the setting's default.

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <utility>
 
-#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
+#include "lang/SystemLanguage.h"
 #include "platform/WindowSystem.h"
 #include "ui/Anchors.h"
 #include "ui/SkinImage.h"

@@ -638,8 +638,7 @@ bool TMainForm::AppMessage(QObject* receiver, QEvent* event) {
             for (const QUrl& url : drop->mimeData()->urls()) {
                 // The whole path, however long.
                 const QString path = url.toLocalFile();
-                if (!path.isEmpty() && settings::Settings->IsVideoFile(path))
-                    odFilesList << path;
+                if (!path.isEmpty() && settings::Settings->IsVideoFile(path)) odFilesList << path;
             }
             drop->acceptProposedAction();
             // Added once the drop has ended, so that an error box never holds the file manager's drag.
@@ -908,8 +907,9 @@ bool TMainForm::FormCloseQuery() {
 void TMainForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
     // Every key is applied: one that the language file lacks leaves its text empty.
-    ApplyTextRows(*this, MainFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); },
-                  &texts_);
+    ApplyTextRows(
+        *this, MainFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); },
+        &texts_);
     LayoutTexts();
 }
 
@@ -1160,7 +1160,8 @@ void TMainForm::ShowRecoveredNow() {
     const QStringList restored = std::exchange(recovered_, {});
     const QStringList notRestored = std::exchange(notRecovered_, {});
     if (!restored.isEmpty()) parts << texts_.Recovered + QStringLiteral("\n\n") + shortened(restored);
-    if (!notRestored.isEmpty()) parts << texts_.NotRecovered + QStringLiteral("\n\n") + shortened(notRestored);
+    if (!notRestored.isEmpty())
+        parts << texts_.NotRecovered + QStringLiteral("\n\n") + shortened(notRestored);
     MsgBox(parts.join(QStringLiteral("\n\n")), kMbOk, notRestored.isEmpty() ? kIconInfo : kIconFailure);
 }
 

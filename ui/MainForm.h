@@ -292,7 +292,7 @@ private:
 };
 
 // The main window, told what start-up recovery restored and what it could not restore yet.
-std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered = {}, const QStringList& notRecovered = {});
-
+std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered = {},
+                                        const QStringList& notRecovered = {});
 
 }  // namespace ui

@@ -52,7 +52,8 @@ const std::array kRows{
     TTextRow{"RUI_TMainForm_Encrypt", "Encrypt", None, "", 0, &T::Encrypt},
     TTextRow{"RUI_TMainForm_Canceled", "Canceled!", None, "", 0, &T::Canceled},
     TTextRow{"RUI_TMainForm_Finished", "Finished!", None, "", 0, &T::Finished},
-    TTextRow{"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*", None, "", 0, &T::FileFilter},
+    TTextRow{"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*", None, "", 0,
+             &T::FileFilter},
     TTextRow{"RUI_TMainForm_StopNow", "Stop encryption/decryption now?", None, "", 0, &T::StopNow},
     // The run button's caption while a job runs is the dialogs' Cancel.
     TTextRow{"CUI_TRiskWarnForm_btnCancelMe", "Cancel", None, "", 0, &T::Cancel},

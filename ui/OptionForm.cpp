@@ -43,7 +43,7 @@ constexpr int kPanelWidth = 441;
 // The group boxes' control names, a group per kind of media in the settings' order; the last group
 // collects the stored extensions that none of the others carries.
 constexpr std::array<const char*, settings::kExtensionKinds.size() + 1> kGroupNames{
-    "cbxWin", "CheckBox8", "CheckBox17", "CheckBox35", "CheckBox42", "CheckBox47",
+    "cbxWin",     "CheckBox8",  "CheckBox17", "CheckBox35", "CheckBox42", "CheckBox47",
     "CheckBox50", "CheckBox55", "CheckBox58", "CheckBox73", "cbxOther"};
 constexpr int kOtherGroup = static_cast<int>(kGroupNames.size());
 
@@ -54,8 +54,8 @@ const std::array kTexts{
     TTextRow{"CUI_TRiskWarnForm_btnCancelMe", "Cancel", Text, "btnCancelMe"},
     TTextRow{"CUI_TOptionForm_Label1", "File extensions:", FittedText, "Label1"},
     TTextRow{"CUI_TOptionForm_Label2", "Encryption blocks:", FittedText, "Label2"},
-    TTextRow{"CUI_TOptionForm_Label3", "* Encrypted data blocks within a file, more blocks will take more time",
-             FittedText, "Label3"},
+    TTextRow{"CUI_TOptionForm_Label3",
+             "* Encrypted data blocks within a file, more blocks will take more time", FittedText, "Label3"},
     TTextRow{"CUI_TOptionForm_cbxWin", "Windows Media", Text, "cbxWin"},
     TTextRow{"CUI_TOptionForm_CheckBox8", "Real Media", Text, "CheckBox8"},
     TTextRow{"CUI_TOptionForm_CheckBox17", "MPEG1/2 Media", Text, "CheckBox17"},
@@ -70,7 +70,6 @@ const std::array kTexts{
     TTextRow{"CUI_TOptionForm_cbxSIBP", "Show Orrelguard on title", Text, "cbxSIBP"},
     TTextRow{"CUI_TOptionForm_cbxSelectAll", "Select all", Text, "cbxSelectAll"},
 };
-
 
 QLabel* label(QWidget* parent, const char* name, QPoint at) {
     auto* control = new QLabel(parent);
@@ -189,10 +188,10 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
                                   {kGroupLeft, top, 200, kBoxHeight});
         extBoxes_.push_back({groupBox, group, false});
         connect(groupBox, &QCheckBox::clicked, this, [this, groupBox] { cbxWinClick(groupBox); });
-        const QStringList members =
-            group == kOtherGroup ? QStringList()
-                                 : QString::fromLatin1(settings::kExtensionKinds[group - 1].Extensions)
-                                       .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList members = group == kOtherGroup
+                                        ? QStringList()
+                                        : QString::fromLatin1(settings::kExtensionKinds[group - 1].Extensions)
+                                              .split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int lastRowTop = top;
         for (int i = 0; i < members.size(); ++i) {
             lastRowTop = top + kFirstRowBelowGroup + (i / kMembersPerRow) * kRowStep;
@@ -260,7 +259,8 @@ void TOptionForm::FormCreate() {
 
 void TOptionForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
-    ApplyTextRows(*this, OptionFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
+    ApplyTextRows(*this, OptionFormTexts(),
+                  [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
     // The field follows its label; the gap stays 13 pixels at every resolution.
     edtBlock->move(Label2->x() + Label2->width() + 13, edtBlock->y());
 }

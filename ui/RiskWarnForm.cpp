@@ -65,7 +65,8 @@ TRiskWarnForm::TRiskWarnForm(QWidget* parent) : TBaseUIForm(parent) {
 
 void TRiskWarnForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
-    ApplyTextRows(*this, RiskWarnFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
+    ApplyTextRows(*this, RiskWarnFormTexts(),
+                  [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
 }
 
 void TRiskWarnForm::btnOKClick() {

@@ -67,7 +67,8 @@ void ApplyTextRows(QWidget& window, std::span<const TTextRow> rows,
                    const std::function<QString(const TTextRow&)>& textOf, TMainTexts* runTime) {
     for (const TTextRow& row : rows) {
         const QString text = textOf(row);
-        for (const QString& name : QString::fromLatin1(row.Controls).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString& name :
+             QString::fromLatin1(row.Controls).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             // Menu items are actions, found like the widgets.
             for (QObject* control : window.findChildren<QObject*>(name)) applyTo(control, row, text);
         }

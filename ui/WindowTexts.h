@@ -22,8 +22,8 @@ enum class TTextTarget {
     FittedText,  // the text, and the control's size fitted to it
     Lines,       // a label of several lines: the language files break lines with carriage returns
     ToolTip,
-    Item,        // one item of a drop-down list, by `Item`
-    Column,      // the caption of a list's file column
+    Item,    // one item of a drop-down list, by `Item`
+    Column,  // the caption of a list's file column
 };
 
 struct TTextRow {

@@ -14,8 +14,8 @@
 
 #include "AppTestUtil.h"
 #include "app/KZVApp.h"
-#include "lang/SystemLanguage.h"
 #include "lang/Language.h"
+#include "lang/SystemLanguage.h"
 #include "platform/Log.h"
 
 using app::TApp;

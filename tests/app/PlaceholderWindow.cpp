@@ -12,7 +12,8 @@ namespace apptest {
 
 TPlaceholderWindow::TPlaceholderWindow() {
     setWindowTitle(app::App->GetDisplayName());
-    setText(app::App->GetDisplayName() + QLatin1Char(' ') + QString::fromStdString(platform::GetProVersion(true)));
+    setText(app::App->GetDisplayName() + QLatin1Char(' ') +
+            QString::fromStdString(platform::GetProVersion(true)));
     setMargin(24);
 }
 

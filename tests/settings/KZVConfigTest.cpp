@@ -67,11 +67,12 @@ TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
                                                "ShowSIBP", "Blocks", "LangFileId"}));
     EXPECT_STREQ(root.child("KeepFileTime").text().get(), "True");
     // The default list, as every settings file written so far holds it.
-    EXPECT_STREQ(root.child("VideoExts").text().get(),
-                 ".asf;.avi;.wm;.wmp;.wmv;.ram;.rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;.dat;.m1v;.m2v;.m2p;.m2ts;.mp2v;"
-                 ".mpe;.mpeg;.mpeg1;.mpeg2;.mpg;.mpv2;.pss;.pva;.tp;.tpr;.ts;.m4b;.m4r;.m4p;.m4v;.mp4;.mpeg4;.3g2;"
-                 ".3gp;.3gp2;.3gpp;.mov;.qt;.flv;.f4v;.swf;.hlv;.ifo;.vob;.amv;.csf;.divx;.evo;.mkv;.mod;.pmp;.vp6;"
-                 ".bik;.mts;.xlmv;.ogm;.ogv;.ogx;");
+    EXPECT_STREQ(
+        root.child("VideoExts").text().get(),
+        ".asf;.avi;.wm;.wmp;.wmv;.ram;.rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;.dat;.m1v;.m2v;.m2p;.m2ts;.mp2v;"
+        ".mpe;.mpeg;.mpeg1;.mpeg2;.mpg;.mpv2;.pss;.pva;.tp;.tpr;.ts;.m4b;.m4r;.m4p;.m4v;.mp4;.mpeg4;.3g2;"
+        ".3gp;.3gp2;.3gpp;.mov;.qt;.flv;.f4v;.swf;.hlv;.ifo;.vob;.amv;.csf;.divx;.evo;.mkv;.mod;.pmp;.vp6;"
+        ".bik;.mts;.xlmv;.ogm;.ogv;.ogx;");
     EXPECT_STREQ(root.child("Blocks").text().get(), "8");
     EXPECT_STREQ(root.child("LangFileId").text().get(), "English");
 }

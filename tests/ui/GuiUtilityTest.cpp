@@ -9,8 +9,8 @@
 #include <QTimer>
 
 #include "UiTestUtil.h"
-#include "settings/AppFolders.h"
 #include "platform/Messages.h"
+#include "settings/AppFolders.h"
 #include "ui/MsgBoxForm.h"
 #include "ui/OruButton.h"
 #include "ui/SkinImage.h"

@@ -47,7 +47,9 @@ protected:
             lvFilesSelection()->select(form->FileList()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    QItemSelectionModel* lvFilesSelection() const { return Control<TFileListView>(*form, "lvFiles")->selectionModel(); }
+    QItemSelectionModel* lvFilesSelection() const {
+        return Control<TFileListView>(*form, "lvFiles")->selectionModel();
+    }
 
     // Pixels of the hint's grey inside `area` of the list's picture.
     int GreyPixels(const QRect& area) const {
@@ -264,7 +266,8 @@ TEST_F(MainFilesTest, OpenAndLocateNeedAFocusedSelectedRow) {
     DoubleClickList();
     EXPECT_TRUE(opened.empty());
 
-    Control<TFileListView>(*form, "lvFiles")->setCurrentIndex(form->FileList()->index(1, 1));  // focuses and selects row 1
+    Control<TFileListView>(*form, "lvFiles")
+        ->setCurrentIndex(form->FileList()->index(1, 1));  // focuses and selects row 1
     OpenListMenu();
     EXPECT_TRUE(Control<QAction>(*form, "pmiOpen")->isEnabled());
     EXPECT_TRUE(Control<QAction>(*form, "pmiLocate")->isEnabled());
@@ -320,7 +323,8 @@ TEST_F(MainFilesTest, DirectoryRowsBrowseLocateAndShareTheirHistory) {
     settings::Settings->AddHistoryPath(QStringLiteral("/h/older"));
     settings::Settings->AddHistoryPath(QStringLiteral("/h/newer"));
     TMainFormProbe::LoadHistoryPaths(*form);
-    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"), Control<QComboBox>(*form, "cbPath3")}) {
+    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"),
+                           Control<QComboBox>(*form, "cbPath3")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->itemText(0), QStringLiteral("/h/newer"));
         EXPECT_EQ(box->itemText(1), QStringLiteral("/h/older"));
@@ -339,7 +343,8 @@ TEST_F(MainFilesTest, ANewWindowShowsTheSavedHistoryInEveryRow) {
     settings::Settings->AddHistoryPath(QStringLiteral("/h/one"));
     settings::Settings->AddHistoryPath(QStringLiteral("/h/two"));
     form = CreateForm<TMainForm>();
-    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"), Control<QComboBox>(*form, "cbPath3")}) {
+    for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"),
+                           Control<QComboBox>(*form, "cbPath3")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->itemText(0), QStringLiteral("/h/two"));
         EXPECT_TRUE(box->currentText().isEmpty());
@@ -352,7 +357,9 @@ TEST_F(MainFilesTest, TheHelpMenuOpensPagesTheDataFolderAndTheOptions) {
     Control<TOruButton>(*form, "btnHelp")->click();
     ASSERT_TRUE(WaitFor([&] { return Control<QMenu>(*form, "pmHelp")->isVisible(); }));
     EXPECT_EQ(Control<QMenu>(*form, "pmHelp")->pos(),
-              Control<TOruButton>(*form, "btnHelp")->mapToGlobal(QPoint(0, Control<TOruButton>(*form, "btnHelp")->height())) + QPoint(1, -2));
+              Control<TOruButton>(*form, "btnHelp")
+                      ->mapToGlobal(QPoint(0, Control<TOruButton>(*form, "btnHelp")->height())) +
+                  QPoint(1, -2));
     Control<QMenu>(*form, "pmHelp")->hide();
 
     Control<QAction>(*form, "pmiHome")->trigger();
@@ -398,7 +405,8 @@ TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea
     const QRect files = Control<QWidget>(*form, "pnlFiles")->geometry();
     const QRect run = Control<QWidget>(*form, "pnlEncrypt")->geometry();
     const QRect button = Control<TOruButton>(*form, "btnEncrypt")->geometry();
-    QTest::mouseClick(Control<QCheckBox>(*form, "cbxKey"), Qt::LeftButton, {}, QPoint(6, Control<QCheckBox>(*form, "cbxKey")->height() / 2));
+    QTest::mouseClick(Control<QCheckBox>(*form, "cbxKey"), Qt::LeftButton, {},
+                      QPoint(6, Control<QCheckBox>(*form, "cbxKey")->height() / 2));
     ASSERT_TRUE(Control<QCheckBox>(*form, "cbxKey")->isChecked());
     EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>(*form, "edtKey"));  // ready for the key
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("k3y"));
@@ -406,10 +414,12 @@ TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea
     EXPECT_EQ(form->height(), 507 + kKeyBandHeight);
     EXPECT_EQ(Control<QWidget>(*form, "pnlFiles")->geometry(), files);
     EXPECT_EQ(Control<QWidget>(*form, "pnlEncrypt")->geometry(), run.adjusted(0, 0, 0, kKeyBandHeight));
-    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->geometry(), button.translated(0, kKeyBandHeight));  // under the band
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->geometry(),
+              button.translated(0, kKeyBandHeight));  // under the band
     EXPECT_TRUE(Control<QLineEdit>(*form, "edtKey")->isVisible());
     EXPECT_TRUE(Control<QLabel>(*form, "lblKey")->isVisible());
-    EXPECT_LT(Control<QLabel>(*form, "lblKey")->geometry().bottom(), Control<QComboBox>(*form, "cbFileType")->y());
+    EXPECT_LT(Control<QLabel>(*form, "lblKey")->geometry().bottom(),
+              Control<QComboBox>(*form, "cbFileType")->y());
 
     Control<QCheckBox>(*form, "cbxKey")->click();
     EXPECT_EQ(form->height(), 507);
@@ -422,7 +432,9 @@ TEST_F(MainFilesTest, TheKeyBandOpensBelowTheCheckBoxWithoutShrinkingTheFileArea
     form->resize(680, 500);
     ASSERT_TRUE(WaitFor([&] { return form->height() == 500; }));
     Control<QCheckBox>(*form, "cbxKey")->click();
-    EXPECT_GE(Control<QWidget>(*form, "pnlEncrypt")->y(), Control<QWidget>(*form, "pnlDirectory")->y() + Control<QCheckBox>(*form, "cbxSub3")->geometry().bottom());
+    EXPECT_GE(Control<QWidget>(*form, "pnlEncrypt")->y(),
+              Control<QWidget>(*form, "pnlDirectory")->y() +
+                  Control<QCheckBox>(*form, "cbxSub3")->geometry().bottom());
     form->resize(680, 500);
     QCoreApplication::processEvents();
     EXPECT_EQ(form->height(), 500 + kKeyBandHeight);

@@ -74,7 +74,8 @@ TEST_F(MainRunTest, NothingToDoIsRefusedBeforeAnyWarning) {
     Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, QStringLiteral("Enter a directory first."));
-    EXPECT_TRUE(Control<QComboBox>(*form, "cbPath")->currentText().isEmpty());  // the trimmed texts are written back
+    EXPECT_TRUE(
+        Control<QComboBox>(*form, "cbPath")->currentText().isEmpty());  // the trimmed texts are written back
     EXPECT_TRUE(Control<QComboBox>(*form, "cbPath3")->currentText().isEmpty());
     EXPECT_EQ(riskWarnings, 0);
     EXPECT_EQ(form->Job(), nullptr);
@@ -124,13 +125,15 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
     EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 3 "));
     // The exact total at the end: 600,096 + 600,000 bytes.
-    EXPECT_EQ(Control<QLabel>(*form, "lblSize")->text(), QStringLiteral("Processed file size: ") +
-                                         engine::FormatByteSize(1'200'096, engine::TJobTexts()));
+    EXPECT_EQ(
+        Control<QLabel>(*form, "lblSize")->text(),
+        QStringLiteral("Processed file size: ") + engine::FormatByteSize(1'200'096, engine::TJobTexts()));
     EXPECT_TRUE(Control<QLabel>(*form, "lblTime")->text().startsWith(QStringLiteral("Time escaped: ")));
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
     EXPECT_TRUE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
     for (auto [link, label] :
-         {std::pair{Control<TLinkLabel>(*form, "lblDetail1"), Control<QLabel>(*form, "lblEncrypted")}, std::pair{Control<TLinkLabel>(*form, "lblDetail2"), Control<QLabel>(*form, "lblDecrypted")},
+         {std::pair{Control<TLinkLabel>(*form, "lblDetail1"), Control<QLabel>(*form, "lblEncrypted")},
+          std::pair{Control<TLinkLabel>(*form, "lblDetail2"), Control<QLabel>(*form, "lblDecrypted")},
           std::pair{Control<TLinkLabel>(*form, "lblDetail3"), Control<QLabel>(*form, "lblFailed")}}) {
         EXPECT_FALSE(link->isHidden());
         EXPECT_EQ(link->pos(), QPoint(label->x() + label->width() + 2, label->y()));
@@ -376,8 +379,9 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
     post(engine::TJobProgress{4, 10});
     post(engine::TJobCounts{3, 1});
     post(engine::TJobFailedSize{2, 4});
-    ASSERT_TRUE(
-        WaitFor([&] { return Control<QLabel>(*form, "lblSize")->text() == QStringLiteral("Processed file size: 4 MB"); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return Control<QLabel>(*form, "lblSize")->text() == QStringLiteral("Processed file size: 4 MB");
+    }));
     EXPECT_FALSE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
     EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->maximum(), 10);
     EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->value(), 5);
@@ -393,7 +397,8 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
         post(engine::TJobFailedSize{2, 1536});
     }
     ASSERT_TRUE(WaitFor([&] { return Control<QProgressBar>(*form, "ProgressBar1")->value() == 10; }));
-    EXPECT_TRUE(WaitFor([&] { return Control<QLabel>(*form, "lblEncrypted")->text() == QStringLiteral("Encrypted: 9 "); }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return Control<QLabel>(*form, "lblEncrypted")->text() == QStringLiteral("Encrypted: 9 "); }));
     EXPECT_EQ(Control<QLabel>(*form, "lblSize")->text(), QStringLiteral("Processed file size: 1.50 GB"));
 }
 

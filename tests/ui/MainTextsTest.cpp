@@ -41,7 +41,8 @@ protected:
     void WriteLanguage(const QString& name, const QString& prefix, const QStringList& missing = {},
                        const std::map<QString, QString>& texts = {}) const {
         std::map<QString, QString> all;
-        for (const TTextRow& row : MainFormTexts()) all[QLatin1String(row.Key)] = prefix + QLatin1String(row.Key);
+        for (const TTextRow& row : MainFormTexts())
+            all[QLatin1String(row.Key)] = prefix + QLatin1String(row.Key);
         for (const auto& [key, text] : texts) all[key] = text;
         for (const QString& key : missing) all.erase(key);
         QString xml =
@@ -65,7 +66,9 @@ protected:
     }
 
     QList<QLabel*> LeftLabels() const {
-        return {Control<QLabel>(*form, "Label3"), Control<QLabel>(*form, "Label1"), Control<QLabel>(*form, "Label2"), Control<QLabel>(*form, "Label4"), Control<QLabel>(*form, "Label6")};
+        return {Control<QLabel>(*form, "Label3"), Control<QLabel>(*form, "Label1"),
+                Control<QLabel>(*form, "Label2"), Control<QLabel>(*form, "Label4"),
+                Control<QLabel>(*form, "Label6")};
     }
     QAction* LanguageItem(const QString& caption) const {
         for (QAction* item : Control<QMenu>(*form, "pmiLanguageMenu")->actions())
@@ -80,10 +83,12 @@ TEST_F(MainTextsTest, WithoutALanguageTheWindowKeepsItsDesignTextsAndPlaces) {
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), 16) << label->objectName().toStdString();
     EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), QStringLiteral("Directory 1"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
-    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->itemText(2), QStringLiteral("Only process unencrypted files"));
+    EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->itemText(2),
+              QStringLiteral("Only process unencrypted files"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QStringLiteral("Refresh"));
     EXPECT_EQ(form->Texts().DragFile, QStringLiteral("Drag and drop your files here"));
-    EXPECT_EQ(Control<QCheckBox>(*form, "cbxSub")->x() + Control<QCheckBox>(*form, "cbxSub")->width(), Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxSub")->x() + Control<QCheckBox>(*form, "cbxSub")->width(),
+              Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
 }
 
 TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
@@ -97,7 +102,8 @@ TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
     EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), t("CUI_TMainForm_Label2"));
     EXPECT_EQ(Control<QLabel>(*form, "Label4")->text(), QString());
     EXPECT_EQ(Control<QLabel>(*form, "Label6")->text(), t("CUI_TMainForm_Label6"));
-    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"), Control<QCheckBox>(*form, "cbxSub3")})
+    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"),
+                           Control<QCheckBox>(*form, "cbxSub3")})
         EXPECT_EQ(sub->text(), t("CUI_TMainForm_cbxSub"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnAdd")->toolTip(), t("CUI_TMainForm_btnAdd"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnClear")->toolTip(), t("CUI_TMainForm_btnClear"));
@@ -109,14 +115,17 @@ TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
     EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->currentIndex(), 0);
     EXPECT_EQ(Control<QCheckBox>(*form, "cbxKey")->text(), t("CUI_TMainForm_cbxKey"));
     EXPECT_EQ(Control<QLabel>(*form, "lblTime")->text(), t("CUI_TMainForm_lblTime"));
-    for (QLabel* link : {Control<TLinkLabel>(*form, "lblDetail1"), Control<TLinkLabel>(*form, "lblDetail2"), Control<TLinkLabel>(*form, "lblDetail3")})
+    for (QLabel* link : {Control<TLinkLabel>(*form, "lblDetail1"), Control<TLinkLabel>(*form, "lblDetail2"),
+                         Control<TLinkLabel>(*form, "lblDetail3")})
         EXPECT_EQ(link->text(), t("CUI_TMainForm_lblDetail1"));
     EXPECT_EQ(Control<QAction>(*form, "pmiLanguage")->text(), t("CUI_TMainForm_pmiLanguage"));
     EXPECT_EQ(Control<QAction>(*form, "pmiOption")->text(), t("CUI_TMainForm_pmiOption"));
     EXPECT_EQ(Control<QAction>(*form, "pmiLocate")->text(), t("CUI_TMainForm_pmiLocate"));
     EXPECT_EQ(form->FileList()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               t("CUI_TMainForm_lvFilesColumn"));
-    for (TOruButton* locate : {Control<TOruButton>(*form, "btnLocate"), Control<TOruButton>(*form, "btnLocate2"), Control<TOruButton>(*form, "btnLocate3")})
+    for (TOruButton* locate :
+         {Control<TOruButton>(*form, "btnLocate"), Control<TOruButton>(*form, "btnLocate2"),
+          Control<TOruButton>(*form, "btnLocate3")})
         EXPECT_EQ(locate->toolTip(), t("CUI_TMainForm_btnLocate"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnPath3")->toolTip(), t("CUI_TMainForm_btnPath"));
 
@@ -136,16 +145,20 @@ TEST_F(MainTextsTest, TheLeftLabelsLineUpAtTheLongestAndTheSubdirectoryBoxesFitT
                    {"CUI_TMainForm_Label2", "Ordner 123"},
                    {"CUI_TMainForm_cbxSub", "Mit allen Unterordnern und noch mehr"}});
     Create("Short");
-    const int left = Control<QComboBox>(*form, "cbFileType")->x() - 10 - Control<QLabel>(*form, "Label2")->width();
+    const int left =
+        Control<QComboBox>(*form, "cbFileType")->x() - 10 - Control<QLabel>(*form, "Label2")->width();
     EXPECT_LT(left, 16);
     EXPECT_GE(left, 8);
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), left) << label->objectName().toStdString();
     EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->x(), 84);
 
-    const int subWidth = 25 + form->fontMetrics().horizontalAdvance(Control<QCheckBox>(*form, "cbxSub")->text());
-    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"), Control<QCheckBox>(*form, "cbxSub3")}) {
+    const int subWidth =
+        25 + form->fontMetrics().horizontalAdvance(Control<QCheckBox>(*form, "cbxSub")->text());
+    for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"),
+                           Control<QCheckBox>(*form, "cbxSub3")}) {
         EXPECT_EQ(sub->width(), subWidth);
-        EXPECT_EQ(sub->x() + sub->width(), Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
+        EXPECT_EQ(sub->x() + sub->width(), Control<QComboBox>(*form, "cbPath")->x() +
+                                               Control<QComboBox>(*form, "cbPath")->width() + 4);
         EXPECT_GE(sub->width(), sub->sizeHint().width()) << "the caption is shown whole";
     }
 }
@@ -167,23 +180,31 @@ TEST_F(MainTextsTest, TextsTooLongForTheirRoomMoveTheFieldsAndWidenTheRunButton)
 
     // The longest label starts 8 pixels into the panel; the fields make room and keep their right end.
     for (QLabel* label : LeftLabels()) EXPECT_EQ(label->x(), 8) << label->objectName().toStdString();
-    EXPECT_EQ(Control<QLabel>(*form, "Label3")->x() + Control<QLabel>(*form, "Label3")->width() + 10, Control<QComboBox>(*form, "cbFileType")->x());
+    EXPECT_EQ(Control<QLabel>(*form, "Label3")->x() + Control<QLabel>(*form, "Label3")->width() + 10,
+              Control<QComboBox>(*form, "cbFileType")->x());
     EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x(), Control<QComboBox>(*form, "cbFileType")->x());
-    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(), 84 + 503);
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(),
+              84 + 503);
     EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->x(), Control<QComboBox>(*form, "cbFileType")->x());
 
     Control<QComboBox>(*form, "cbFileType")->setCurrentIndex(2);
-    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Jetzt alle Dateien verschlüsseln"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(),
+              QStringLiteral("Jetzt alle Dateien verschlüsseln"));
     EXPECT_GE(Control<TOruButton>(*form, "btnEncrypt")->width(),
-              QFontMetrics(Control<TOruButton>(*form, "btnEncrypt")->font()).horizontalAdvance(Control<TOruButton>(*form, "btnEncrypt")->Caption()) + 20);
-    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->x() + Control<TOruButton>(*form, "btnEncrypt")->width(), 457 + 180);
+              QFontMetrics(Control<TOruButton>(*form, "btnEncrypt")->font())
+                      .horizontalAdvance(Control<TOruButton>(*form, "btnEncrypt")->Caption()) +
+                  20);
+    EXPECT_EQ(
+        Control<TOruButton>(*form, "btnEncrypt")->x() + Control<TOruButton>(*form, "btnEncrypt")->width(),
+        457 + 180);
 
     // Shorter texts put everything back as designed.
     lang::Language->LoadLanguageFile("Short");
     SendLanguageChanged(*form);
     EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->x(), 84);
     EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->geometry().x(), 84);
-    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(), path.x() + path.width());
+    EXPECT_EQ(Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width(),
+              path.x() + path.width());
     EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->x(), 84);
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->x(), 457);
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->width(), 180);
@@ -225,7 +246,8 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
     EXPECT_EQ(settings::Settings->LangFileId(), QStringLiteral("Beta"));
     EXPECT_TRUE(beta->isChecked());
     EXPECT_FALSE(alpha->isChecked());
-    ASSERT_TRUE(WaitFor([&] { return form->Texts().DragFile == QStringLiteral("B:RUI_TMainForm_DragFile"); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return form->Texts().DragFile == QStringLiteral("B:RUI_TMainForm_DragFile"); }));
     EXPECT_EQ(Control<QLabel>(*form, "Label2")->text(), QStringLiteral("B:CUI_TMainForm_Label2"));
     EXPECT_TRUE(WaitFor([&] { return hintPaints > 0; })) << "the empty list shows its hint anew";
     EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
@@ -250,8 +272,9 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
     lang::Language->LoadLanguageFile("Alpha");
     SendLanguageChanged(*form);
     const bool stillRunning = form->IsJobRunning();
-    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), stillRunning ? QStringLiteral("A:CUI_TRiskWarnForm_btnCancelMe")
-                                                        : QStringLiteral("A:RUI_TMainForm_Decrypt"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(),
+              stillRunning ? QStringLiteral("A:CUI_TRiskWarnForm_btnCancelMe")
+                           : QStringLiteral("A:RUI_TMainForm_Decrypt"));
     EXPECT_TRUE(stillRunning) << "the job ended too early to see the running case";
     EXPECT_TRUE(WaitFor([&] { return !form->IsJobRunning() && !boxes.empty(); }, 30000));
 }

@@ -114,7 +114,8 @@ TEST_F(OptionFormTest, SixExtraExtensionsTakeTwoRowsAndGrowThePanelBy94) {
     // The whole panel can be scrolled to.
     form->show();
     QScrollBar* bar = Control<QScrollArea>(*form, "ScrollBox1")->verticalScrollBar();
-    EXPECT_EQ(bar->maximum(), Control<QWidget>(*form, "pnlExts")->height() - Control<QScrollArea>(*form, "ScrollBox1")->viewport()->height());
+    EXPECT_EQ(bar->maximum(), Control<QWidget>(*form, "pnlExts")->height() -
+                                  Control<QScrollArea>(*form, "ScrollBox1")->viewport()->height());
 }
 
 TEST_F(OptionFormTest, AGroupBoxSetsItsGroupAndSelectAllSetsEverything) {
@@ -232,11 +233,15 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
     EXPECT_EQ(form->MemberBoxes(2)[0]->text(), QStringLiteral(".ram"));
     EXPECT_EQ(form->MemberBoxes(11)[0]->text(), QStringLiteral(".xyz"));
     // The field follows its longer label; a longer caption is shown whole.
-    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->x(), Control<QLabel>(*form, "Label2")->x() + Control<QLabel>(*form, "Label2")->width() + 13);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->x(),
+              Control<QLabel>(*form, "Label2")->x() + Control<QLabel>(*form, "Label2")->width() + 13);
     EXPECT_GT(Control<TSpinEdit>(*form, "edtBlock")->x(), 144);
-    EXPECT_GE(Control<QCheckBox>(*form, "cbxSIBP")->width(), Control<QCheckBox>(*form, "cbxSIBP")->sizeHint().width());
-    EXPECT_LE(Control<QLabel>(*form, "Label3")->geometry().right(), Control<QScrollArea>(*form, "ScrollBox1")->geometry().right());
-    EXPECT_LT(Control<QLabel>(*form, "Label3")->geometry().bottom(), Control<QCheckBox>(*form, "cbxSIBP")->y());
+    EXPECT_GE(Control<QCheckBox>(*form, "cbxSIBP")->width(),
+              Control<QCheckBox>(*form, "cbxSIBP")->sizeHint().width());
+    EXPECT_LE(Control<QLabel>(*form, "Label3")->geometry().right(),
+              Control<QScrollArea>(*form, "ScrollBox1")->geometry().right());
+    EXPECT_LT(Control<QLabel>(*form, "Label3")->geometry().bottom(),
+              Control<QCheckBox>(*form, "cbxSIBP")->y());
 
     // Only the extensions reach the settings, whatever the group boxes say.
     form->btnOkMe->click();

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
 #include "app/AppTestUtil.h"
 #include "engine/FileTransform.h"
 #include "lang/Language.h"
@@ -27,7 +28,6 @@
 #include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
 #include "support/TempDir.h"
-#include "Controls.h"
 #include "ui/FileListView.h"
 #include "ui/GuiUtility.h"
 #include "ui/MainForm.h"
