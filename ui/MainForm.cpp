@@ -289,11 +289,13 @@ void TMainForm::BuildDirectoriesPanel() {
     const std::array<const char*, 3> browseNames{"btnPath", "btnPath2", "btnPath3"};
     const std::array<const char*, 3> locateNames{"btnLocate", "btnLocate2", "btnLocate3"};
     const std::array<const char*, 3> subNames{"cbxSub", "cbxSub2", "cbxSub3"};
+    // Rows 2 and 3 read like row 1 ("Directory 2", "Directory 3"): only row 1's label is measured.
     for (std::size_t row = 0; row < 3; ++row) {
         const int top = kFirstRowTop + kRowStep * static_cast<int>(row);
-        *labels[row] = place(new QLabel(pnlDirectory), labelNames[row], {16, top + 4, 64, 16}, kLeftTop);
-        QComboBox* box = *paths[row] =
-            place(new QComboBox(pnlDirectory), pathNames[row], {84, top, 503, 24}, kLeftTopRight);
+        *labels[row] = InLabelColumn(
+            place(new QLabel(pnlDirectory), labelNames[row], {16, top + 4, 64, 16}, kLeftTop), row == 0);
+        QComboBox* box = *paths[row] = InFieldColumn(
+            place(new QComboBox(pnlDirectory), pathNames[row], {84, top, 503, 24}, kLeftTopRight));
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setMaxVisibleItems(settings::kMaxHistoryPaths);
@@ -314,20 +316,21 @@ void TMainForm::BuildDirectoriesPanel() {
 // laid out with the key band open.
 void TMainForm::BuildRunPanel() {
     pnlEncrypt = place(new QWidget(this), "pnlEncrypt", {8, 289, 672, 266}, kLeftRightBottom);
-    cbxKey = place(new QCheckBox(pnlEncrypt), "cbxKey", {84, 10, 300, 20}, kLeftTop);
-    edtKey = place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop);
+    cbxKey = InFieldColumn(place(new QCheckBox(pnlEncrypt), "cbxKey", {84, 10, 300, 20}, kLeftTop));
+    edtKey = InFieldColumn(place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop));
     edtKey->setMaxLength(static_cast<int>(engine::kMaxKeyBytes));
-    lblKey = place(new QLabel(pnlEncrypt), "lblKey", {84, 62, 500, 16}, kLeftTop);
+    lblKey = InFieldColumn(place(new QLabel(pnlEncrypt), "lblKey", {84, 62, 500, 16}, kLeftTop));
     setTextColor(lblKey, kNoteBlue);
 
-    Label3 = place(new QLabel(pnlEncrypt), "Label3", {16, 98, 60, 16}, kLeftBottom);
-    cbFileType = place(new QComboBox(pnlEncrypt), "cbFileType", {84, 94, 280, 24}, kLeftBottom);
+    Label3 = InLabelColumn(place(new QLabel(pnlEncrypt), "Label3", {16, 98, 60, 16}, kLeftBottom));
+    cbFileType =
+        InFieldColumn(place(new QComboBox(pnlEncrypt), "cbFileType", {84, 94, 280, 24}, kLeftBottom));
     cbFileType->addItems({QString(), QString(), QString()});  // both, only encrypted, only unencrypted
     cbFileType->setCurrentIndex(0);
 
-    Label1 = place(new QLabel(pnlEncrypt), "Label1", {16, 132, 60, 16}, kLeftBottom);
+    Label1 = InLabelColumn(place(new QLabel(pnlEncrypt), "Label1", {16, 132, 60, 16}, kLeftBottom));
     const auto summaryLabel = [this](const char* name, int top) {
-        return place(new QLabel(pnlEncrypt), name, {84, top, 200, 16}, kLeftBottom);
+        return InFieldColumn(place(new QLabel(pnlEncrypt), name, {84, top, 200, 16}, kLeftBottom));
     };
     lblEncrypted = summaryLabel("lblEncrypted", 132);
     lblDecrypted = summaryLabel("lblDecrypted", 154);
@@ -336,7 +339,8 @@ void TMainForm::BuildRunPanel() {
     lblTime = summaryLabel("lblTime", 220);
     // Each placed after its summary line once that has its text.
     const auto detailLink = [this](const char* name, const QLabel* of) {
-        auto* link = place(new TLinkLabel(QString(), pnlEncrypt), name, {84, of->y(), 60, 16}, kLeftBottom);
+        auto* link = InFieldColumn(
+            place(new TLinkLabel(QString(), pnlEncrypt), name, {84, of->y(), 60, 16}, kLeftBottom));
         setTextColor(link, kNoteBlue);
         link->hide();
         return link;
@@ -351,7 +355,8 @@ void TMainForm::BuildRunPanel() {
     btnEncrypt->SetCaptionColor(Qt::white);
     btnEncrypt->setFont(arial(15, true));
 
-    ProgressBar1 = place(new QProgressBar(pnlEncrypt), "ProgressBar1", {84, 244, 553, 10}, kLeftRightBottom);
+    ProgressBar1 = InFieldColumn(
+        place(new QProgressBar(pnlEncrypt), "ProgressBar1", {84, 244, 553, 10}, kLeftRightBottom));
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setStyleSheet(
         QStringLiteral("QProgressBar { border: 1px solid #8A98A8; border-radius: 4px; background: #E9EDF1; }"
@@ -917,15 +922,14 @@ void TMainForm::LayoutTexts() {
     // The labels left of both panels end 10 pixels before their fields and line up at the left of the
     // longest one. A label too long for the room moves the fields right rather than run off the panel.
     const int gap = ScaleValue(10);
-    const int longest = std::max({Label3->width(), Label1->width(), Label2->width()});
-    const int designLeft = std::min(cbFileType->x(), cbPath->x()) - fieldShift_ - gap - longest;
+    int longest = 0;
+    for (const auto& [label, measured] : labelColumn_)
+        if (measured) longest = std::max(longest, label->width());
+    const int designLeft = cbFileType->x() - fieldShift_ - gap - longest;
     const int shift = std::max(0, ScaleValue(kMinLabelLeft) - designLeft);
     ShiftFieldColumn(shift - fieldShift_);
-    Label3->move(cbFileType->x() - gap - Label3->width(), Label3->y());
-    Label1->move(cbFileType->x() - gap - Label1->width(), Label1->y());
-    Label2->move(cbPath->x() - gap - Label2->width(), Label2->y());
-    const int left = std::min({Label3->x(), Label1->x(), Label2->x()});
-    for (QLabel* label : {Label3, Label1, Label2, Label4, Label6}) label->move(left, label->y());
+    for (const auto& [label, measured] : labelColumn_)
+        label->move(cbFileType->x() - gap - longest, label->y());
 
     // The subdirectory boxes stay right-aligned under the drop-downs' right end.
     const int subWidth = ScaleValue(25) + fontMetrics().horizontalAdvance(cbxSub->text());
@@ -947,14 +951,14 @@ void TMainForm::ShiftFieldColumn(int delta) {
     if (delta == 0) return;
     fieldShift_ += delta;
     // Fields that reach the right edge keep their right end; the others move.
-    for (QWidget* field : std::initializer_list<QWidget*>{cbPath, cbPath2, cbPath3, ProgressBar1}) {
+    for (QWidget* field : fieldColumn_) {
         const QRect g = field->geometry();
-        field->setGeometry(g.x() + delta, g.y(), g.width() - delta, g.height());
+        if (Anchors(field).testFlag(TAnchor::Right)) {
+            field->setGeometry(g.x() + delta, g.y(), g.width() - delta, g.height());
+        } else {
+            field->move(g.x() + delta, g.y());
+        }
     }
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{cbxKey, edtKey, lblKey, cbFileType, lblEncrypted, lblDecrypted,
-                                         lblFailed, lblSize, lblTime, lblDetail1, lblDetail2, lblDetail3})
-        field->move(field->x() + delta, field->y());
 }
 
 void TMainForm::BuildLanguageMenu(QMenu* parent) {

@@ -100,6 +100,18 @@ private:
     void BuildMenus();
     // Places what is laid out by the width of its text, once the English texts are in place.
     void PlaceByTexts();
+    // The two columns that both panels share: the labels on the left, which line up at the longest,
+    // and the fields right of them, which move right when a label needs the room.
+    // `measured`: the label's width counts when the column finds its longest label.
+    QLabel* InLabelColumn(QLabel* label, bool measured = true) {
+        labelColumn_.push_back({label, measured});
+        return label;
+    }
+    template <class TControl>
+    TControl* InFieldColumn(TControl* field) {
+        fieldColumn_.push_back(field);
+        return field;
+    }
 
     // --- files and directories ---
     void btnFilesClick();
@@ -259,9 +271,11 @@ private:
     QStringList recovered_;
     QStringList notRecovered_;
     std::unique_ptr<lang::TLanguageMenu> languageMenu_;
-    std::vector<QAction*> languageItems_;  // the entries of languageMenu_, in its order
-    int fieldShift_ = 0;                   // how far long labels have pushed the field column right
-    int runButtonWidth_ = 0;               // the run button's width as designed (0: not taken yet)
+    std::vector<QAction*> languageItems_;                // the entries of languageMenu_, in its order
+    std::vector<std::pair<QLabel*, bool>> labelColumn_;  // each label, and whether it is measured
+    std::vector<QWidget*> fieldColumn_;
+    int fieldShift_ = 0;      // how far long labels have pushed the field column right
+    int runButtonWidth_ = 0;  // the run button's width as designed (0: not taken yet)
 
     // The file list was changed since the job started.
     bool FListChanged = false;
