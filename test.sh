@@ -9,6 +9,8 @@ velmora_install_deps
 build=${VELMORA_BUILD_DIR:-build/test}  # another folder lets builds run side by side
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_WERROR=ON -DVELMORA_SANITIZE=ON
 cmake --build "$build" --parallel "$(nproc)"
+# The benchmarks are built too (never run here), so a change that breaks one fails at once.
+cmake --build "$build" --parallel "$(nproc)" --target benchmarks
 
 data_home=$(mktemp -d)
 trap 'rm -rf "$data_home"' EXIT

@@ -137,7 +137,7 @@ void BM_AddByDialog(benchmark::State& state) {
         state.PauseTiming();
         auto form = shownForm();
         state.ResumeTiming();
-        Control<TOruButton>(*form, "btnAdd")->click();
+        Control<ui::TOruButton>(*form, "btnAdd")->click();
         QCoreApplication::processEvents();  // the list lays itself out and paints
         state.PauseTiming();
         if (form->FileList()->Count() != kAddFiles) state.SkipWithError("not every file was added");
@@ -155,7 +155,7 @@ void BM_AddByDrop(benchmark::State& state) {
         auto form = shownForm();
         QMimeData mime;
         mime.setUrls(urls);
-        QWidget* target = Control<TFileListView>(*form, "lvFiles")->viewport();
+        QWidget* target = Control<ui::TFileListView>(*form, "lvFiles")->viewport();
         state.ResumeTiming();
         QDragEnterEvent enter({10, 10}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
@@ -225,10 +225,10 @@ void runWindowJob(benchmark::State& state, bool filesMode) {
         auto form = shownForm();
         if (filesMode) {
             shell().chosen = data().jobFiles;
-            Control<TOruButton>(*form, "btnAdd")->click();
+            Control<ui::TOruButton>(*form, "btnAdd")->click();
             if (form->FileList()->Count() != kJobFiles) state.SkipWithError("the list is incomplete");
         } else {
-            Control<TOruButton>(*form, "btnDirectory")->click();
+            Control<ui::TOruButton>(*form, "btnDirectory")->click();
             Control<QComboBox>(*form, "cbPath")->setEditText(data().jobFolder);
             Control<QCheckBox>(*form, "cbxSub")->setChecked(true);
         }
@@ -241,7 +241,7 @@ void runWindowJob(benchmark::State& state, bool filesMode) {
         QElapsedTimer clock;
         clock.start();
         Watch watch(Control<QProgressBar>(*form, "ProgressBar1"));
-        Control<TOruButton>(*form, "btnEncrypt")->click();
+        Control<ui::TOruButton>(*form, "btnEncrypt")->click();
         loop.exec();  // until the end box
         const double seconds = clock.elapsed() / 1000.0;
 
