@@ -181,6 +181,11 @@ void TBaseUIForm::keyPressEvent(QKeyEvent* event) {
     TBaseForm::keyPressEvent(event);
 }
 
+void TBaseUIForm::showEvent(QShowEvent* event) {
+    setWindowTitle(lblCaption->text());
+    TBaseForm::showEvent(event);
+}
+
 void TBaseUIForm::resizeEvent(QResizeEvent* event) {
     TBaseForm::resizeEvent(event);
     MakeRoundRectForm(this, kRoundCorners);

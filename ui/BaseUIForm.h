@@ -56,6 +56,8 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The window's title is its caption, so the taskbar and the window switcher name the dialog.
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     QWidget* CentreOn() const override { return centreOn_; }
 

@@ -21,6 +21,11 @@ QFont hintFont(QFont base) {
 TFileListModel::TFileListModel(QObject* parent) : QAbstractTableModel(parent) {
     images_[kImageEncrypted] = SkinPixmap(QStringLiteral("state_encrypted"));
     images_[kImageUnreadable] = SkinPixmap(QStringLiteral("state_error"));
+    // Rows without a state show a clear picture of the same size, so that every row has one height
+    // from the start rather than growing when the first state appears.
+    blank_ = QPixmap(images_[kImageEncrypted].size());
+    blank_.setDevicePixelRatio(images_[kImageEncrypted].devicePixelRatio());
+    blank_.fill(Qt::transparent);
 }
 
 int TFileListModel::rowCount(const QModelIndex& parent) const {
@@ -35,9 +40,8 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count()) return {};
     const TFileRow& row = rows_[static_cast<std::size_t>(index.row())];
     if (index.column() == ColumnIndex(Column::State)) {
-        if (role == Qt::DecorationRole && (row.Image == kImageEncrypted || row.Image == kImageUnreadable))
-            return images_[row.Image];
-        return {};
+        if (role != Qt::DecorationRole) return {};
+        return row.Image == kImageEncrypted || row.Image == kImageUnreadable ? images_[row.Image] : blank_;
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return row.Path;
     return {};

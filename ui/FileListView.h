@@ -63,6 +63,7 @@ public:
 private:
     std::vector<TFileRow> rows_;
     QPixmap images_[2];
+    QPixmap blank_;
     QString columnCaption_ = QStringLiteral("File");
 };
 

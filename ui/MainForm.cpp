@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QSignalBlocker>
@@ -122,6 +124,24 @@ private:
     std::function<bool(QObject*, QEvent*)> hook_;
 };
 
+// The key field's eye: open while the key shows, struck through while it is hidden.
+QIcon eyeIcon(bool struck) {
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(kModeIdle, 2.5));
+    QPainterPath eye;
+    eye.moveTo(3, 16);
+    eye.quadTo(16, 3, 29, 16);
+    eye.quadTo(16, 29, 3, 16);
+    painter.drawPath(eye);
+    painter.setBrush(kModeIdle);
+    painter.drawEllipse(QPointF(16, 16), 4.5, 4.5);
+    if (struck) painter.drawLine(QPointF(5, 27), QPointF(27, 5));
+    return QIcon(picture);
+}
+
 TOruButton* imageButton(QWidget* parent, const char* name, const QString& skin, const QRect& bounds,
                         TAnchors anchors) {
     auto* button = place(new TOruButton(parent), name, bounds, anchors);
@@ -152,6 +172,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent), liveTimer_(this) {
     BuildMenus();
     ApplyTextRows(*this, MainFormTexts(), EnglishText, &texts_);
     PlaceByTexts();
+    ShowKeyAsChosen();
 
     liveTimer_.setSingleShot(true);
     connect(&liveTimer_, &QTimer::timeout, this, &TMainForm::PaintProgress);
@@ -319,6 +340,11 @@ void TMainForm::BuildRunPanel() {
     cbxKey = InFieldColumn(place(new QCheckBox(pnlEncrypt), "cbxKey", {84, 10, 300, 20}, kLeftTop));
     edtKey = InFieldColumn(place(new QLineEdit(pnlEncrypt), "edtKey", {84, 34, 280, 24}, kLeftTop));
     edtKey->setMaxLength(static_cast<int>(engine::kMaxKeyBytes));
+    // Shown by default; hidden from someone looking at the screen on demand, for this session.
+    actShowKey = edtKey->addAction(eyeIcon(false), QLineEdit::TrailingPosition);
+    actShowKey->setObjectName(QStringLiteral("actShowKey"));
+    actShowKey->setCheckable(true);
+    actShowKey->setChecked(true);
     lblKey = InFieldColumn(place(new QLabel(pnlEncrypt), "lblKey", {84, 62, 500, 16}, kLeftTop));
     setTextColor(lblKey, kNoteBlue);
 
@@ -366,6 +392,7 @@ void TMainForm::BuildRunPanel() {
     connect(btnEncrypt, &TOruButton::clicked, this, &TMainForm::btnEncryptClick);
     connect(cbFileType, &QComboBox::currentIndexChanged, this, &TMainForm::cbFileTypeChange);
     connect(cbxKey, &QCheckBox::toggled, this, &TMainForm::cbxKeyClick);
+    connect(actShowKey, &QAction::toggled, this, &TMainForm::ShowKeyAsChosen);
     connect(lblDetail1, &TLinkLabel::clicked, this, &TMainForm::lblDetail1Click);
     connect(lblDetail2, &TLinkLabel::clicked, this, &TMainForm::lblDetail2Click);
     connect(lblDetail3, &TLinkLabel::clicked, this, &TMainForm::lblDetail3Click);
@@ -829,6 +856,13 @@ void TMainForm::cbxKeyClick() {
     if (cbxKey->isChecked() && isVisible()) edtKey->setFocus();  // ready for typing the key
 }
 
+void TMainForm::ShowKeyAsChosen() {
+    const bool shown = actShowKey->isChecked();
+    edtKey->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    actShowKey->setIcon(eyeIcon(!shown));
+    actShowKey->setToolTip(shown ? texts_.HideKey : texts_.ShowKey);
+}
+
 void TMainForm::OpenKeyBand(bool open) {
     edtKey->setVisible(open);
     lblKey->setVisible(open);
@@ -915,6 +949,7 @@ void TMainForm::ApplyLanguage() {
     ApplyTextRows(
         *this, MainFormTexts(), [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); },
         &texts_);
+    ShowKeyAsChosen();
     LayoutTexts();
 }
 

@@ -172,6 +172,8 @@ private:
     // The close query: false keeps the window open.
     bool FormCloseQuery();
     void OpenKeyBand(bool open);
+    // The key field shows the key or hides it, as its eye says.
+    void ShowKeyAsChosen();
     void ResetSummary();
     void ShowSummary();
     // The run button's caption when no job runs, by the target choice.
@@ -236,6 +238,7 @@ private:
     QWidget* pnlEncrypt = nullptr;
     QCheckBox* cbxKey = nullptr;
     QLineEdit* edtKey = nullptr;
+    QAction* actShowKey = nullptr;
     QLabel* lblKey = nullptr;
     QLabel* Label3 = nullptr;
     QComboBox* cbFileType = nullptr;

@@ -73,6 +73,8 @@ const std::array kRows{
              "These videos were left half-changed by an interrupted run and could not be restored yet. They "
              "are left as they are; every start tries again, and no run changes them until then:",
              None, "", 0, &T::NotRecovered},
+    TTextRow{"RUI_TMainForm_HideKey", "Hide the key", None, "", 0, &T::HideKey},
+    TTextRow{"RUI_TMainForm_ShowKey", "Show the key", None, "", 0, &T::ShowKey},
 };
 
 }  // namespace

@@ -42,6 +42,9 @@ struct TMainTexts {
     QString Recovered;
     // ... and the one for those it could not put back yet.
     QString NotRecovered;
+    // The key field's eye: what a click on it does.
+    QString HideKey;
+    QString ShowKey;
 
     // The rules of job results in these texts; `chinese` when the language's identity is "Chinese".
     engine::TJobTexts JobTexts(bool chinese) const;

@@ -219,6 +219,42 @@ TEST_F(MainFilesTest, RemovingManyScatteredRowsKeepsTheOthersInOrder) {
     EXPECT_EQ(Paths(), odd);
 }
 
+TEST_F(MainFilesTest, TheKeyShowsByDefaultAndCanBeHiddenForTheSession) {
+    auto* key = Control<QLineEdit>(*form, "edtKey");
+    auto* eye = Control<QAction>(*form, "actShowKey");
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(true);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(eye->toolTip(), form->Texts().HideKey);
+    eye->trigger();
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(eye->toolTip(), form->Texts().ShowKey);
+    // Closing and opening the key band keeps the choice; only a new session starts shown again.
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(false);
+    Control<QCheckBox>(*form, "cbxKey")->setChecked(true);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
+    eye->trigger();
+    EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
+}
+
+TEST_F(MainFilesTest, RowsKeepOneHeightWhenTheirStatesAppear) {
+    const QString a = MakeFile("a.mp4", 600'000);
+    const QString b = MakeFile("b.mp4", 600'000);
+    AddFiles({a, b});
+    form->show();
+    auto* list = Control<TFileListView>(*form, "lvFiles");
+    const auto rowHeight = [&](int row) {
+        return list->visualRect(form->FileList()->index(row, 1)).height();
+    };
+    const int plain = rowHeight(0);
+    ASSERT_GT(plain, 0);
+    Encrypt(b);
+    QFile::remove(a);
+    Control<TOruButton>(*form, "btnRefresh")->click();
+    ASSERT_EQ(Images(), (std::vector<int>{kImageUnreadable, kImageEncrypted}));
+    EXPECT_EQ(rowHeight(0), plain);
+    EXPECT_EQ(rowHeight(1), plain);
+}
+
 TEST_F(MainFilesTest, RefreshShowsWhatTheFilesAreNow) {
     const QString a = MakeFile("a.mp4", 600'000);
     const QString b = MakeFile("b.mp4", 600'000);

@@ -225,6 +225,9 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
 
     auto form = Open();
     EXPECT_EQ(form->lblCaption->text(), QStringLiteral("Optionen"));
+    form->show();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Optionen")) << "the taskbar names the dialog";
+    form->hide();
     EXPECT_EQ(form->btnCancelMe->Caption(), QStringLiteral("Abbrechen"));
     EXPECT_EQ(form->GroupBox(2)->text(), QStringLiteral("Real-Medien"));
     EXPECT_EQ(Control<QCheckBox>(*form, "cbxOther")->text(), QStringLiteral("Sonstige Formate"));

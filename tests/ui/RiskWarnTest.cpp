@@ -90,6 +90,8 @@ TEST_F(RiskWarnTest, ALoadedLanguageGivesItsTextsAndAMissingKeyAnEmptyOne) {
     EXPECT_EQ(form->Label1->text(), QStringLiteral("Zeile eins\nZeile zwei"));
     EXPECT_EQ(form->btnOK->Caption(), QStringLiteral("Verstanden, weiter."));
     EXPECT_EQ(form->cbxStop->text(), QString());  // no such key in the file
+    form->show();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Daten sichern")) << "the taskbar names the dialog";
 }
 
 }  // namespace
