@@ -63,6 +63,9 @@ TShellCalls DefaultShellCalls() {
     calls.OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     calls.ShowRiskWarning = ExecRiskWarning;
     calls.ShowOptionsDialog = ExecOptionsDialog;
+    calls.DismissMsgBox = [] {
+        if (auto* box = qobject_cast<TMsgBoxForm*>(QApplication::activeModalWidget())) box->reject();
+    };
     return calls;
 }
 
@@ -80,6 +83,10 @@ TShellCallsScope::~TShellCallsScope() {
 
 int MsgBox(const QString& text, int buttons, int icon, int /*style*/) {
     return ShellCalls().MsgBox(text, buttons, icon);
+}
+
+void DismissMsgBox() {
+    if (const auto& dismiss = ShellCalls().DismissMsgBox) dismiss();
 }
 
 QString SelectPath(const QString& prompt, const QString& /*rootText*/, const QString& startFolder) {

@@ -48,6 +48,8 @@ struct TShellCalls {
     std::function<bool()> ShowRiskWarning;
     // The options dialog; true when it was closed with OK.
     std::function<bool()> ShowOptionsDialog;
+    // Closes the box on top, as its close button would, when one is open.
+    std::function<void()> DismissMsgBox;
 };
 
 // The calls in use. Starts with the defaults.
@@ -69,6 +71,8 @@ private:
 
 // `style` is kept for callers that pass it; boxes are always application-modal.
 int MsgBox(const QString& text, int buttons, int icon, int style = 1);
+// Closes the box on top, when one is open: a question that no longer applies.
+void DismissMsgBox();
 // `rootText` is accepted for callers and unused: the dialog starts at `startFolder`.
 QString SelectPath(const QString& prompt, const QString& rootText, const QString& startFolder);
 std::optional<QStringList> OpenFilesDialog(QWidget* parent, const QString& filter);

@@ -933,7 +933,14 @@ void TMainForm::lblDetail3Click() {
 
 bool TMainForm::FormCloseQuery() {
     if (!IsJobRunning()) return true;
-    if (MsgBox(texts_.StopNow, kMbYesNo, kIconQuestion) != kIdYes) return false;
+    closeQuestionOpen_ = true;
+    jobEndedDuringQuestion_ = false;
+    const int answer = MsgBox(texts_.StopNow, kMbYesNo, kIconQuestion);
+    closeQuestionOpen_ = false;
+    // The job ended while the question was open: nothing is left to stop, and the window closes as the
+    // user asked.
+    if (jobEndedDuringQuestion_) return true;
+    if (answer != kIdYes) return false;
     // The job finishes the file in hand and says nothing more; destroying the window waits for it.
     FJob->Quiet = true;
     FJob->Terminate();
@@ -1135,6 +1142,14 @@ void TMainForm::OnJobFinished(const engine::TJobFinished& finished) {
     ShowSummary();
     btnEncrypt->SetCaption(RunCaption());
     ProgressBar1->hide();
+    if (closeQuestionOpen_ || FJob->Quiet) {
+        // The user is closing the window: the question whether to stop no longer applies, and no end
+        // message follows.
+        FJobFromList = false;
+        jobEndedDuringQuestion_ = closeQuestionOpen_;
+        if (closeQuestionOpen_) DismissMsgBox();
+        return;
+    }
     const QString message = (finished.Canceled ? texts_.Canceled : texts_.Finished) + QStringLiteral("\n") +
                             texts_.Time + engine::FormatElapsed(FJob->Ticks, JobTexts());
     MsgBox(message, kMbOk, kIconInfo);

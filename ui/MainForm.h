@@ -280,6 +280,8 @@ private:
     int fieldShift_ = 0;      // how far long labels have pushed the field column right
     int runButtonWidth_ = 0;  // the run button's width as designed (0: not taken yet)
 
+    bool closeQuestionOpen_ = false;       // "Stop encryption/decryption now?" is on screen
+    bool jobEndedDuringQuestion_ = false;  // ... and the job ended while it was
     // The file list was changed since the job started.
     bool FListChanged = false;
     // The open dialog's list of chosen files; a drop fills it too.

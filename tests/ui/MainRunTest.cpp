@@ -370,6 +370,24 @@ TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
     EXPECT_LT(encrypted, 40);
 }
 
+// The user closes the window during a job and leaves the question open until the job has ended: the
+// question no longer applies, so it goes, no end box follows, and the window closes as asked.
+TEST_F(MainRunTest, AJobEndingWhileTheCloseQuestionIsOpenClosesTheQuestionAndTheWindow) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    AddFiles(ManyFiles(20));
+    Control<TOruButton>(*form, "btnEncrypt")->click();
+    ASSERT_TRUE(form->IsJobRunning());
+    duringBox = [&] { EXPECT_TRUE(WaitFor([&] { return dismissedBoxes > 0; }, 30000)); };
+    form->close();  // the answerer then says No, as a dismissed question does
+    EXPECT_EQ(dismissedBoxes, 1);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->IsJobRunning());
+    ASSERT_EQ(boxes.size(), 1u) << "no end box after the question";
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Stop encryption/decryption now?"));
+    EXPECT_EQ(form->Job()->EncryptedList.size(), 20u);
+}
+
 TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
     const auto post = [this](engine::TJobMessage message) {
         platform::TPayloadMessage<engine::TJobMessage> event(engine::MessageNumber(message),

@@ -76,6 +76,8 @@ protected:
     bool riskAnswer = true;
     bool optionsAnswer = false;
     std::function<void()> duringRiskWarning;
+    std::function<void()> duringBox;  // runs while a box is open, before it is answered
+    int dismissedBoxes = 0;
 
     void SetUp() override {
         QDir().mkpath(settings::AppDataFolder());  // made by the log at a real start
@@ -84,6 +86,7 @@ protected:
         ui::TShellCalls calls;
         calls.MsgBox = [this](const QString& text, int buttons, int icon) {
             boxes.push_back({text, buttons, icon});
+            if (duringBox) std::exchange(duringBox, {})();
             if (!boxAnswers.empty()) {
                 const int answer = boxAnswers.front();
                 boxAnswers.pop_front();
@@ -115,6 +118,7 @@ protected:
             if (duringRiskWarning) duringRiskWarning();
             return riskAnswer;
         };
+        calls.DismissMsgBox = [this] { ++dismissedBoxes; };
         calls.ShowOptionsDialog = [this] {
             ++optionDialogs;
             return optionsAnswer;
