@@ -974,7 +974,8 @@ void TMainForm::LayoutTexts() {
         label->move(cbFileType->x() - gap - longest, label->y());
 
     // The subdirectory boxes stay right-aligned under the drop-downs' right end.
-    const int subWidth = ScaleValue(25) + fontMetrics().horizontalAdvance(cbxSub->text());
+    const int subWidth = std::max(ScaleValue(25) + fontMetrics().horizontalAdvance(cbxSub->text()),
+                                  cbxSub->sizeHint().width());
     const int subLeft = cbPath->x() + cbPath->width() + ScaleValue(4) - subWidth;
     for (QCheckBox* sub : SubBoxes()) sub->setGeometry(subLeft, sub->y(), subWidth, sub->height());
 

@@ -67,6 +67,18 @@ void TRiskWarnForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
     ApplyTextRows(*this, RiskWarnFormTexts(),
                   [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
+    FitNote();
+}
+
+void TRiskWarnForm::FitNote() {
+    // A translated note may be longer than the design allows for: the dialog widens until both of
+    // its lines show whole.
+    const int needed =
+        Label1->fontMetrics().boundingRect(QRect(0, 0, 100'000, 100'000), 0, Label1->text()).width();
+    const int extra = needed - Label1->width();
+    if (extra <= 0) return;
+    Label1->resize(needed, Label1->height());
+    SetClientSize(this, width() + extra, height());
 }
 
 void TRiskWarnForm::btnOKClick() {

@@ -27,6 +27,9 @@ public:
 
 protected:
     void btnOKClick();
+
+private:
+    void FitNote();
 };
 
 // Every text of the backup warning.

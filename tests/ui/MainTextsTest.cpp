@@ -153,7 +153,8 @@ TEST_F(MainTextsTest, TheLeftLabelsLineUpAtTheLongestAndTheSubdirectoryBoxesFitT
     EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->x(), 84);
 
     const int subWidth =
-        25 + form->fontMetrics().horizontalAdvance(Control<QCheckBox>(*form, "cbxSub")->text());
+        std::max(25 + form->fontMetrics().horizontalAdvance(Control<QCheckBox>(*form, "cbxSub")->text()),
+                 Control<QCheckBox>(*form, "cbxSub")->sizeHint().width());
     for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"),
                            Control<QCheckBox>(*form, "cbxSub3")}) {
         EXPECT_EQ(sub->width(), subWidth);
