@@ -153,7 +153,7 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_EQ(Read(folder + QStringLiteral("Failed.txt")),
               "\"" + small.toUtf8() + "\" ErrCode: 3; file too small\r\n" + "\"" + keyed.toUtf8() +
                   "\" ErrCode: 2; encryption key incorrect\r\n" + "\"" + gone.toUtf8() +
-                  "\" ErrCode: 1; failed to read or write\r\n");
+                  "\" ErrCode: 1; failed to read or write (No such file or directory)\r\n");
     ASSERT_FALSE(opened.empty());
     EXPECT_EQ(opened.back(), QUrl::fromLocalFile(folder + QStringLiteral("Failed.txt")));
     Control<TLinkLabel>(*form, "lblDetail1")->clicked();
