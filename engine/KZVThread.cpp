@@ -10,6 +10,17 @@
 
 namespace engine {
 
+namespace {
+
+// What made a file fail, without its path: the failed list shows the path beside it already. An error
+// about another file (the journal, say) keeps its own path.
+std::string reasonOf(const std::string& path, const std::string& error) {
+    const std::string prefix = path + ": ";
+    return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
+}
+
+}  // namespace
+
 TKZVThread::TKZVThread(platform::FileSystem& fileSystem) : fileSystem_(fileSystem) {}
 
 // The worker uses the lists and the journal: it must be gone before they are.
@@ -62,7 +73,7 @@ void TKZVThread::SafeExecute() {
             const std::string& path = FileList[i];
             if (!outcome.Result) {
                 platform::MsgOut(QStringLiteral("Failed: ") + QString::fromLocal8Bit(outcome.Error));
-                FailedList.push_back({path, kErrorIo});
+                FailedList.push_back({path, kErrorIo, reasonOf(path, outcome.Error)});
             } else {
                 switch (outcome.Result->Outcome) {
                     case TProcessOutcome::Encrypted:

@@ -24,7 +24,8 @@ namespace engine {
 class TJournal;
 
 // A file (or a folder the search could not read) that failed, with its error code (kErrorIo,
-// kErrorWrongKey, kErrorTooSmall) and, where the program knows more than the code says, the reason.
+// kErrorWrongKey, kErrorTooSmall) and, for code 1, the reason: what the system or the program said,
+// without the path.
 struct TFailedFile {
     std::string Path;
     int Code = 0;

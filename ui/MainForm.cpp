@@ -1151,9 +1151,19 @@ void TMainForm::OnJobFinished(const engine::TJobFinished& finished) {
         if (closeQuestionOpen_) DismissMsgBox();
         return;
     }
-    const QString message = (finished.Canceled ? texts_.Canceled : texts_.Finished) + QStringLiteral("\n") +
-                            texts_.Time + engine::FormatElapsed(FJob->Ticks, JobTexts());
-    MsgBox(message, kMbOk, kIconInfo);
+    // Failed files were left as they were: "Finished!" alone would read as if every file had changed.
+    const std::size_t failed = FJob->FailedList.size();
+    QString status = texts_.Finished;
+    int icon = kIconInfo;
+    if (finished.Canceled) {
+        status = texts_.Canceled;
+    } else if (failed > 0) {
+        status = texts_.FinishedFailed;
+        status.replace(QStringLiteral("%d"), QString::number(failed));
+        icon = kIconFailure;
+    }
+    MsgBox(status + QStringLiteral("\n") + texts_.Time + engine::FormatElapsed(FJob->Ticks, JobTexts()),
+           kMbOk, icon);
     FJobFromList = false;
 }
 

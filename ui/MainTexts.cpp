@@ -52,6 +52,9 @@ const std::array kRows{
     TTextRow{"RUI_TMainForm_Encrypt", "Encrypt", None, "", 0, &T::Encrypt},
     TTextRow{"RUI_TMainForm_Canceled", "Canceled!", None, "", 0, &T::Canceled},
     TTextRow{"RUI_TMainForm_Finished", "Finished!", None, "", 0, &T::Finished},
+    // %d is the number of failed entries; worded so that it reads for one as for many.
+    TTextRow{"RUI_TMainForm_FinishedFailed", "Finished, but %d of the files failed.", None, "", 0,
+             &T::FinishedFailed},
     TTextRow{"RUI_TMainForm_FileFilter", "All Video Files|%s|All Files(*.*)|*.*", None, "", 0,
              &T::FileFilter},
     TTextRow{"RUI_TMainForm_StopNow", "Stop encryption/decryption now?", None, "", 0, &T::StopNow},

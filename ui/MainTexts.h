@@ -27,6 +27,7 @@ struct TMainTexts {
     QString Time;
     QString Canceled;
     QString Finished;
+    QString FinishedFailed;  // the end of a job in which files failed; %d is how many
     QString FileFilter;
     QString StopNow;
     QString Cancel;  // run button while a job runs

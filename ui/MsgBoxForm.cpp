@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include <algorithm>
+#include <array>
 
 #include "ui/GuiUtility.h"
 #include "ui/OruButton.h"
@@ -16,6 +17,15 @@ constexpr int kMinWidth = 320;
 constexpr int kMaxTextWidth = 460;
 constexpr int kTextLeft = 70;
 constexpr int kMargin = 24;
+
+using enum TTextTarget;
+// OK first, then Yes and No: a box shows the first row or the other two. OK means what the dialogs'
+// OK means, so it shares their key.
+const std::array kTexts{
+    TTextRow{"CUI_TOptionForm_btnOkMe", "OK", Text, "btnOkMe"},
+    TTextRow{"RUI_TMsgBoxForm_Yes", "Yes", Text, "btnOkMe"},
+    TTextRow{"RUI_TMsgBoxForm_No", "No", Text, "btnCancelMe"},
+};
 
 QString signOf(int icon) {
     switch (icon) {
@@ -33,7 +43,7 @@ QString signOf(int icon) {
 }  // namespace
 
 TMsgBoxForm::TMsgBoxForm(const QString& text, int buttons, int icon, QWidget* parent)
-    : TBaseUIForm(parent), answer_(buttons == kMbYesNo ? kIdNo : kIdOk) {
+    : TBaseUIForm(parent), buttons_(buttons), answer_(buttons == kMbYesNo ? kIdNo : kIdOk) {
     setObjectName(QStringLiteral("TMsgBoxForm"));
 
     imgSign = new TSkinImage(this);
@@ -65,9 +75,8 @@ TMsgBoxForm::TMsgBoxForm(const QString& text, int buttons, int icon, QWidget* pa
     btnCancelMe->move(width - kMargin - btnCancelMe->width(), buttonsTop);
     btnOkMe->move(btnCancelMe->x() - 12 - btnOkMe->width(), buttonsTop);
 
+    ApplyTextRows(*this, ButtonTexts(), EnglishText);
     if (buttons == kMbYesNo) {
-        btnOkMe->SetCaption(QStringLiteral("Yes"));
-        btnCancelMe->SetCaption(QStringLiteral("No"));
         connect(btnOkMe, &TOruButton::clicked, this, [this] { answer_ = kIdYes; });
         connect(btnCancelMe, &TOruButton::clicked, this, [this] { answer_ = kIdNo; });
     } else {
@@ -76,6 +85,21 @@ TMsgBoxForm::TMsgBoxForm(const QString& text, int buttons, int icon, QWidget* pa
         btnOkMe->move(btnCancelMe->pos());
     }
     btnOkMe->setFocus();
+}
+
+void TMsgBoxForm::ApplyLanguage() {
+    if (!IsLanguageLoaded()) return;
+    ApplyTextRows(*this, ButtonTexts(),
+                  [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
+}
+
+std::span<const TTextRow> TMsgBoxForm::ButtonTexts() const {
+    const std::span<const TTextRow> rows = MsgBoxFormTexts();
+    return buttons_ == kMbYesNo ? rows.subspan(1, 2) : rows.first(1);
+}
+
+std::span<const TTextRow> MsgBoxFormTexts() {
+    return kTexts;
 }
 
 }  // namespace ui

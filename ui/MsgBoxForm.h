@@ -1,7 +1,10 @@
 #pragma once
 // The program's message box, in the skin of its dialogs: a sign, the text, and OK or Yes and No.
 
+#include <span>
+
 #include "ui/BaseUIForm.h"
+#include "ui/WindowTexts.h"
 
 class QLabel;
 
@@ -21,8 +24,18 @@ public:
     TSkinImage* imgSign;
     QLabel* lblText;
 
+protected:
+    void ApplyLanguage() override;
+
 private:
+    // The rows of the box's texts that its buttons show: OK alone, or Yes and No.
+    std::span<const TTextRow> ButtonTexts() const;
+
+    int buttons_;
     int answer_;
 };
+
+// The message box's texts: the captions of its buttons.
+std::span<const TTextRow> MsgBoxFormTexts();
 
 }  // namespace ui

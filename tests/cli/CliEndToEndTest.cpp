@@ -57,7 +57,7 @@ TEST(VelmoraCli, PrintsTheSummaryAndTheFailedLinesAndExitsOneOnAFailure) {
     EXPECT_EQ(summary(result.out, &time),
               (Lines{"Encrypted: 1", "Decrypted: 0", "Failed: 2", "Processed file size: 1.0 MB",
                      "Time escaped: <t>", "\"" + small + "\" ErrCode: 3; file too small",
-                     "\"" + missing + "\" ErrCode: 1; failed to read or write"}));
+                     "\"" + missing + "\" ErrCode: 1; failed to read or write (No such file or directory)"}));
     EXPECT_TRUE(std::regex_match(time, std::regex(R"(Time escaped: \d+\.\ds)"))) << time;
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "") << "no progress display when standard error is no terminal";

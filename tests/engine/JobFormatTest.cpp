@@ -61,6 +61,10 @@ TEST(JobFormat, FailedLines) {
     EXPECT_EQ(FailedLine(QStringLiteral("/clips/a.mp4"), 2, english),
               QStringLiteral("\"/clips/a.mp4\" ErrCode: 2; encryption key incorrect"));
     EXPECT_EQ(FailedCodePart(1, english), QStringLiteral("ErrCode: 1; failed to read or write"));
+    // The system's reason follows the code's text; the start of the line stays as it always was.
+    EXPECT_EQ(
+        FailedLine(QStringLiteral("/clips/b.mp4"), 1, english, QStringLiteral("No such file or directory")),
+        QStringLiteral("\"/clips/b.mp4\" ErrCode: 1; failed to read or write (No such file or directory)"));
     EXPECT_EQ(FailedCodePart(3, english), QStringLiteral("ErrCode: 3; file too small"));
     EXPECT_EQ(FailedCodePart(7, english), QStringLiteral("ErrCode: 7; unknown error"));
     TJobTexts odd;

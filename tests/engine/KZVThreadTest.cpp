@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -79,7 +81,8 @@ TEST(TKZVThread, ThreeMessagesAfterEveryFileInOrderAndAFailureInTheMiddle) {
                                          finished(false)}));
     EXPECT_EQ(job.EncryptedList, (std::vector<std::string>{files[0], files[2]}));
     EXPECT_TRUE(job.DecryptedList.empty());
-    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[1], kErrorIo}}));
+    // The reason is the system's, without the path that the list shows beside it.
+    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[1], kErrorIo, std::strerror(ENOENT)}}));
     EXPECT_EQ(job.TotalBytes, 2 * static_cast<std::int64_t>(2 * kBlock + 96));
     EXPECT_LT(job.Ticks, 20'000u) << "Ticks holds the elapsed time, not the start";
     ASSERT_TRUE(job.wait(5000));
@@ -215,7 +218,15 @@ TEST(TKZVThread, WithAJournalAGroupWhoseEntriesCannotBeMadeDurableIsNotTouched) 
         job.UseJournal(TJournal::Create(journalFolder, journalDisk));
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
-        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}, {files[1], kErrorIo}}));
+        ASSERT_EQ(job.FailedList.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(job.FailedList[i].Path, files[i]);
+            EXPECT_EQ(job.FailedList[i].Code, kErrorIo);
+            // The journal failed, not the video: the reason names the journal's file.
+            const std::string& reason = job.FailedList[i].Reason;
+            EXPECT_EQ(reason.rfind(journalFolder + "/", 0), 0u) << reason;
+            EXPECT_TRUE(reason.ends_with(std::string(": ") + std::strerror(EIO))) << reason;
+        }
         EXPECT_TRUE(job.EncryptedList.empty());
         EXPECT_TRUE(job.Notice.contains(QString::fromStdString(journalFolder))) << job.Notice.toStdString();
     }
@@ -262,7 +273,11 @@ TEST(TKZVThread, AVideoLeftHalfChangedByAnEarlierJobIsRestoredBeforeTheNextJobTo
         job.JournalFolder = journalFolder;
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
-        EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}}));
+        const std::string io = std::strerror(EIO);
+        EXPECT_EQ(job.FailedList,
+                  (std::vector<TFailedFile>{
+                      {files[0], kErrorIo,
+                       io + "; the file could not be put back as it was: " + files[0] + ": " + io}}));
     }
     ASSERT_NE(readFile(files[0]), original) << "the scene needs a half-changed video";
     Recorder window;
@@ -325,7 +340,10 @@ TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
     job.JournalFolder = inTheWay + "/journal";
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
-    EXPECT_EQ(job.FailedList, (std::vector<TFailedFile>{{files[0], kErrorIo}, {files[1], kErrorIo}}));
+    const std::string reason = "left unchanged, the recovery journal cannot be used: " + inTheWay +
+                               "/journal: " + std::strerror(ENOTDIR);
+    EXPECT_EQ(job.FailedList,
+              (std::vector<TFailedFile>{{files[0], kErrorIo, reason}, {files[1], kErrorIo, reason}}));
     EXPECT_EQ(readFile(files[0]), original);
     // The reason reaches the user once, naming the folder, before the job's end.
     const auto notices = std::count_if(window.messages.begin(), window.messages.end(),

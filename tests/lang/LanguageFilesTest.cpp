@@ -10,6 +10,7 @@
 
 #include "lang/Language.h"
 #include "ui/MainTexts.h"
+#include "ui/MsgBoxForm.h"
 #include "ui/OptionForm.h"
 #include "ui/RiskWarnForm.h"
 
@@ -21,7 +22,8 @@ const QString kFolder = QStringLiteral(VELMORA_LANGUAGES_DIR);
 const std::map<QString, QString>& EnglishTexts() {
     static const std::map<QString, QString> texts = [] {
         std::map<QString, QString> all;
-        for (const auto table : {ui::MainFormTexts(), ui::OptionFormTexts(), ui::RiskWarnFormTexts()}) {
+        for (const auto table :
+             {ui::MainFormTexts(), ui::OptionFormTexts(), ui::RiskWarnFormTexts(), ui::MsgBoxFormTexts()}) {
             for (const ui::TTextRow& row : table) {
                 const auto [at, added] = all.emplace(QLatin1String(row.Key), ui::EnglishText(row));
                 // A key that two windows show must mean the same text in both.

@@ -131,6 +131,9 @@ TEST_P(FitTest, EveryWindowShowsItsTextsWholeWithoutOverlaps) {
          {std::tuple{texts.AddFile, kMbOk, kIconInfo}, std::tuple{texts.StopNow, kMbYesNo, kIconQuestion},
           std::tuple{texts.Finished + QStringLiteral("\n") + texts.Time + QStringLiteral("4.2s"), kMbOk,
                      kIconInfo},
+          std::tuple{QString(texts.FinishedFailed).replace(QStringLiteral("%d"), QStringLiteral("1234")) +
+                         QStringLiteral("\n") + texts.Time + QStringLiteral("4.2s"),
+                     kMbOk, kIconFailure},
           std::tuple{texts.Recovered + QStringLiteral("\n\n/home/user/Videos/holiday.mp4"), kMbOk,
                      kIconFailure}}) {
         auto box = CreateForm<TMsgBoxForm>(text, buttons, icon);

@@ -83,8 +83,11 @@ QPixmap ThreePartFace() {
 }
 
 using GuiUtilityTest = uitest::UiTest;
+// A box is a window of the program: like every window, it is built while the language object exists.
+using DefaultMsgBox = uitest::UiTest;
+using MsgBoxForm = uitest::UiTest;
 
-TEST(DefaultMsgBox, AnswersWithTheStandardCodesAndShowsTheSignAsked) {
+TEST_F(DefaultMsgBox, AnswersWithTheStandardCodesAndShowsTheSignAsked) {
     const TShellCallsScope defaults(DefaultShellCalls());
     BoxAnswerer yes{[](TMsgBoxForm& box) { box.btnOkMe->click(); }};
     yes.Arm();
@@ -118,7 +121,38 @@ TEST(DefaultMsgBox, AnswersWithTheStandardCodesAndShowsTheSignAsked) {
     EXPECT_EQ(failure.sign, Sign("warning"));
 }
 
-TEST(MsgBoxForm, FitsItsTextAndKeepsItsButtonsInside) {
+TEST_F(GuiUtilityTest, ABoxShownInGermanHasGermanButtons) {
+    LoadGermanLanguage(
+        "<CUI_TOptionForm_btnOkMe>OK</CUI_TOptionForm_btnOkMe>\n"
+        "<RUI_TMsgBoxForm_Yes>Ja</RUI_TMsgBoxForm_Yes>\n"
+        "<RUI_TMsgBoxForm_No>Nein</RUI_TMsgBoxForm_No>\n");
+    const TShellCallsScope defaults(DefaultShellCalls());
+    using uitest::Control;
+
+    QString yes;
+    QString no;
+    BoxAnswerer question{[&](TMsgBoxForm& box) {
+        yes = Control<TOruButton>(box, "btnOkMe")->Caption();
+        no = Control<TOruButton>(box, "btnCancelMe")->Caption();
+        Control<TOruButton>(box, "btnCancelMe")->click();
+    }};
+    question.Arm();
+    EXPECT_EQ(MsgBox(QStringLiteral("Jetzt anhalten?"), kMbYesNo, kIconQuestion), kIdNo);
+    EXPECT_EQ(yes, QStringLiteral("Ja"));
+    EXPECT_EQ(no, QStringLiteral("Nein"));
+
+    // A box with one button shows the OK text, not the question's Yes.
+    QString ok;
+    BoxAnswerer notice{[&](TMsgBoxForm& box) {
+        ok = Control<TOruButton>(box, "btnOkMe")->Caption();
+        Control<TOruButton>(box, "btnOkMe")->click();
+    }};
+    notice.Arm();
+    EXPECT_EQ(MsgBox(QStringLiteral("Fertig!"), kMbOk, kIconInfo), kIdOk);
+    EXPECT_EQ(ok, QStringLiteral("OK"));
+}
+
+TEST_F(MsgBoxForm, FitsItsTextAndKeepsItsButtonsInside) {
     QStringList lines;
     for (int i = 0; i < 20; ++i)
         lines << QStringLiteral("/videos/a rather long folder name/clip number %1.mp4").arg(i);

@@ -38,10 +38,10 @@ protected:
         const uitest::ShownBox* end = EndBox(before);
         return end ? end->text : QString();
     }
+    // The end box is the one whose second line tells the time the job took.
     const uitest::ShownBox* EndBox(std::size_t from) const {
         for (std::size_t i = from; i < boxes.size(); ++i)
-            if (boxes[i].text.startsWith(QStringLiteral("Finished!")) ||
-                boxes[i].text.startsWith(QStringLiteral("Canceled!")))
+            if (boxes[i].text.section(QLatin1Char('\n'), 1, 1).startsWith(QStringLiteral("Time escaped: ")))
                 return &boxes[i];
         return nullptr;
     }
@@ -118,8 +118,11 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     QFile::remove(gone);
 
     const QString end = RunToEnd();
-    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!\nTime escaped: "))) << end.toStdString();
+    // Three files failed: the box says so, under a warning sign, rather than a plain "Finished!".
+    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished, but 3 of the files failed.\nTime escaped: ")))
+        << end.toStdString();
     EXPECT_TRUE(end.endsWith(QStringLiteral("s")));
+    EXPECT_EQ(boxes.back().icon, kIconFailure);
     EXPECT_FALSE(form->IsJobRunning());
     EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
     EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
@@ -150,7 +153,7 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_EQ(Read(folder + QStringLiteral("Failed.txt")),
               "\"" + small.toUtf8() + "\" ErrCode: 3; file too small\r\n" + "\"" + keyed.toUtf8() +
                   "\" ErrCode: 2; encryption key incorrect\r\n" + "\"" + gone.toUtf8() +
-                  "\" ErrCode: 1; failed to read or write\r\n");
+                  "\" ErrCode: 1; failed to read or write (No such file or directory)\r\n");
     ASSERT_FALSE(opened.empty());
     EXPECT_EQ(opened.back(), QUrl::fromLocalFile(folder + QStringLiteral("Failed.txt")));
     Control<TLinkLabel>(*form, "lblDetail1")->clicked();
@@ -309,7 +312,8 @@ TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
     Control<QComboBox>(*form, "cbPath2")->clearEditText();
     Control<QComboBox>(*form, "cbPath3")->clearEditText();
     const QString end = RunToEnd();
-    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!")));
+    EXPECT_TRUE(end.startsWith(QStringLiteral("Finished!\nTime escaped: "))) << end.toStdString();
+    EXPECT_EQ(boxes.back().icon, kIconInfo);  // nothing failed: a plain notice
     EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 0 "));
     EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 0 "));
     EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());

@@ -136,6 +136,7 @@ TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
     EXPECT_EQ(form->Texts().Cancel, t("CUI_TRiskWarnForm_btnCancelMe"));
     EXPECT_EQ(form->Texts().UnknownErr, t("RUI_TMainForm_UnknownErr"));
     EXPECT_EQ(form->Texts().Finished, QString());
+    EXPECT_EQ(form->Texts().FinishedFailed, t("RUI_TMainForm_FinishedFailed"));
 }
 
 TEST_F(MainTextsTest, TheLeftLabelsLineUpAtTheLongestAndTheSubdirectoryBoxesFitTheirText) {
