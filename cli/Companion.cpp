@@ -68,6 +68,8 @@ protected:
                            showProgress(true);
                            loop_.quit();
                        },
+                       // The command line finds its files before the job starts: no search to show.
+                       [](const engine::TJobSearching&) {},
                    },
                    *message);
         return true;

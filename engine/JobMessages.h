@@ -13,13 +13,14 @@ class QObject;
 
 namespace engine {
 
-// The job's messages to Params.NotifyWnd, in the order they come: per file PROGRESS, COUNTS and
-// FAILEDSIZE; at the end at most one ERROR, then FINISHED.
+// The job's messages to Params.NotifyWnd, in the order they come: while it searches folders, SEARCHING
+// now and then; per file PROGRESS, COUNTS and FAILEDSIZE; at the end at most one ERROR, then FINISHED.
 inline constexpr std::uint32_t WM_JOB_FINISHED = 6124;
 inline constexpr std::uint32_t WM_JOB_ERROR = 6125;
 inline constexpr std::uint32_t WM_JOB_PROGRESS = 6126;
 inline constexpr std::uint32_t WM_JOB_COUNTS = 6127;
 inline constexpr std::uint32_t WM_JOB_FAILEDSIZE = 6128;
+inline constexpr std::uint32_t WM_JOB_SEARCHING = 6129;
 
 struct TJobFinished {
     static constexpr std::uint32_t Msg = WM_JOB_FINISHED;
@@ -55,7 +56,19 @@ struct TJobFailedSize {
     friend bool operator==(const TJobFailedSize&, const TJobFailedSize&) = default;
 };
 
-using TJobMessage = std::variant<TJobFinished, TJobError, TJobProgress, TJobCounts, TJobFailedSize>;
+// The job is still searching its folders: once as it starts, then at most every kSearchNoticeMs, and
+// once more with the total when the search ends (stopped or not).
+struct TJobSearching {
+    static constexpr std::uint32_t Msg = WM_JOB_SEARCHING;
+    std::size_t Found = 0;  // files found so far
+    friend bool operator==(const TJobSearching&, const TJobSearching&) = default;
+};
+
+// How often at most a search tells how far it is: more would only flood the window.
+inline constexpr std::uint32_t kSearchNoticeMs = 50;
+
+using TJobMessage =
+    std::variant<TJobFinished, TJobError, TJobProgress, TJobCounts, TJobFailedSize, TJobSearching>;
 
 // The number that `message` travels under.
 std::uint32_t MessageNumber(const TJobMessage& message);

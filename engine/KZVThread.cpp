@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/Journal.h"
+#include "platform/FileSearch.h"
 #include "platform/Log.h"
 #include "platform/Utility.h"
 
@@ -36,8 +37,35 @@ void TKZVThread::PostNotify(TJobMessage message) {
     if (!Quiet) PostJobMessage(Params.NotifyWnd, std::move(message));
 }
 
+bool TKZVThread::SearchGoesOn(std::size_t found) {
+    const std::uint32_t now = platform::GetTickCount();
+    if (now - lastSearchNotice_ >= kSearchNoticeMs) {
+        lastSearchNotice_ = now;
+        PostNotify(TJobSearching{found});
+    }
+    return !Terminated();
+}
+
+void TKZVThread::search() {
+    lastSearchNotice_ = platform::GetTickCount();
+    PostNotify(TJobSearching{FileList.size()});
+    std::vector<platform::TSearchProblem> unread;
+    for (const auto& folder : SearchFolders) {
+        const bool complete =
+            platform::SearchFile3(folder.Path, SearchMask, FileList, folder.Subfolders, &unread,
+                                  [this](std::size_t found) { return SearchGoesOn(found); });
+        if (!complete) break;
+    }
+    for (auto& folder : unread)
+        UnreadFolders.push_back({std::move(folder.Path), kErrorIo, std::move(folder.Reason)});
+    PostNotify(TJobSearching{FileList.size()});
+}
+
 void TKZVThread::SafeExecute() {
     Ticks = platform::GetTickCount();
+    // Before anything else: the files are known only once the search is done, and a search that was
+    // stopped ends the job with every file as it was.
+    if (!SearchFolders.empty()) search();
     // Params are complete only now, at the resume; one transform then serves every file.
     TFileTransform transform(Params, KeepFileTime, fileSystem_);
     std::vector<std::string> restored;
@@ -136,6 +164,7 @@ void TKZVThread::DoThreadError(const QString& text) {
 
 void TKZVThread::SafeDestroy() {
     FileList = {};
+    SearchFolders = {};
     UnreadFolders = {};
     EncryptedList = {};
     DecryptedList = {};

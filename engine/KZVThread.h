@@ -2,9 +2,10 @@
 // One batch job: a worker thread that toggles a list of files one after another and tells the window
 // how it goes through posted messages only. After it ends, the object stays as the record of the run.
 //
-// Hand-over in time, no locks: the creator fills FileList, Params, KeepFileTime (and the journal)
-// before Resume(); the worker writes the result lists, TotalBytes and Ticks only before it posts
-// WM_JOB_FINISHED; the window reads them only after handling that message.
+// Hand-over in time, no locks: the creator fills FileList or SearchFolders, Params, KeepFileTime (and
+// the journal) before Resume(); the worker writes FileList (when it searches), the result lists,
+// TotalBytes and Ticks only before it posts WM_JOB_FINISHED; the window reads them only after
+// handling that message.
 
 #include <QString>
 
@@ -33,6 +34,12 @@ struct TFailedFile {
     friend bool operator==(const TFailedFile&, const TFailedFile&) = default;
 };
 
+// A folder whose videos the job finds itself, and whether its subfolders count.
+struct TSearchFolder {
+    std::string Path;
+    bool Subfolders = false;
+};
+
 class TKZVThread : public platform::TSafeThread {
     Q_OBJECT
 
@@ -48,8 +55,15 @@ public:
 
     QString ErrorText;                  // the last error that escaped the work routine
     std::vector<std::string> FileList;  // input: the paths to process, in order
-    // input: folders whose files could not all be found (code 1, with the reason). They open FailedList
-    // and count as failed from the first message on: their videos stay as they are, unnoticed otherwise.
+    // input: folders to search on the worker, before any file is touched, for the files that match
+    // SearchMask; what they hold is appended to FileList, folder by folder. A large tree takes long
+    // to walk: here it neither holds up the window nor escapes Terminate(), which stops the search
+    // between two entries and ends the job as canceled with nothing toggled.
+    std::vector<TSearchFolder> SearchFolders;
+    std::string SearchMask;  // input: ";"-separated name patterns (the video mask)
+    // input: folders whose files could not all be found (code 1, with the reason); the search of
+    // SearchFolders adds its own. They open FailedList and count as failed from the first message on:
+    // their videos stay as they are, unnoticed otherwise.
     std::vector<TFailedFile> UnreadFolders;
     TKZVFlag Params;           // input: key, target filter, version, block limit, window
     bool KeepFileTime = true;  // input: restore each toggled file's last-write time
@@ -75,13 +89,18 @@ protected:
 
     // Posts to Params.NotifyWnd unless Quiet is set; never waits for the window.
     void PostNotify(TJobMessage message);
+    // Asked by the search between two folder entries with the files found so far: tells the window
+    // at most every kSearchNoticeMs, and stops the search once the job is terminated.
+    virtual bool SearchGoesOn(std::size_t found);
 
 private:
+    void search();
     void finish();
 
     platform::FileSystem& fileSystem_;
     std::unique_ptr<TJournal> journal_;
     std::atomic<bool> finished_{false};  // WM_JOB_FINISHED has been posted (or would have been, if quiet)
+    std::uint32_t lastSearchNotice_ = 0;
 };
 
 }  // namespace engine

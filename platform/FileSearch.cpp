@@ -90,8 +90,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::string>& list, bool subfolders,
-                  std::vector<TSearchProblem>* problems) {
+// False when `goOn` stopped the search.
+bool searchFolder(std::string folder, const TFileMask& mask, std::vector<std::string>& list, bool subfolders,
+                  std::vector<TSearchProblem>* problems, const TSearchCheck& goOn) {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     const std::string prefix = folder == "/" ? folder : folder + "/";
 
@@ -100,6 +101,8 @@ void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::st
     std::error_code error;
     fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        // One folder may hold a million entries: asked at every one, not once per folder.
+        if (goOn && !goOn(list.size() + files.size())) return false;
         const fs::directory_entry& entry = *it;
         // The type comes with the folder listing itself (cached by the entry); only a link needs a
         // look at its target. Links to folders are never followed: they could lead round in a circle.
@@ -119,16 +122,18 @@ void searchFolder(std::string folder, const TFileMask& mask, std::vector<std::st
     std::sort(files.begin(), files.end());
     for (const auto& name : files) list.push_back(prefix + name);
     std::sort(folders.begin(), folders.end());
-    for (const auto& name : folders) searchFolder(prefix + name, mask, list, subfolders, problems);
+    for (const auto& name : folders)
+        if (!searchFolder(prefix + name, mask, list, subfolders, problems, goOn)) return false;
+    return true;
 }
 
 }  // namespace
 
-void SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
-                 bool subfolders, std::vector<TSearchProblem>* problems) {
+bool SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
+                 bool subfolders, std::vector<TSearchProblem>* problems, const TSearchCheck& goOn) {
     const TFileMask mask(masks);
-    if (folder.empty() || mask.Empty()) return;
-    searchFolder(folder, mask, list, subfolders, problems);
+    if (folder.empty() || mask.Empty()) return true;
+    return searchFolder(folder, mask, list, subfolders, problems, goOn);
 }
 
 void FindDirFile(const std::string& mask, std::vector<std::string>& list, bool subfolders) {

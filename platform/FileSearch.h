@@ -2,6 +2,8 @@
 // Finding files by name patterns, as the directory mode of the main window and the program's own
 // file lookups do. Patterns are Windows-style wildcards ("*", "?"), matched without regard to case.
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,13 +34,20 @@ struct TSearchProblem {
     friend bool operator==(const TSearchProblem&, const TSearchProblem&) = default;
 };
 
+// Asked between two entries of a folder with how many matching files this search has found so far:
+// false stops the search there. A search over a large tree or a slow disk can take minutes; this is
+// how its caller shows it going on and lets the user stop it.
+using TSearchCheck = std::function<bool(std::size_t found)>;
+
 // Appends the full path of every file in `folder` whose name matches one of the ";"-separated `masks`,
 // descending into subfolders when `subfolders` is set. Never clears `list`. Within a folder files come in
 // name order, and the files of a folder before those of its subfolders. Symbolic links to files count as
 // files; links to folders are not followed. A folder that cannot be read adds nothing to `list` and,
 // when `problems` is given, a line there: files that were not found must not pass unnoticed.
-void SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
-                 bool subfolders, std::vector<TSearchProblem>* problems = nullptr);
+// Returns false when `goOn` stopped it: `list` then holds part of what the search would have found.
+bool SearchFile3(const std::string& folder, std::string_view masks, std::vector<std::string>& list,
+                 bool subfolders, std::vector<TSearchProblem>* problems = nullptr,
+                 const TSearchCheck& goOn = {});
 
 // `mask` is a folder and one pattern: "/data/Log*.txt".
 void FindDirFile(const std::string& mask, std::vector<std::string>& list, bool subfolders = false);

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -32,7 +33,6 @@
 #include "engine/Trailer.h"
 #include "lang/Language.h"
 #include "platform/FileIo.h"
-#include "platform/FileSearch.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/Utility.h"
@@ -791,22 +791,20 @@ void TMainForm::btnEncryptClick() {
         for (int row = 0; row < model_->Count(); ++row)
             laterAgain_[static_cast<std::size_t>(row)] = last.value(model_->Path(row)) != row;
     } else {
-        const std::string mask = platform::ToLocal8Bit(settings::Settings->GetVideoMask());
+        // The job searches the folders itself: a large tree or a slow disk takes minutes to walk,
+        // which here would freeze the window with no way to stop it.
+        FJob->SearchMask = platform::ToLocal8Bit(settings::Settings->GetVideoMask());
         const auto subs = SubBoxes();
-        std::vector<platform::TSearchProblem> unread;
         for (std::size_t row = 0; row < paths.size(); ++row) {
             const QString folder = paths[row]->currentText();
             if (!folder.isEmpty())
-                platform::SearchFile3(platform::ToLocal8Bit(folder), mask, FJob->FileList,
-                                      subs[row]->isChecked(), &unread);
+                FJob->SearchFolders.push_back({platform::ToLocal8Bit(folder), subs[row]->isChecked()});
         }
-        for (auto& folder : unread)
-            FJob->UnreadFolders.push_back(
-                {std::move(folder.Path), engine::kErrorIo, std::move(folder.Reason)});
     }
     FJobFromList = filesMode;
     FListChanged = false;
     ResetSummary();
+    if (!filesMode) setLabel(lblEncrypted, SearchingText(0));
     for (auto row = paths.rbegin(); row != paths.rend(); ++row)
         settings::Settings->AddHistoryPath((*row)->currentText());
     LoadHistoryPaths();
@@ -1047,7 +1045,8 @@ bool TMainForm::event(QEvent* event) {
                                          [this](const engine::TJobError& m) { OnJobError(m); },
                                          [this](const engine::TJobProgress& m) { OnJobProgress(m); },
                                          [this](const engine::TJobCounts& m) { OnJobCounts(m); },
-                                         [this](const engine::TJobFailedSize& m) { OnJobFailedSize(m); }},
+                                         [this](const engine::TJobFailedSize& m) { OnJobFailedSize(m); },
+                                         [this](const engine::TJobSearching& m) { OnJobSearching(m); }},
                    *job);
         return true;
     }
@@ -1092,6 +1091,16 @@ void TMainForm::OnJobFailedSize(const engine::TJobFailedSize& failedSize) {
     ScheduleLivePaint();
 }
 
+void TMainForm::OnJobSearching(const engine::TJobSearching& searching) {
+    live_.found = searching.Found;
+    live_.searching = true;
+    ScheduleLivePaint();
+}
+
+QString TMainForm::SearchingText(std::size_t found) const {
+    return QString(texts_.Searching).replace(QStringLiteral("%d"), QLocale().toString(qulonglong{found}));
+}
+
 // Thousands of messages a second may arrive; the display follows them at most every kLivePaintMs, so
 // the window keeps pace with the job and stays free to repaint. The first message after a pause shows
 // at once.
@@ -1107,6 +1116,12 @@ void TMainForm::ScheduleLivePaint() {
 void TMainForm::PaintProgress() {
     liveTimer_.stop();
     lastLivePaint_ = platform::GetTickCount();
+    // Until the first file is done, the search is what there is to show.
+    if (live_.searching && !live_.counts) {
+        setLabel(lblEncrypted, SearchingText(live_.found));
+        setLabel(lblTime,
+                 texts_.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
+    }
     if (live_.progress) {
         ProgressBar1->setMaximum(static_cast<int>(live_.count));
         ProgressBar1->setValue(static_cast<int>(live_.index) + 1);

@@ -32,6 +32,7 @@ struct TJobError;
 struct TJobProgress;
 struct TJobCounts;
 struct TJobFailedSize;
+struct TJobSearching;
 }  // namespace engine
 namespace lang {
 class TLanguageMenu;
@@ -191,6 +192,9 @@ private:
     void OnJobProgress(const engine::TJobProgress& progress);
     void OnJobCounts(const engine::TJobCounts& counts);
     void OnJobFailedSize(const engine::TJobFailedSize& failedSize);
+    void OnJobSearching(const engine::TJobSearching& searching);
+    // The summary's first line while the job searches its folders.
+    QString SearchingText(std::size_t found) const;
     void ScheduleLivePaint();
     void PaintProgress();
 
@@ -302,6 +306,8 @@ private:
         std::intptr_t decrypted = 0;
         std::uintptr_t failed = 0;
         std::intptr_t mib = 0;
+        std::size_t found = 0;
+        bool searching = false;
         bool progress = false;
         bool counts = false;
         bool failedSize = false;

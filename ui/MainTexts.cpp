@@ -64,6 +64,7 @@ const std::array kRows{
     TTextRow{"RUI_TMainForm_Second", "s", None, "", 0, &T::Second},
     TTextRow{"RUI_TMainForm_AddFile", "Add your video files first.", None, "", 0, &T::AddFile},
     TTextRow{"RUI_TMainForm_AddDir", "Enter a directory first.", None, "", 0, &T::AddDir},
+    TTextRow{"RUI_TMainForm_Searching", "Searching… %d videos found", None, "", 0, &T::Searching},
     TTextRow{"RUI_TMainForm_FailedRead", "failed to read or write", None, "", 0, &T::FailedRead},
     TTextRow{"RUI_TMainForm_IncorrectKey", "encryption key incorrect", None, "", 0, &T::IncorrectKey},
     TTextRow{"RUI_TMainForm_SmallFile", "file too small", None, "", 0, &T::SmallFile},

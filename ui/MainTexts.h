@@ -35,6 +35,7 @@ struct TMainTexts {
     QString Second;
     QString AddFile;
     QString AddDir;
+    QString Searching;  // the summary's first line while a job searches its folders; "%d": found so far
     QString FailedRead;
     QString IncorrectKey;
     QString SmallFile;

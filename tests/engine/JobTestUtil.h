@@ -35,7 +35,8 @@ inline std::ostream& operator<<(std::ostream& out, const Message& m) {
             [&](const engine::TJobError& p) { out << "error " << p.Text.toStdString(); },
             [&](const engine::TJobProgress& p) { out << "progress " << p.Index << "/" << p.Count; },
             [&](const engine::TJobCounts& p) { out << "counts " << p.Encrypted << ", " << p.Decrypted; },
-            [&](const engine::TJobFailedSize& p) { out << "failedSize " << p.Failed << ", " << p.Mib; }},
+            [&](const engine::TJobFailedSize& p) { out << "failedSize " << p.Failed << ", " << p.Mib; },
+            [&](const engine::TJobSearching& p) { out << "searching " << p.Found; }},
         m.payload);
     return out << "}";
 }

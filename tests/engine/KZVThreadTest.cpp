@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -44,6 +45,9 @@ Message failedSize(std::size_t f, std::uint32_t mib) {
 Message finished(bool canceled) {
     return {WM_JOB_FINISHED, TJobFinished{canceled}};
 }
+Message searching(std::size_t found) {
+    return {WM_JOB_SEARCHING, TJobSearching{found}};
+}
 
 std::vector<std::string> makeFiles(const TempDir& dir, int count, std::size_t size) {
     std::vector<std::string> paths;
@@ -53,6 +57,30 @@ std::vector<std::string> makeFiles(const TempDir& dir, int count, std::size_t si
     }
     return paths;
 }
+
+// A video of `size` bytes at `path` under `dir`, its folders made as needed.
+std::string makeFile(const TempDir& dir, const std::string& path, std::size_t size) {
+    const std::string file = dir.file(path);
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    writeFile(file, patternBytes(size, static_cast<std::uint32_t>(path.size())));
+    return file;
+}
+
+// Terminated at the given entry of its search, as the window's run button would.
+class StoppedWhileSearching final : public TKZVThread {
+public:
+    explicit StoppedWhileSearching(int entry) : entry_(entry) {}
+
+protected:
+    bool SearchGoesOn(std::size_t found) override {
+        if (++entries_ == entry_) Terminate();
+        return TKZVThread::SearchGoesOn(found);
+    }
+
+private:
+    int entry_;
+    int entries_ = 0;
+};
 
 void fill(TKZVThread& job, Recorder& window, std::vector<std::string> files, TKZVFlag params = flag()) {
     job.FileList = std::move(files);
@@ -149,6 +177,71 @@ TEST(TKZVThread, AnEmptyListFinishesAtOnce) {
     EXPECT_EQ(window.messages, Messages{finished(false)});
     EXPECT_EQ(job.TotalBytes, 0);
     EXPECT_LT(job.Ticks, 1000u);
+}
+
+// A job given folders finds their videos itself, on its thread, before it touches any: the window
+// hears how many so far and then the total, and the folders it could not read count as failed.
+TEST(TKZVThread, AJobGivenFoldersSearchesThemFirstAndTellsHowManyItFound) {
+    TempDir dir;
+    const std::string a0 = makeFile(dir, "a/clip0.mp4", 2 * kBlock);
+    makeFile(dir, "a/notes.txt", 2 * kBlock);
+    const std::string a1 = makeFile(dir, "a/sub/clip1.mkv", 2 * kBlock);
+    const std::string b0 = makeFile(dir, "b/clip2.avi", 2 * kBlock);
+    const std::string below = makeFile(dir, "b/deeper/clip3.mp4", 2 * kBlock);
+    Recorder window;
+    TKZVThread job;
+    fill(job, window, {});
+    job.SearchFolders = {{dir.file("a"), true}, {dir.file("b"), false}, {dir.file("missing"), true}};
+    job.SearchMask = "*.mp4;*.mkv;*.avi";
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+
+    EXPECT_EQ(job.FileList, (std::vector<std::string>{a0, a1, b0}));
+    EXPECT_EQ(job.EncryptedList, job.FileList);
+    EXPECT_FALSE(IsEncryptedFile(below)) << "b is searched without its subfolders";
+    EXPECT_EQ(job.FailedList,
+              (std::vector<TFailedFile>{{dir.file("missing"), kErrorIo, std::strerror(ENOENT)}}));
+
+    const auto firstOther = std::find_if(window.messages.begin(), window.messages.end(),
+                                         [](const Message& m) { return m.msg != WM_JOB_SEARCHING; });
+    const Messages search(window.messages.begin(), firstOther);
+    ASSERT_GE(search.size(), 2u);
+    EXPECT_EQ(search.front(), searching(0));
+    EXPECT_EQ(search.back(), searching(3));
+    const auto mib = [](std::size_t files) {
+        return static_cast<std::uint32_t>(files * (2 * kBlock + 96) / 1'048'576);
+    };
+    EXPECT_EQ(Messages(firstOther, window.messages.end()),
+              (Messages{progress(0, 3), counts(1, 0), failedSize(1, mib(1)),  //
+                        progress(1, 3), counts(2, 0), failedSize(1, mib(2)),  //
+                        progress(2, 3), counts(3, 0), failedSize(1, mib(3)),  //
+                        finished(false)}));
+}
+
+// Stopped in the middle of its search, the job ends as canceled and touches no file, not even those
+// it had found already.
+TEST(TKZVThread, TerminatedWhileSearchingItEndsCanceledWithNothingToggled) {
+    TempDir dir;
+    std::vector<std::string> videos;
+    for (const char* folder : {"f1", "f2", "f3"})
+        for (int i = 0; i < 4; ++i)
+            videos.push_back(
+                makeFile(dir, std::string(folder) + "/clip" + std::to_string(i) + ".mp4", kBlock + 100));
+    Recorder window;
+    StoppedWhileSearching job(8);  // the top folder's 3 entries, f1's 4: at f2's first entry
+    fill(job, window, {});
+    job.SearchFolders = {{dir.path().string(), true}};
+    job.SearchMask = "*.mp4";
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished());
+
+    EXPECT_EQ(job.FileList, std::vector<std::string>(videos.begin(), videos.begin() + 4))
+        << "f1 searched, f2 and f3 not";
+    EXPECT_EQ(window.messages.back(), finished(true));
+    for (const Message& m : window.messages)
+        EXPECT_TRUE(m.msg == WM_JOB_SEARCHING || m.msg == WM_JOB_FINISHED) << m;
+    EXPECT_TRUE(job.EncryptedList.empty());
+    for (const auto& video : videos) EXPECT_FALSE(IsEncryptedFile(video)) << video;
 }
 
 TEST(TKZVThread, CancelDuringTheFifthOfTenFinishesItAndOpensNoSixth) {

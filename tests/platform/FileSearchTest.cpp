@@ -99,6 +99,29 @@ TEST_F(Tree, FindDirFileForms) {
     EXPECT_EQ(languages, (V{at("Languages/Chinese.XML"), at("Languages/English.xml")}));
 }
 
+// The job asks between entries whether to go on, which is how the user sees a long search and stops
+// it: asked at every entry with the videos found so far; told to stop, it reads no further.
+TEST_F(Tree, ASearchAsksAtEveryEntryAndStopsWhereItIsTold) {
+    const char* videos = "*.mp4;*.mkv;*.avi";
+    V all;
+    std::vector<std::size_t> asked;
+    EXPECT_TRUE(SearchFile3(root, videos, all, true, nullptr, [&](std::size_t found) {
+        asked.push_back(found);
+        return true;
+    }));
+    EXPECT_EQ(all.size(), 6u);
+    EXPECT_EQ(asked.size(), 12u) << "7 entries in the top folder, 3 in sub, 1 in sub/deeper, 1 in z";
+    EXPECT_TRUE(std::is_sorted(asked.begin(), asked.end()));
+    EXPECT_EQ(asked.back(), 5u) << "asked before z/g.mp4, the last entry";
+
+    // Stopped at the first entry of sub: the top folder's videos are listed, nothing below it.
+    V part{"kept"};
+    int calls = 0;
+    EXPECT_FALSE(SearchFile3(root, videos, part, true, nullptr, [&](std::size_t) { return ++calls < 8; }));
+    EXPECT_EQ(calls, 8);
+    EXPECT_EQ(part, (V{"kept", at(".mp4"), at("a.mkv"), at("b.MP4")}));
+}
+
 // Folders the search cannot read must not pass unnoticed: their videos would stay playable while the
 // run reports nothing failed. A path past the system's length limit fails for root too.
 TEST_F(Tree, FoldersThatCannotBeReadAreReportedWithTheirReason) {

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 
+#include <algorithm>
 #include <cstring>
 
 #include "UiTestUtil.h"
@@ -319,6 +321,41 @@ TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
     EXPECT_TRUE(Control<TLinkLabel>(*form, "lblDetail1")->isHidden());
 }
 
+// Directories mode: the job searches the folders on its own thread, so a large tree no longer holds up
+// the window. It says at once that it searches, and the run button stops the search as it stops a job,
+// with no video touched; a run to the end toggles every video found.
+TEST_F(MainRunTest, TheSearchOfDirectoriesRunsInTheJobAndTheRunButtonStopsIt) {
+    QStringList videos;
+    for (int folder = 0; folder < 20; ++folder)
+        for (int i = 0; i < 2; ++i)
+            videos << MakeFile("tree/" + std::to_string(folder) + "/" + std::to_string(i) + ".mp4", 600'000);
+    Control<TOruButton>(*form, "btnDirectory")->click();
+    Control<QComboBox>(*form, "cbPath")->setEditText(Path("tree"));
+    Control<QCheckBox>(*form, "cbxSub")->setChecked(true);
+    const auto encrypted = [&] {
+        return std::count_if(videos.begin(), videos.end(), [](const QString& path) {
+            return engine::IsEncryptedFile(platform::ToLocal8Bit(path));
+        });
+    };
+
+    Control<TOruButton>(*form, "btnEncrypt")->click();
+    ASSERT_TRUE(form->IsJobRunning());
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(),
+              QStringLiteral("Searching… %1 videos found").arg(QLocale().toString(0)));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Cancel"));
+    Control<TOruButton>(*form, "btnEncrypt")->click();
+    ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
+    EXPECT_TRUE(EndBox(0)->text.startsWith(QStringLiteral("Canceled!")));
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 0 "));
+    EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 0 "));
+    EXPECT_EQ(encrypted(), 0);
+    EXPECT_EQ(settings::Settings->HistoryPaths()->Strings(0), Path("tree")) << "recorded as the job started";
+
+    EXPECT_TRUE(RunToEnd().startsWith(QStringLiteral("Finished!")));
+    EXPECT_EQ(encrypted(), videos.size());
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 40 "));
+}
+
 TEST_F(MainRunTest, PressingTheButtonDuringAJobCancelsAfterTheFileInHand) {
     AddFiles(ManyFiles(60));
     Control<TOruButton>(*form, "btnEncrypt")->click();
@@ -398,6 +435,14 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
                                                              std::move(message));
         QApplication::sendEvent(form.get(), &event);
     };
+    // While the job searches its folders, the summary's first line counts the videos found so far.
+    post(engine::TJobSearching{12345});
+    ASSERT_TRUE(WaitFor([&] {
+        return Control<QLabel>(*form, "lblEncrypted")->text() ==
+               QStringLiteral("Searching… %1 videos found").arg(QLocale().toString(12345));
+    }));
+    EXPECT_TRUE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
+
     post(engine::TJobProgress{4, 10});
     post(engine::TJobCounts{3, 1});
     post(engine::TJobFailedSize{2, 4});
