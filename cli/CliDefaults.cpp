@@ -13,6 +13,7 @@ TCliDefaults LoadCliDefaults() {
     TCliDefaults defaults;
     defaults.Blocks = config->Blocks();
     defaults.KeepFileTime = config->KeepFileTime();
+    defaults.RemoveThumbnails = config->RemoveThumbnails();
     defaults.VideoMask = platform::ToLocal8Bit(config->GetVideoMask());
     return defaults;
 }

@@ -7,9 +7,10 @@
 namespace cli {
 
 struct TCliDefaults {
-    std::int32_t Blocks = 8;   // block limit for new encryptions
-    bool KeepFileTime = true;  // restore each toggled file's last-write time
-    std::string VideoMask;     // "*.asf;*.avi;...": which files a directory argument yields
+    std::int32_t Blocks = 8;       // block limit for new encryptions
+    bool KeepFileTime = true;      // restore each toggled file's last-write time
+    bool RemoveThumbnails = true;  // take scrambled videos' pictures out of the thumbnail cache
+    std::string VideoMask;         // "*.asf;*.avi;...": which files a directory argument yields
 };
 
 // The defaults, read once at start. Never writes anything.

@@ -128,6 +128,8 @@ After a run it prints "Encrypted: N", "Decrypted: N", "Failed: N", "Processed fi
 "Time escaped: ...", then one line per failed file: the path in double quotes and its error code
 (1 failed to read or write, 2 encryption key incorrect, 3 file too small).
 Ctrl+C stops after the file in hand; the summary still prints.
+Unless the Options dialog says otherwise, the desktop's cached pictures of each encrypted file are
+removed, so that file managers stop showing them.
 
 Exit status: 0 when no file failed, 1 when at least one failed, 2 for a usage error. A run stopped by
 Ctrl+C ends as interrupted (status 130 in the shell) after printing its summary.

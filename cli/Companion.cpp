@@ -142,6 +142,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
                            .FileType = options.FileType,
                            .Blocks = options.Blocks.value_or(defaults.Blocks),
                            .KeepFileTime = defaults.KeepFileTime,
+                           .RemoveThumbnails = defaults.RemoveThumbnails,
                            .JournalFolder = journalFolder,
                            .NotifyWnd = &listener});
 

@@ -13,6 +13,7 @@ void SetUpJob(TKZVThread& job, const TJobOptions& options) {
     job.Params.Blocks = options.Blocks;
     job.Params.NotifyWnd = options.NotifyWnd;
     job.KeepFileTime = options.KeepFileTime;
+    job.RemoveThumbnails = options.RemoveThumbnails;
     job.JournalFolder = options.JournalFolder;
 }
 

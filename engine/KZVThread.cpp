@@ -61,6 +61,14 @@ void TKZVThread::search() {
     PostNotify(TJobSearching{FileList.size()});
 }
 
+void TKZVThread::forgetThumbnails(const std::string& path, platform::TThumbnails which,
+                                  const QString& cacheFolder) {
+    // After the toggle is complete: a picture that stays is worth a log line, never the file's failure.
+    for (const QString& problem :
+         platform::RemoveThumbnails(platform::FromLocal8Bit(path), which, cacheFolder).Problems)
+        platform::MsgOut(QStringLiteral("A thumbnail could not be removed: ") + problem);
+}
+
 void TKZVThread::SafeExecute() {
     Ticks = platform::GetTickCount();
     // Before anything else: the files are known only once the search is done, and a search that was
@@ -94,6 +102,7 @@ void TKZVThread::SafeExecute() {
                          QStringLiteral(": ") + platform::FromLocal8Bit(folder.Reason));
     FailedList = UnreadFolders;
 
+    const QString thumbnails = RemoveThumbnails ? platform::ThumbnailCacheFolder() : QString();
     const std::size_t count = FileList.size();
     transform.ProcessFiles(
         FileList, Params.Key, [this] { return Terminated(); },
@@ -107,10 +116,15 @@ void TKZVThread::SafeExecute() {
                     case TProcessOutcome::Encrypted:
                         EncryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
+                        if (RemoveThumbnails) forgetThumbnails(path, platform::TThumbnails::All, thumbnails);
                         break;
                     case TProcessOutcome::Decrypted:
                         DecryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
+                        // A failure note made while the file was scrambled carries the time the file
+                        // has again now, and would keep file managers from ever trying again.
+                        if (RemoveThumbnails)
+                            forgetThumbnails(path, platform::TThumbnails::Failures, thumbnails);
                         break;
                     case TProcessOutcome::WrongKey:
                         FailedList.push_back({path, kErrorWrongKey});

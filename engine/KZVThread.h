@@ -19,6 +19,7 @@
 #include "engine/JobMessages.h"
 #include "platform/FileIo.h"
 #include "platform/SafeThread.h"
+#include "platform/Thumbnails.h"
 
 namespace engine {
 
@@ -67,6 +68,9 @@ public:
     std::vector<TFailedFile> UnreadFolders;
     TKZVFlag Params;           // input: key, target filter, version, block limit, window
     bool KeepFileTime = true;  // input: restore each toggled file's last-write time
+    // input: take the pictures of each file it scrambles out of the desktop's thumbnail cache, and the
+    // failure notes of each file it restores (see platform/Thumbnails.h)
+    bool RemoveThumbnails = true;
     // input: where the job keeps its recovery journal. When it cannot be opened there, no file is
     // touched: each one fails with code 1, and Notice says why. Empty: no journal (toggles are then
     // not crash-safe).
@@ -96,6 +100,7 @@ protected:
 private:
     void search();
     void finish();
+    void forgetThumbnails(const std::string& path, platform::TThumbnails which, const QString& cacheFolder);
 
     platform::FileSystem& fileSystem_;
     std::unique_ptr<TJournal> journal_;

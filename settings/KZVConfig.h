@@ -57,6 +57,7 @@ class TKZVConfig : public TBaseConfig {
     Q_PROPERTY(bool ShowSIBP READ ShowSIBP WRITE SetShowSIBP)
     Q_PROPERTY(qint32 Blocks READ Blocks WRITE SetBlocks)
     Q_PROPERTY(QString LangFileId READ LangFileId WRITE SetLangFileId)
+    Q_PROPERTY(bool RemoveThumbnails READ RemoveThumbnails WRITE SetRemoveThumbnails)
 
 public:
     // Newest first, at most ten: an empty path is ignored, a path already listed moves to the front in
@@ -84,6 +85,10 @@ public:
     void SetBlocks(qint32 value) noexcept { blocks_ = value; }
     const QString& LangFileId() const noexcept { return langFileId_; }
     void SetLangFileId(const QString& value) { langFileId_ = value; }
+    // Take a scrambled video's pictures out of the desktop's thumbnail cache (and a restored one's
+    // failure notes), so that file managers stop showing what it holds.
+    bool RemoveThumbnails() const noexcept { return removeThumbnails_; }
+    void SetRemoveThumbnails(bool value) noexcept { removeThumbnails_ = value; }
 
 public:
     // Public for the meta-object system; create through TProjObj::Create, which also makes the children.
@@ -104,6 +109,7 @@ private:
     bool showSIBP_ = true;
     qint32 blocks_ = 8;
     QString langFileId_;
+    bool removeThumbnails_ = true;
 };
 
 // The one settings object of the program: created at start-up, freed after the main window is gone.

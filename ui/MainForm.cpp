@@ -774,6 +774,7 @@ void TMainForm::btnEncryptClick() {
                 .FileType = static_cast<std::uint8_t>(std::max(0, cbFileType->currentIndex())),
                 .Blocks = settings::Settings->Blocks(),
                 .KeepFileTime = settings::Settings->KeepFileTime(),
+                .RemoveThumbnails = settings::Settings->RemoveThumbnails(),
                 .JournalFolder = platform::ToLocal8Bit(settings::JournalFolder()),  // every toggle crash-safe
                 .NotifyWnd = this});
 

@@ -67,6 +67,10 @@ const std::array kTexts{
     TTextRow{"CUI_TOptionForm_CheckBox58", "Other Video Formats", Text, "CheckBox58"},
     TTextRow{"CUI_TOptionForm_CheckBox73", "Other Audio Formats", Text, "CheckBox73"},
     TTextRow{"CUI_TOptionForm_cbxOther", "Other Formats", Text, "cbxOther"},
+    TTextRow{"CUI_TOptionForm_cbxThumbnails", "Remove thumbnails of encrypted videos", Text, "cbxThumbnails"},
+    TTextRow{"CUI_TOptionForm_cbxThumbnails_Hint",
+             "File managers keep a picture of every video. It is removed when a video is encrypted.", ToolTip,
+             "cbxThumbnails"},
     TTextRow{"CUI_TOptionForm_cbxSIBP", "Show Orrelguard on title", Text, "cbxSIBP"},
     TTextRow{"CUI_TOptionForm_cbxSelectAll", "Select all", Text, "cbxSelectAll"},
 };
@@ -152,7 +156,7 @@ int TSpinEdit::valueFromText(const QString& text) const {
 
 TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setObjectName(QStringLiteral("TOptionForm"));
-    SetClientSize(this, 529, 479);
+    SetClientSize(this, 529, 503);
 
     Label1 = label(this, "Label1", {32, 42});
     cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QString(), {424, 42, 77, kBoxHeight});
@@ -223,14 +227,16 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
         blue.setColor(QPalette::WindowText, Qt::blue);
         Label3->setPalette(blue);
     }
-    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 400, 193, kBoxHeight});
+    cbxThumbnails = checkBox(this, QStringLiteral("cbxThumbnails"), QString(), {32, 400, 193, kBoxHeight});
+    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 424, 193, kBoxHeight});
     ApplyTextRows(*this, OptionFormTexts(), EnglishText);
     for (const TExtBox& ext : extBoxes_)
         if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), kBoxHeight);
 
     setTabOrder(cbxSelectAll, ScrollBox1);
     setTabOrder(ScrollBox1, edtBlock);
-    setTabOrder(edtBlock, cbxSIBP);
+    setTabOrder(edtBlock, cbxThumbnails);
+    setTabOrder(cbxThumbnails, cbxSIBP);
     setTabOrder(cbxSIBP, btnCancelMe);
     setTabOrder(btnCancelMe, btnOkMe);
 
@@ -246,6 +252,7 @@ void TOptionForm::FormCreate() {
     ScrollBox1->verticalScrollBar()->setValue(0);
     // A translated caption may be longer than the design width: show it whole.
     fitCaption(cbxSelectAll, true);
+    fitCaption(cbxThumbnails, false);
     fitCaption(cbxSIBP, false);
     const int room = ScrollBox1->x() + ScrollBox1->width() - Label3->x();
     if (Label3->width() > room) {
@@ -323,6 +330,7 @@ void TOptionForm::LoadOptions() {
     cbxOther->setVisible(extraBoxes_ > 0);
 
     edtBlock->setValue(settings::Settings->Blocks());  // brought into range
+    cbxThumbnails->setChecked(settings::Settings->RemoveThumbnails());
     cbxSIBP->setChecked(settings::Settings->ShowSIBP());
 }
 
@@ -334,6 +342,7 @@ void TOptionForm::SaveOptions() {
         if (ext.Box->isChecked() && ext.Extension) text += ext.Box->text() + QLatin1Char(';');
     settings::Settings->SetVideoExts(QByteArray::fromStdString(platform::ToLocal8Bit(text)));
     settings::Settings->SetBlocks(edtBlock->value());
+    settings::Settings->SetRemoveThumbnails(cbxThumbnails->isChecked());
     settings::Settings->SetShowSIBP(cbxSIBP->isChecked());
 }
 

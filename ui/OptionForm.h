@@ -79,6 +79,7 @@ private:
     QLabel* Label2 = nullptr;
     TSpinEdit* edtBlock = nullptr;
     QLabel* Label3 = nullptr;
+    QCheckBox* cbxThumbnails = nullptr;
     QCheckBox* cbxSIBP = nullptr;
 
     std::vector<TExtBox> extBoxes_;

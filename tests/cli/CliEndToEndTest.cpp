@@ -12,6 +12,7 @@
 #include "platform/FileIo.h"
 #include "support/DeepFolder.h"
 #include "support/TempDir.h"
+#include "support/ThumbnailCache.h"
 
 using clitest::CliRun;
 using clitest::runCli;
@@ -303,4 +304,40 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     EXPECT_EQ(status.err, "");
     EXPECT_TRUE(platform::listFiles(dataFolder + "Journal", engine::kJournalSuffix).empty());
     EXPECT_TRUE(engine::IsEncryptedFile(video));
+}
+
+// File managers go on showing a video's cached picture while its last-write time is unchanged, which
+// the toggle keeps: encrypting takes the pictures out of the user's thumbnail cache, restoring only
+// the failure notes; the settings file can turn it off.
+TEST(VelmoraCli, EncryptingRemovesTheVideosThumbnailsUnlessTheSettingsSayNo) {
+    TempDir dir;
+    ASSERT_EQ(::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1), 0);
+    ASSERT_EQ(::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1), 0);
+    const testsupport::TThumbnailCache cache(QString::fromStdString(dir.file("cache/thumbnails")));
+    const auto video = dir.file("Été 2024 – plage.mp4");
+    writeFile(video, patternBytes(2 * kBlock));
+    const QByteArray uri = "file://" + QByteArray::fromStdString(dir.path().string()) +
+                           "/%C3%89t%C3%A9%202024%20%E2%80%93%20plage.mp4";
+    const QString other = cache.Write("normal", "file:///elsewhere/other.mp4", 1);
+    cache.Write("normal", uri, 1);
+    cache.Write("x-large", uri, 1);
+    cache.Write("fail/gnome-thumbnail-factory", uri, 1);
+
+    EXPECT_EQ(runCli({video}).exitCode, 0);
+    EXPECT_EQ(cache.Pictures(), QStringList{other});
+
+    const QString remade = cache.Write("large", uri, 1);
+    cache.Write("fail/gnome-thumbnail-factory", uri, 1);
+    EXPECT_EQ(runCli({video}).exitCode, 0);  // restores
+    EXPECT_EQ(cache.Pictures(), (QStringList{remade, other}));
+
+    platform::makeFolder(dir.file("data/Brindlework/Velmora/"));
+    const std::string settingsFile = dir.file("data/Brindlework/Velmora/ConfigSet.kzvset");
+    const std::string off = "<Config><RemoveThumbnails>False</RemoveThumbnails></Config>";
+    writeFile(settingsFile, std::vector<std::uint8_t>(off.begin(), off.end()));
+    EXPECT_EQ(runCli({video}).exitCode, 0);
+    EXPECT_TRUE(engine::IsEncryptedFile(video));
+    EXPECT_EQ(cache.Pictures(), (QStringList{remade, other}));
+    ::unsetenv("XDG_CACHE_HOME");
+    ::unsetenv("XDG_DATA_HOME");
 }

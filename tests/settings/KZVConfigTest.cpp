@@ -54,7 +54,7 @@ TEST_F(KZVConfigTest, StartsWithTheDefaults) {
     EXPECT_TRUE(exts.endsWith(".xlmv;.ogm;.ogv;.ogx;"));
 }
 
-TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
+TEST_F(KZVConfigTest, AFreshFileHoldsEverySettingInOrder) {
     ASSERT_TRUE(config->Save(true));
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(config->FileName().toLocal8Bit().constData()));
@@ -64,7 +64,7 @@ TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
     std::vector<std::string> names;
     for (pugi::xml_node child : root.children()) names.emplace_back(child.name());
     EXPECT_EQ(names, (std::vector<std::string>{"KeepFileTime", "VideoExts", "HistoryPaths", "ShowRiskWarn",
-                                               "ShowSIBP", "Blocks", "LangFileId"}));
+                                               "ShowSIBP", "Blocks", "LangFileId", "RemoveThumbnails"}));
     EXPECT_STREQ(root.child("KeepFileTime").text().get(), "True");
     // The default list, as every settings file written so far holds it.
     EXPECT_STREQ(
@@ -75,6 +75,7 @@ TEST_F(KZVConfigTest, AFreshFileHoldsTheSevenSettingsInOrder) {
         ".bik;.mts;.xlmv;.ogm;.ogv;.ogx;");
     EXPECT_STREQ(root.child("Blocks").text().get(), "8");
     EXPECT_STREQ(root.child("LangFileId").text().get(), "English");
+    EXPECT_STREQ(root.child("RemoveThumbnails").text().get(), "True");
 }
 
 TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped) {
@@ -83,6 +84,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     config->SetBlocks(200000);
     config->SetVideoExts(".avi;.xyz;");
     config->SetLangFileId(QStringLiteral("Chinese"));
+    config->SetRemoveThumbnails(false);
     config->AddHistoryPath(QStringLiteral("/videos/\u4e2d\u6587"));
     ASSERT_TRUE(config->Save(true));
 
@@ -96,6 +98,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     EXPECT_EQ(next->Blocks(), 200000);
     EXPECT_EQ(next->VideoExts(), QByteArray(".avi;.xyz;"));
     EXPECT_EQ(next->LangFileId(), QStringLiteral("Chinese"));
+    EXPECT_FALSE(next->RemoveThumbnails());
     ASSERT_EQ(next->HistoryPaths()->Count(), 1);
     EXPECT_EQ(next->HistoryPaths()->Strings(0), QStringLiteral("/videos/\u4e2d\u6587"));
 
@@ -104,6 +107,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     third->SetFileName(config->FileName());
     third->Load();
     EXPECT_EQ(third->Blocks(), 8) << "the integer rule's 0, kept in range";
+    EXPECT_TRUE(third->RemoveThumbnails()) << "a file from before the setting keeps its default";
     ASSERT_TRUE(third->Save(true));
     QFile file(config->FileName());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -20,6 +20,7 @@
 #include "platform/Messages.h"
 #include "settings/AppFolders.h"
 #include "support/DeepFolder.h"
+#include "support/ThumbnailCache.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainForm.h"
@@ -521,6 +522,38 @@ TEST_F(MainRunTest, TheProgramsWindowTellsWhatStartUpRecoveryRestored) {
     window->show();
     ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/v/restored.mp4")));
+}
+
+}  // namespace
+
+namespace {
+
+// The window's job keeps the desktop's thumbnail cache from showing what a scrambled video holds.
+TEST_F(MainRunTest, EncryptingTakesTheVideosPicturesOutOfTheThumbnailCache) {
+    const testsupport::TThumbnailCache cache(Path("cache/thumbnails"));  // the test's XDG_CACHE_HOME
+    const QString video = MakeFile("Urlaub am Meer (Müller).mp4", 600'000);
+    const QByteArray uri = "file://" + QFile::encodeName(QString::fromStdString(home.path().string())) +
+                           "/Urlaub%20am%20Meer%20(M%C3%BCller).mp4";
+    const QString other = cache.Write(QStringLiteral("normal"), "file:///elsewhere/other.mp4", 1);
+    for (const char* folder : {"normal", "large", "x-large", "xx-large", "fail/gnome-thumbnail-factory"})
+        cache.Write(QLatin1String(folder), uri, 1'700'000'000);
+    AddFiles({video});
+    RunToEnd();
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(cache.Pictures(), QStringList{other});
+
+    // Restoring leaves the pictures (there is nothing to hide any more) but not the failure notes,
+    // which would keep file managers from trying again: the file has its old time again.
+    const QString remade = cache.Write(QStringLiteral("large"), uri, 1'700'000'000);
+    cache.Write(QStringLiteral("fail/gnome-thumbnail-factory"), uri, 1'700'000'000);
+    RunToEnd();
+    EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
+    EXPECT_EQ(cache.Pictures(), (QStringList{remade, other}));
+
+    settings::Settings->SetRemoveThumbnails(false);
+    RunToEnd();
+    EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 1 "));
+    EXPECT_EQ(cache.Pictures(), (QStringList{remade, other}));
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ protected:
 TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnchanged) {
     settings::Settings->SetVideoExts(settings::DefaultVideoExts());
     settings::Settings->SetShowSIBP(false);
+    settings::Settings->SetRemoveThumbnails(false);
     settings::Settings->SetBlocks(12);
 
     EXPECT_TRUE(ShowAndDo([](TOptionForm& form) {
@@ -75,8 +76,10 @@ TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnch
         EXPECT_EQ(Control<QScrollArea>(form, "ScrollBox1")->verticalScrollBar()->value(), 0);
         EXPECT_EQ(Control<TSpinEdit>(form, "edtBlock")->value(), 12);
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxSIBP")->isChecked());
+        EXPECT_FALSE(Control<QCheckBox>(form, "cbxThumbnails")->isChecked());
         form.btnOkMe->click();
     }));
+    EXPECT_FALSE(settings::Settings->RemoveThumbnails());
     EXPECT_EQ(settings::Settings->VideoExts(), settings::DefaultVideoExts());
     EXPECT_EQ(settings::Settings->Blocks(), 12);
     EXPECT_FALSE(settings::Settings->ShowSIBP());
@@ -166,8 +169,10 @@ TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
     settings::Settings->SetBlocks(1'000'000);
     form = Open();
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 200000);
+    Control<QCheckBox>(*form, "cbxThumbnails")->click();
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->Blocks(), 200000);
+    EXPECT_FALSE(settings::Settings->RemoveThumbnails()) << "the box unticked";
 }
 
 TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
@@ -176,6 +181,7 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
     const auto change = [](TOptionForm& form) {
         Control<QCheckBox>(form, "cbxSelectAll")->click();
         Control<QCheckBox>(form, "cbxSIBP")->click();
+        Control<QCheckBox>(form, "cbxThumbnails")->click();
         TypeBlocks(form, QStringLiteral("99"), true);
     };
     EXPECT_FALSE(ShowAndDo([&](TOptionForm& form) {
@@ -189,6 +195,7 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
     EXPECT_EQ(settings::Settings->VideoExts(), QByteArray(".avi;.zzz;"));
     EXPECT_EQ(settings::Settings->Blocks(), 20);
     EXPECT_TRUE(settings::Settings->ShowSIBP());
+    EXPECT_TRUE(settings::Settings->RemoveThumbnails());
 }
 
 TEST_F(OptionFormTest, TheWheelScrollsTheExtensionsWhereverItTurns) {

@@ -59,6 +59,7 @@ class UiTest : public ::testing::Test {
 protected:
     testsupport::TempDir home;
     ScopedEnv dataHome{"XDG_DATA_HOME", QByteArray::fromStdString(home.file("data"))};
+    ScopedEnv cacheHome{"XDG_CACHE_HOME", QByteArray::fromStdString(home.file("cache"))};
 
     // What the windows asked for.
     std::vector<ShownBox> boxes;
