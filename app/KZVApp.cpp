@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalServer>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -35,6 +37,8 @@ constexpr const char* kLogMutex = "MX_KZV_Log";
 constexpr int kHandOverTimeoutMs = 1000;
 // How long a second start waits for a running instance that is still starting (recovering) to listen.
 constexpr int kHandOverWaitMs = 5000;
+// Far more than a command line holds: a longer message is no later start of ours.
+constexpr qsizetype kMaxHandOverBytes = 64 * 1024 * 1024;
 
 }  // namespace
 
@@ -97,11 +101,16 @@ bool TApp::IsFirstInstance() {
     return true;
 }
 
-bool TApp::NotifyRunningInstance() const {
+bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activationToken) const {
     if (InstanceServerName().isEmpty()) return false;
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
-    out << qint32(WM_INSTANCE_STARTED) << qint32(0) << qint32(0);
+    out << qint32(WM_INSTANCE_STARTED) << qint32(paths.size()) << qint32(0);
+    if (!paths.isEmpty()) {
+        // Each text ends with a zero byte, which no path and no token holds.
+        message += activationToken.toUtf8() + '\0';
+        for (const QString& path : paths) message += QFile::encodeName(path) + '\0';
+    }
     QDeadlineTimer deadline(kHandOverWaitMs);
     do {
         QLocalSocket socket;
@@ -117,7 +126,29 @@ bool TApp::NotifyRunningInstance() const {
     return false;
 }
 
-void TApp::ListenForInstances() {
+std::optional<THandOver> ParseHandOver(const QByteArray& message) {
+    constexpr qsizetype kHeaderBytes = 3 * sizeof(qint32);
+    if (message.size() < kHeaderBytes) return std::nullopt;
+    QDataStream in(message.left(kHeaderBytes));
+    qint32 id = 0;
+    qint32 count = 0;
+    qint32 unused = 0;
+    in >> id >> count >> unused;
+    if (id != qint32(WM_INSTANCE_STARTED) || count < 0) return std::nullopt;
+    const QByteArray texts = message.mid(kHeaderBytes);
+    if (count == 0) return texts.isEmpty() ? std::optional<THandOver>(THandOver{}) : std::nullopt;
+    if (!texts.endsWith('\0')) return std::nullopt;
+    const QList<QByteArray> parts = texts.chopped(1).split('\0');
+    if (parts.size() != qsizetype(count) + 1) return std::nullopt;
+    THandOver handOver{{}, QString::fromUtf8(parts.front())};
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (parts[i].isEmpty()) return std::nullopt;
+        handOver.Paths << QFile::decodeName(parts[i]);
+    }
+    return handOver;
+}
+
+void TApp::ListenForInstances(std::function<void(const QStringList&, const QString&)> openPaths) {
     if (instanceServer_ || InstanceServerName().isEmpty()) return;
     instanceServer_ = std::make_unique<QLocalServer>();
     instanceServer_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -127,11 +158,28 @@ void TApp::ListenForInstances() {
         instanceServer_->listen(InstanceServerName());
     }
     QLocalServer* server = instanceServer_.get();
-    QObject::connect(server, &QLocalServer::newConnection, server, [server] {
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, openPaths] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
-            // The running instance takes the message and does nothing with it.
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] { socket->readAll(); });
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            // The message is whole once the later start has hung up.
+            auto message = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, message] {
+                *message += socket->readAll();
+                if (message->size() > kMaxHandOverBytes) {
+                    platform::MsgOut(QStringLiteral("A later start's hand-over was too large; ignored"));
+                    socket->abort();
+                }
+            });
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, [socket, message, openPaths] {
+                socket->deleteLater();
+                *message += socket->readAll();
+                if (message->size() > kMaxHandOverBytes) return;
+                const std::optional<THandOver> handOver = ParseHandOver(*message);
+                if (!handOver) {
+                    platform::MsgOut(QStringLiteral("A malformed hand-over from a later start; ignored"));
+                } else if (!handOver->Paths.isEmpty() && openPaths) {
+                    openPaths(handOver->Paths, handOver->ActivationToken);
+                }
+            });
         }
     });
 }

@@ -3,9 +3,12 @@
 // the language object that live as long as it runs.
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,12 +34,15 @@ public:
     // Why the program runs without the instance lock, the log's lock and the hand-over socket; empty
     // while it has them.
     const QString& RuntimeProblem() const noexcept { return runtimeProblem_; }
-    // The second start's hand-over: posts message 1125 (both parameters 0) to the running instance,
-    // waiting a few seconds for one that is still starting to listen. Returns without waiting for any
-    // answer; false when nobody took the message.
-    bool NotifyRunningInstance() const;
-    // The first instance's application window: accepts what later starts post, and ignores it.
-    void ListenForInstances();
+    // The second start's hand-over: posts message 1125 to the running instance, waiting a few seconds
+    // for one that is still starting to listen. Without paths both parameters are 0; with paths the
+    // first is their number, and `activationToken` and the paths follow, each ended by a zero byte. Returns
+    // without waiting for any answer; false when nobody took the message.
+    bool NotifyRunningInstance(const QStringList& paths = {}, const QString& activationToken = {}) const;
+    // The first instance's application window: accepts what later starts post. Paths go to
+    // `openPaths`; a message without paths is ignored, as is anything malformed.
+    void ListenForInstances(
+        std::function<void(const QStringList& paths, const QString& token)> openPaths = {});
     // Where the running instance listens: built from "TApplication", the title and the user, in the
     // runtime folder; empty without a safe runtime folder (the program then does not listen).
     static QString InstanceServerName();
@@ -72,6 +78,14 @@ private:
     std::unique_ptr<QLocalServer> instanceServer_;
     bool logStarted_ = false;
 };
+
+// What a later start of the program hands over to the running instance.
+struct THandOver {
+    QStringList Paths;
+    QString ActivationToken;
+};
+// Reads one hand-over message (see NotifyRunningInstance); nullopt for anything else.
+std::optional<THandOver> ParseHandOver(const QByteArray& message);
 
 // The program's application object: created first, destroyed last.
 extern std::unique_ptr<TApp> App;

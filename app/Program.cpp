@@ -1,8 +1,11 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QUrl>
 
 #include <csignal>
 #include <cstdio>
@@ -26,6 +29,27 @@ void LoadLanguage(settings::TKZVConfig& config, lang::TLanguage& language, const
     language.LoadLanguageFile(config.LangFileId().toLocal8Bit());
 }
 
+QStringList PathsFromArguments(const QStringList& arguments, const QString& workingFolder,
+                               QStringList* unknownOptions) {
+    QStringList paths;
+    bool optionsEnded = false;
+    const QDir here(workingFolder);
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty()) continue;
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument.startsWith(QLatin1Char('-'))) {
+            if (unknownOptions) *unknownOptions << argument;
+        } else if (const QUrl url(argument);
+                   argument.startsWith(QLatin1String("file:")) && url.isLocalFile()) {
+            paths << QDir::cleanPath(url.toLocalFile());
+        } else {
+            paths << QDir::cleanPath(here.absoluteFilePath(argument));
+        }
+    }
+    return paths;
+}
+
 void ShowErrorBox(const QString& text, const QString& title) {
     QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
 }
@@ -46,6 +70,23 @@ void LeaveTheGlobalsToTheSystem() {
     (void)platform::LogObj.release();
 }
 
+// What the desktop gave this start to let its window take the focus; a second start hands it over.
+// Qt's X11 plugin takes DESKTOP_STARTUP_ID out of the environment as it starts, so the environment
+// the process began with is asked as well.
+QString ActivationToken() {
+    QFile initial(QStringLiteral("/proc/self/environ"));
+    const QList<QByteArray> atStart =
+        initial.open(QIODevice::ReadOnly) ? initial.readAll().split('\0') : QList<QByteArray>();
+    for (const QByteArray& name :
+         {QByteArrayLiteral("XDG_ACTIVATION_TOKEN"), QByteArrayLiteral("DESKTOP_STARTUP_ID")}) {
+        if (const QString token = qEnvironmentVariable(name.constData()); !token.isEmpty()) return token;
+        for (const QByteArray& entry : atStart)
+            if (entry.startsWith(name + '=') && entry.size() > name.size() + 1)
+                return QString::fromUtf8(entry.mid(name.size() + 1));
+    }
+    return {};
+}
+
 }  // namespace
 
 int RunProgram(const TMainWindowFactory& createMainWindow) {
@@ -58,8 +99,17 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     };
     settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
 
+    QStringList unknownOptions;
+    const QStringList paths =
+        PathsFromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath(), &unknownOptions);
+    for (const QString& option : unknownOptions)
+        std::fprintf(
+            stderr,
+            "velmora: ignoring %s: the window takes files and folders only (velmora-cli has options)\n",
+            qPrintable(option));
+
     int exitCode = 0;
-    const bool first = App->IsFirstInstance();
+    bool first = App->IsFirstInstance();
     if (!App->RuntimeProblem().isEmpty()) {
         const QString text =
             App->RuntimeProblem() +
@@ -67,10 +117,19 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         platform::MsgOut(text);
         std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
     }
-    if (!first) {
-        if (!App->NotifyRunningInstance())
-            platform::MsgOut(QStringLiteral("The running instance did not take the hand-over"));
-    } else {
+    if (!first && !App->NotifyRunningInstance(paths, ActivationToken())) {
+        platform::MsgOut(QStringLiteral("The running instance did not take the hand-over"));
+        // It may have ended meanwhile: then this start takes its place rather than lose the paths.
+        first = App->IsFirstInstance();
+        if (!first && !paths.isEmpty()) {
+            const QString text = App->GetProductName() +
+                                 QStringLiteral(" is running but did not answer; these were not added:\n") +
+                                 paths.join(QLatin1Char('\n'));
+            std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
+            ShowErrorBox(text);
+        }
+    }
+    if (first) {
         // A logout or a shutdown ends the program as a close would, but without asking anything: the
         // event loops end, the main window goes (stopping a job after the file in hand and saving the
         // settings), and the log gets its last line. A signal before the loop runs ends it at once.
@@ -92,12 +151,14 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
                      settings::AppDataFolder());
         QCoreApplication::setApplicationName(App->GetAppTitle());
         QCoreApplication::setOrganizationName(App->GetCompanyName());
-        App->ListenForInstances();
+        startup.Paths = paths;
 
-        std::unique_ptr<QWidget> mainWindow = createMainWindow(startup);
-        mainWindow->show();
+        TMainWindow mainWindow = createMainWindow(startup);
+        // Later starts are heard once there is a window to take what they bring.
+        App->ListenForInstances(mainWindow.OpenPaths);
+        mainWindow.Window->show();
         exitCode = QApplication::exec();
-        mainWindow.reset();
+        mainWindow.Window.reset();
     }
 
     settings::Settings.reset();

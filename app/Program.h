@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace lang {
 class TLanguage;
@@ -21,14 +22,36 @@ namespace app {
 struct TStartup {
     QStringList Recovered;     // videos that recovery put back as they were before an interrupted run
     QStringList NotRecovered;  // what recovery could not apply yet, in words
+    QStringList Paths;         // the files and folders named on the command line, made absolute
 };
 
-// Creates the main window. The window saves the settings when it is destroyed.
-using TMainWindowFactory = std::function<std::unique_ptr<QWidget>(const TStartup&)>;
+// Takes files and folders that a later start of the program named, with that start's activation
+// token (see platform::UseActivationToken).
+using TOpenPaths = std::function<void(const QStringList& paths, const QString& activationToken)>;
+
+// The main window, and what it does with the paths of later starts (nothing, without OpenPaths).
+struct TMainWindow {
+    // Implicit, so that a factory may return just the window.
+    TMainWindow(std::unique_ptr<QWidget> window,
+                TOpenPaths openPaths = {})  // NOLINT(google-explicit-constructor)
+        : Window(std::move(window)), OpenPaths(std::move(openPaths)) {}
+    std::unique_ptr<QWidget> Window;
+    TOpenPaths OpenPaths;
+};
+
+// Creates the main window, which opens startup.Paths itself. The window saves the settings when it is
+// destroyed.
+using TMainWindowFactory = std::function<TMainWindow(const TStartup&)>;
+
+// The paths among the program's arguments (without the program's name): each made absolute against
+// `workingFolder`, a file:// URI taken as its local path, a first "--" dropped. An argument that
+// starts with "-" before any "--" is no path: it goes to `unknownOptions`.
+QStringList PathsFromArguments(const QStringList& arguments, const QString& workingFolder,
+                               QStringList* unknownOptions = nullptr);
 
 // Runs the program inside the Qt application object that main() has made (the program folder and the
 // screen come from it): the application object and its log, the settings with their defaults, the
-// single-instance check (a second start hands over and ends with 0), loading the settings and the
+// single-instance check (a second start hands its paths over and ends with 0), loading the settings and the
 // language, the main window and the event loop; then the main window, the settings and the application
 // object go, in that order. Returns the exit code.
 int RunProgram(const TMainWindowFactory& createMainWindow);

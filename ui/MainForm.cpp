@@ -5,9 +5,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
 #include <QIcon>
@@ -22,10 +24,12 @@
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
 #include <tuple>
+#include <utility>
 
 #include "engine/JobMessages.h"
 #include "engine/JobSetUp.h"
@@ -36,6 +40,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/Utility.h"
+#include "platform/WindowSystem.h"
 #include "settings/AppFolders.h"
 #include "settings/KZVConfig.h"
 #include "ui/Anchors.h"
@@ -465,7 +470,28 @@ TMainForm::~TMainForm() {
     FJob.reset();  // waits for the file in hand
 }
 
-std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered, const QStringList& notRecovered) {
+QStringList VideosAmong(const QStringList& paths) {
+    QStringList videos;
+    // The C locale (no LANG) collates by bytes alone; English collation stands in for it there.
+    const QLocale system = QLocale::system();
+    QCollator byName(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
+    byName.setNumericMode(true);  // "clip 2" before "clip 10"
+    byName.setCaseSensitivity(Qt::CaseInsensitive);
+    for (const QString& path : paths) {
+        if (const QFileInfo info(path); info.isDir()) {
+            QStringList inFolder;
+            for (const QFileInfo& file : QDir(path).entryInfoList(QDir::Files | QDir::Hidden))
+                if (settings::Settings->IsVideoFile(file.filePath())) inFolder << file.filePath();
+            std::sort(inFolder.begin(), inFolder.end(), byName);
+            videos << inFolder;
+        } else if (settings::Settings->IsVideoFile(path)) {
+            videos << path;
+        }
+    }
+    return videos;
+}
+
+std::unique_ptr<TMainForm> CreateMainForm(const QStringList& recovered, const QStringList& notRecovered) {
     auto form = CreateForm<TMainForm>();
     // What start-up recovery put back is told once, when the window has appeared.
     form->ShowRecoveredFiles(recovered, notRecovered);
@@ -666,12 +692,10 @@ bool TMainForm::AppMessage(QObject* receiver, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            odFilesList.clear();
-            for (const QUrl& url : drop->mimeData()->urls()) {
-                // The whole path, however long.
-                const QString path = url.toLocalFile();
-                if (!path.isEmpty() && settings::Settings->IsVideoFile(path)) odFilesList << path;
-            }
+            QStringList dropped;
+            for (const QUrl& url : drop->mimeData()->urls())
+                if (const QString path = url.toLocalFile(); !path.isEmpty()) dropped << path;  // whole
+            odFilesList = VideosAmong(dropped);
             drop->acceptProposedAction();
             // Added once the drop has ended, so that an error box never holds the file manager's drag.
             if (!odFilesList.isEmpty())
@@ -1211,6 +1235,35 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 void TMainForm::showEvent(QShowEvent* event) {
     TBaseForm::showEvent(event);
     if (!recovered_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
+    if (!pathsToOpen_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::OpenPathsNow);
+}
+
+void TMainForm::OpenPaths(const QStringList& paths, const QString& activationToken) {
+    pathsToOpen_ << paths;
+    if (!activationToken.isEmpty()) activationToken_ = activationToken;
+    // Never inside the caller (a socket's handler, the start-up): an error box waits on the user.
+    if (isVisible()) QTimer::singleShot(0, this, &TMainForm::OpenPathsNow);
+}
+
+void TMainForm::OpenPathsNow() {
+    if (pathsToOpen_.isEmpty()) return;
+    const QStringList paths = std::exchange(pathsToOpen_, {});
+    platform::MsgOut(QStringLiteral("Opening %1 path(s) from the command line").arg(paths.size()));
+    btnFilesClick();
+    BringToFront();
+    odFilesList = VideosAmong(paths);
+    if (!odFilesList.isEmpty()) btnAddClick(nullptr);
+}
+
+void TMainForm::BringToFront() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    // A dialog of ours that is open stays in front of the window and takes the focus.
+    QWidget* front = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+    raise();
+    front->raise();
+    if (QWindow* window = front->windowHandle())
+        platform::UseActivationToken(window, std::exchange(activationToken_, {}));
+    front->activateWindow();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -81,6 +81,11 @@ public:
     // apply what `notRestored` says: tells the user once, in one box, after the window is shown (at
     // once when it is shown already).
     void ShowRecoveredFiles(const QStringList& paths, const QStringList& notRestored = {});
+    // Files and folders named on the command line, by this start or a later one: in Files mode, their
+    // videos join the list as a drop's do (a folder gives the videos in it), once the window is shown;
+    // the window comes to the front. `activationToken`: what the launcher of that start gave it, which
+    // lets the window take the focus where the desktop asks for one (Wayland).
+    void OpenPaths(const QStringList& paths, const QString& activationToken = {});
 
 protected:
     bool event(QEvent* event) override;
@@ -185,6 +190,8 @@ private:
     void OpenDetailFile(int which) const;
     engine::TJobTexts JobTexts() const;
     void ShowRecoveredNow();
+    void OpenPathsNow();
+    void BringToFront();
 
     // --- job messages ---
     void OnJobFinished(const engine::TJobFinished& finished);
@@ -277,6 +284,8 @@ private:
     bool keyBandOpen_ = true;
     QStringList recovered_;
     QStringList notRecovered_;
+    QStringList pathsToOpen_;  // named on a command line, waiting for the window to show
+    QString activationToken_;
     std::unique_ptr<lang::TLanguageMenu> languageMenu_;
     std::vector<QAction*> languageItems_;                // the entries of languageMenu_, in its order
     std::vector<std::pair<QLabel*, bool>> labelColumn_;  // each label, and whether it is measured
@@ -317,7 +326,12 @@ private:
 };
 
 // The main window, told what start-up recovery restored and what it could not restore yet.
-std::unique_ptr<QWidget> CreateMainForm(const QStringList& recovered = {},
-                                        const QStringList& notRecovered = {});
+std::unique_ptr<TMainForm> CreateMainForm(const QStringList& recovered = {},
+                                          const QStringList& notRecovered = {});
+
+// The videos among `paths` as the file list takes them, in their order: a file when its extension is
+// a listed video extension (whether it exists is the list's to find out), a folder's own videos sorted
+// by name as file managers sort them (not its subfolders'); nothing for anything else.
+QStringList VideosAmong(const QStringList& paths);
 
 }  // namespace ui

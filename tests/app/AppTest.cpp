@@ -192,6 +192,45 @@ TEST_F(AppTest, TheHandOverPostsMessage1125WithZeros) {
     EXPECT_EQ(apptest::ReadHandOver(server), (std::array<qint32, 3>{1125, 0, 0}));
 }
 
+// A start with paths: the first parameter counts them, the paths and the launch's activation token
+// follow. Whatever else arrives on the socket is no hand-over.
+TEST_F(AppTest, AHandOverWithPathsCarriesThemAndTheActivationToken) {
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(TApp::InstanceServerName()));
+    const QStringList paths{QStringLiteral("/v/a clip.mp4"), QStringLiteral("/v/\u6771\u4eac"),
+                            QStringLiteral("/v/new\nline.mkv")};
+    EXPECT_TRUE(TApp().NotifyRunningInstance(paths, QStringLiteral("launch_TIME1234")));
+    ASSERT_TRUE(server.waitForNewConnection(5000));
+    QLocalSocket* socket = server.nextPendingConnection();
+    while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(2000)) {
+    }
+    const QByteArray message = socket->readAll();
+    const std::optional<app::THandOver> handOver = app::ParseHandOver(message);
+    ASSERT_TRUE(handOver.has_value());
+    EXPECT_EQ(handOver->Paths, paths);
+    EXPECT_EQ(handOver->ActivationToken, QStringLiteral("launch_TIME1234"));
+    {
+        QDataStream in(message);
+        qint32 id = 0;
+        qint32 count = 0;
+        in >> id >> count;
+        EXPECT_EQ(id, 1125);
+        EXPECT_EQ(count, 3);
+    }
+
+    EXPECT_TRUE(app::ParseHandOver(QByteArray(12, '\0')) == std::nullopt) << "another message number";
+    EXPECT_FALSE(app::ParseHandOver(message.left(message.size() - 3))) << "cut short";
+    EXPECT_FALSE(app::ParseHandOver(QByteArray("not a message at all")));
+    QByteArray lying = message;
+    lying[7] = 5;
+    EXPECT_FALSE(app::ParseHandOver(lying)) << "a count that does not match the paths";
+    lying[7] = char(0xff);  // a count no memory could hold
+    EXPECT_FALSE(app::ParseHandOver(lying));
+    QByteArray plain = message.left(12);
+    plain[7] = 0;
+    EXPECT_TRUE(app::ParseHandOver(plain).has_value()) << "the plain message of a start without paths";
+}
+
 TEST_F(AppTest, AHandOverWithNobodyListeningEndsAfterAShortWait) {
     // The wait is for an instance that is still starting; with none the hand-over ends unanswered.
     EXPECT_FALSE(TApp().NotifyRunningInstance());

@@ -153,6 +153,21 @@ TEST_F(ProgramTest, SigtermEndsTheProgramLikeACloseWithoutAsking) {
     EXPECT_TRUE(log.contains(QStringLiteral("Ending on signal 15")));
 }
 
+// What a file manager's "Open with" (Exec=velmora %F), a terminal or a launcher passing URIs gives.
+TEST(PathsFromArguments, MakesEveryPathAbsoluteAndKeepsOptionsOut) {
+    QStringList unknown;
+    const QStringList paths = app::PathsFromArguments(
+        {QStringLiteral("clip.mp4"), QStringLiteral("../up/./x.mkv"), QStringLiteral("/abs/a b.avi"),
+         QStringLiteral("file:///v/%C3%9Cber%20blick.mov"), QString(), QStringLiteral("--help"),
+         QStringLiteral("--"), QStringLiteral("-dash.mp4"), QStringLiteral("--")},
+        QStringLiteral("/home/u/Videos"), &unknown);
+    EXPECT_EQ(paths,
+              (QStringList{QStringLiteral("/home/u/Videos/clip.mp4"), QStringLiteral("/home/u/up/x.mkv"),
+                           QStringLiteral("/abs/a b.avi"), QStringLiteral("/v/\u00dcber blick.mov"),
+                           QStringLiteral("/home/u/Videos/-dash.mp4"), QStringLiteral("/home/u/Videos/--")}));
+    EXPECT_EQ(unknown, QStringList{QStringLiteral("--help")});
+}
+
 TEST_F(ProgramTest, ASecondStartInThisProcessCreatesNoWindowAndSavesNothing) {
     app::TApp first;
     ASSERT_TRUE(first.IsFirstInstance());

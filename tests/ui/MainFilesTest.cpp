@@ -140,45 +140,82 @@ TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
     EXPECT_EQ(form->FileList()->Count(), 1);
 }
 
-TEST_F(MainFilesTest, DropsTakeVideoFilesInDropOrderWithTheirWholePath) {
+TEST_F(MainFilesTest, DropsTakeVideoFilesAndFoldersVideosInDropOrderWithTheirWholePath) {
     const QString a = MakeFile("a.mp4", 600'000);
     const QString text = MakeFile("notes.txt", 600'000);
     const QString upper = MakeFile("B.MKV", 600'000);
-    const QString plainFolder = Path("folder");
-    QDir().mkpath(plainFolder);
+    // A folder gives its own videos, sorted as file managers sort names, not its subfolders'.
+    const QString folder = Path("folder");
+    const QStringList inFolder{MakeFile("folder/clip 2.avi", 600'000),
+                               MakeFile("folder/Clip 10.mov", 600'000)};
+    MakeFile("folder/readme.txt", 10);
+    MakeFile("folder/sub/deeper.mp4", 600'000);
+    const QString emptyFolder = Path("empty");
+    QDir().mkpath(emptyFolder);
     // A path far beyond 255 characters must arrive whole, not cut.
     std::string deep = "deep";
     for (int i = 0; i < 12; ++i) deep += "/a-rather-long-folder-name-" + std::to_string(i);
     const QString longPath = MakeFile(deep + "/clip.avi", 600'000);
     ASSERT_GT(longPath.size(), 300);
 
-    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, text, upper, plainFolder, longPath});
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, text, upper, folder, longPath});
     EXPECT_TRUE(dropAccepted);
-    EXPECT_EQ(Paths(), QStringList({a, upper, longPath}));
-    EXPECT_EQ(TMainFormProbe::DroppedFiles(*form), QStringList({a, upper, longPath}));
+    const QStringList expected = QStringList{a, upper} + inFolder + QStringList{longPath};
+    EXPECT_EQ(Paths().join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(TMainFormProbe::DroppedFiles(*form), expected);
     EXPECT_TRUE(boxes.empty());
 
     // Nothing acceptable: nothing changes, but the remembered selection is replaced.
     TMainFormProbe::ListChanged(*form) = false;
-    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {text, plainFolder});
-    EXPECT_EQ(form->FileList()->Count(), 3);
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {text, emptyFolder});
+    EXPECT_EQ(form->FileList()->Count(), expected.size());
     EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
     EXPECT_TRUE(TMainFormProbe::DroppedFiles(*form).isEmpty());
 
     // Only the list takes drops.
     Drop(Control<QWidget>(*form, "pnlEncrypt"), {a});
-    EXPECT_EQ(form->FileList()->Count(), 3);
+    EXPECT_EQ(form->FileList()->Count(), expected.size());
 }
 
-TEST_F(MainFilesTest, ADroppedFolderWithAVideoNameStopsTheDropLikeAnUnreadableFile) {
+// A folder is a folder whatever its name: one called like a video gives its videos, and a video that
+// cannot be opened still stops the rest of the drop with a box naming it.
+TEST_F(MainFilesTest, AFolderWithAVideoNameGivesItsVideosAndAMissingVideoStopsTheDrop) {
     const QString a = MakeFile("a.mp4", 600'000);
-    const QString folder = Path("holiday.mp4");
-    QDir().mkpath(folder);
+    const QString inside = MakeFile("holiday.mp4/day one.mp4", 600'000);
+    const QString gone = Path("gone.mp4");
     const QString b = MakeFile("b.mp4", 600'000);
-    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, folder, b});
-    EXPECT_EQ(Paths(), QStringList{a});
+    Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {a, Path("holiday.mp4"), gone, b});
+    EXPECT_EQ(Paths(), (QStringList{a, inside}));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].text.contains(folder));
+    EXPECT_TRUE(boxes[0].text.contains(gone)) << boxes[0].text.toStdString();
+}
+
+// What the command line of this start or of a later one names: Files mode, the videos added as a drop
+// adds them, once the window is shown, and the window in front.
+TEST_F(MainFilesTest, PathsFromACommandLineJoinTheListInFilesModeOnceTheWindowShows) {
+    const QString a = MakeFile("from shell/a.mkv", 600'000);
+    const QString b = MakeFile("from shell/b.webm.mp4", 600'000);
+    MakeFile("from shell/notes.txt", 10);
+    AddFiles({a});
+    Control<TOruButton>(*form, "btnDirectory")->click();
+    ASSERT_FALSE(form->FilesMode());
+
+    form->hide();
+    form->OpenPaths({Path("from shell"), Path("from shell/notes.txt")});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->FileList()->Count(), 1) << "nothing before the window shows";
+    form->showMinimized();
+    EXPECT_TRUE(WaitFor([&] { return form->FileList()->Count() == 3; }, 5000));
+    EXPECT_EQ(Paths(), (QStringList{a, a, b}));
+    EXPECT_TRUE(form->FilesMode());
+    EXPECT_FALSE(form->isMinimized()) << "brought back to the front";
+    EXPECT_TRUE(boxes.empty());
+
+    // A later start's paths while the window is up; a missing video is told as a drop tells it.
+    form->OpenPaths({Path("from shell/missing.mp4")}, QStringLiteral("token-of-the-later-start"));
+    EXPECT_TRUE(WaitFor([&] { return !boxes.empty(); }, 5000));
+    EXPECT_TRUE(boxes[0].text.contains(Path("from shell/missing.mp4")));
+    EXPECT_EQ(form->FileList()->Count(), 3);
 }
 
 TEST_F(MainFilesTest, RemovingSetsTheChangeFlagEvenWhenNothingGoes) {
