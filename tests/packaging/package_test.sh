@@ -83,7 +83,8 @@ for size in 16 24 32 48 64 128 256; do
 done
 desktop=$root/usr/share/applications/$app_id.desktop
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry names another icon"
-grep -qx "Exec=velmora" "$desktop" || fail "the desktop entry starts another command"
+grep -qx "Exec=velmora %F" "$desktop" || fail "the desktop entry starts another command"
+grep -q "^MimeType=.*inode/directory;" "$desktop" || fail "the desktop entry does not open folders"
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
 metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the AppStream release is not $version"
