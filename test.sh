@@ -15,6 +15,7 @@ cmake --build "$build" --parallel "$(nproc)" --target benchmarks
 data_home=$(mktemp -d)
 trap 'rm -rf "$data_home"' EXIT
 export XDG_DATA_HOME="$data_home"
+export XDG_CACHE_HOME="$data_home/cache"  # jobs clean thumbnails here, never in the real cache
 export XDG_RUNTIME_DIR="$data_home/runtime"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
