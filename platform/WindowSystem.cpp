@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,34 @@ xcb_window_t RootOf(xcb_connection_t* connection, xcb_window_t window) {
     const std::unique_ptr<xcb_get_geometry_reply_t, FreeReply> reply(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
     return reply ? reply->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+// A value of a start-up notification message: quoted when it holds a blank, a quote or a backslash.
+QByteArray StartupValue(QByteArray value) {
+    if (!value.contains(' ') && !value.contains('"') && !value.contains('\\')) return value;
+    value.replace("\\", "\\\\").replace("\"", "\\\"");
+    return '"' + value + '"';
+}
+
+// Broadcasts a start-up notification message (the freedesktop.org protocol): the text and a closing
+// zero byte, 20 bytes per client message, the first of type _NET_STARTUP_INFO_BEGIN.
+void SendStartupMessage(xcb_connection_t* connection, xcb_window_t root, xcb_window_t from,
+                        const QByteArray& text) {
+    const xcb_atom_t begin = Atom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = Atom(connection, "_NET_STARTUP_INFO");
+    if (begin == XCB_ATOM_NONE || more == XCB_ATOM_NONE) return;
+    const QByteArray bytes = text + '\0';
+    constexpr qsizetype kChunk = 20;
+    for (qsizetype at = 0; at < bytes.size(); at += kChunk) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 8;
+        message.window = from;
+        message.type = at == 0 ? begin : more;
+        std::memcpy(message.data.data8, bytes.constData() + at, std::min(kChunk, bytes.size() - at));
+        xcb_send_event(connection, 0, root, XCB_EVENT_MASK_PROPERTY_CHANGE,
+                       reinterpret_cast<const char*>(&message));
+    }
 }
 
 }  // namespace
@@ -71,27 +100,31 @@ void UseActivationToken(QWindow* window, const QString& token) {
     }
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 == nullptr || window->handle() == nullptr) return;
+    xcb_connection_t* connection = x11->connection();
+    const auto target = static_cast<xcb_window_t>(window->winId());
+    const xcb_window_t root = RootOf(connection, target);
+    if (root == XCB_WINDOW_NONE) return;
+
     // The X11 start-up ID ends with the time of the user's launch: an activation at that time is the
     // user's, not a program's stealing the focus.
     static const QRegularExpression kLaunchTime(QStringLiteral("_TIME(\\d+)$"));
     const QRegularExpressionMatch launch = kLaunchTime.match(token);
-    if (!launch.hasMatch()) return;
-    xcb_connection_t* connection = x11->connection();
-    const auto target = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t activeWindow = Atom(connection, "_NET_ACTIVE_WINDOW");
-    const xcb_window_t root = RootOf(connection, target);
-    if (activeWindow == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return;
-
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = target;
-    message.type = activeWindow;
-    message.data.data32[0] = kSourceApplication;
-    message.data.data32[1] = launch.captured(1).toUInt();
-    xcb_send_event(connection, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
+    if (launch.hasMatch() && activeWindow != XCB_ATOM_NONE) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = target;
+        message.type = activeWindow;
+        message.data.data32[0] = kSourceApplication;
+        message.data.data32[1] = launch.captured(1).toUInt();
+        xcb_send_event(connection, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+    }
+    // The launch that carried the token ends here: its start never shows a window of its own, and
+    // without this the launcher's busy pointer would spin until it gives up.
+    SendStartupMessage(connection, root, target, "remove: ID=" + StartupValue(token.toUtf8()));
     xcb_flush(connection);
 }
 

@@ -19,7 +19,8 @@ void CancelSystemMoveResize(QWindow* window);
 // Lets the next activateWindow() of `window` take the focus on the strength of `token`, the start-up
 // token that the desktop gave a later start of the program (XDG_ACTIVATION_TOKEN on Wayland,
 // DESKTOP_STARTUP_ID on X11): window managers that prevent focus stealing accept an activation that
-// follows from the user's own launch. Without a token, or one of another kind, nothing happens.
+// follows from the user's own launch. On X11 it also ends that launch's busy pointer, since the start
+// that carried the token never shows a window. Without a token nothing happens.
 void UseActivationToken(QWindow* window, const QString& token);
 
 }  // namespace platform
