@@ -1,7 +1,10 @@
 #include "cli/CommandLine.h"
 
 #include <charconv>
+#include <string>
 #include <string_view>
+
+#include "engine/ScrambledHead.h"
 
 namespace cli {
 
@@ -117,6 +120,10 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
             encrypted without a key. A file encrypted with a key needs the same key to decrypt.
 --target T  both (default), encrypted (only decrypt) or unencrypted (only encrypt).
 --blocks N  how many 512 KiB blocks of each file to encrypt, 8 to 200000 (default: the setting, 8).
+            MPEG transport and program streams (.ts, .m2ts, .mpg, .vob ..., told by their content)
+            get at least )" +
+           std::to_string(engine::kStreamHeadBlocks) +
+           R"(, since players find their packets anywhere in the first megabytes.
 --recursive search folders given as PATH in their subfolders too.
 --status    only report each file: "encrypted", "plain" or "error", a tab, the path (and for an
             error a tab and the message). Nothing is changed.

@@ -103,6 +103,19 @@ void TFileTransform::undo(platform::File& file, const Progress& progress, const 
     }
 }
 
+TContentKind TFileTransform::contentKindOf(platform::File& file, std::int64_t size) {
+    // The first block, and the one right after the setting's head: where a player that skips the
+    // scrambled head starts looking.
+    const auto block = blockOf(buffer_);
+    const std::int64_t afterHead = std::int64_t{std::max(params_.Blocks, 1)} * kBlockSize;
+    for (const std::int64_t at : {std::int64_t{0}, afterHead}) {
+        if (at > 0 && at + kBlockSize > size) break;
+        file.readAt(at, block);
+        if (const TContentKind kind = ContentKindOf(block); kind != TContentKind::HeaderBound) return kind;
+    }
+    return TContentKind::HeaderBound;
+}
+
 std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(const std::string& path,
                                                                                const std::string& key) {
     if (!journalUnavailable_.empty())
@@ -151,14 +164,14 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
         if (params_.FileType == ftOnlyEncrypted) return TProcessResult{TProcessOutcome::Skipped, size};
         checkKeyStorable(path, key);
         record = TKZVTrailer{};
-        record.Blocks = params_.Blocks;
+        record.Blocks = HeadBlocks(contentKindOf(file, size), params_.Blocks);
         copyText(record.Key, kKeyFieldSize, key);
         copyText(record.Version, kVersionFieldSize,
                  params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
         copyText(record.Magic, kMagicFieldSize, kMagic);
         record.Size = kTrailerSize;
         p.effectiveKey = key;
-        limit = params_.Blocks;
+        limit = record.Blocks;
     }
     const std::int64_t contentSize = p.decrypt ? size - kTrailerSize : size;
     p.blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);

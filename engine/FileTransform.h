@@ -14,6 +14,7 @@
 
 #include "engine/Journal.h"
 #include "engine/KeyPattern.h"
+#include "engine/ScrambledHead.h"
 #include "engine/Trailer.h"
 #include "platform/FileIo.h"
 
@@ -29,7 +30,7 @@ struct TKZVFlag {
     std::string Key;  // empty: no key; never more than 64 bytes
     std::uint8_t FileType = ftBoth;
     std::string Version;      // version text for new trailers, at most 13 characters used
-    std::int32_t Blocks = 8;  // block limit for new encryptions
+    std::int32_t Blocks = 8;  // block limit for new encryptions; stream formats take more (ScrambledHead.h)
     QObject* NotifyWnd = nullptr;
 };
 
@@ -158,6 +159,8 @@ private:
         std::int64_t blocksDone = 0;
         bool writing = false;  // a block's write had begun and may be partial
     };
+    // The kind of a plain file by its content, for how many blocks it needs (see ScrambledHead.h).
+    TContentKind contentKindOf(platform::File& file, std::int64_t size);
     void transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                          Progress& progress);
     void step(TToggleStep s) const {

@@ -2,6 +2,7 @@
 // Shared by the engine's tests: run the transform on a file and check what it did to the bytes.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,15 @@ inline std::vector<std::uint8_t> expectedScramble(std::vector<std::uint8_t> plai
 
 inline std::vector<std::uint8_t> content(const std::vector<std::uint8_t>& file, std::size_t trailer = 96) {
     return {file.begin(), file.end() - static_cast<std::ptrdiff_t>(trailer)};
+}
+
+// The trailer at the end of an encrypted file's bytes, its inversion undone.
+inline engine::TKZVTrailer trailerOf(const std::vector<std::uint8_t>& file) {
+    engine::TKZVTrailer r;
+    std::memcpy(&r, file.data() + file.size() - 96, 96);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(&r);
+    for (int i = 0; i < 96; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+    return r;
 }
 
 }  // namespace enginetest

@@ -18,18 +18,6 @@ using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
-namespace {
-
-TKZVTrailer trailerOf(const std::vector<std::uint8_t>& file) {
-    TKZVTrailer r;
-    std::memcpy(&r, file.data() + file.size() - 96, 96);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(&r);
-    for (int i = 0; i < 96; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-    return r;
-}
-
-}  // namespace
-
 TEST(ProcessFile, RoundTripsAroundTheBlockBoundaries) {
     TempDir dir;
     const auto path = dir.file("clip.mp4");

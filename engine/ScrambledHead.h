@@ -1,0 +1,36 @@
+#pragma once
+// How much of a file a new encryption scrambles. Containers that keep their index in the head (MP4,
+// MKV, ...) are unplayable with the setting's few blocks. Stream formats (MPEG transport and program
+// streams) are made to be joined mid-stream: a player that finds valid packets anywhere in the
+// megabytes it probes plays everything after them, so they need a longer head; AVI's frames are found
+// the same way by a player that falls back to reading it as a raw stream. The kind is told by the
+// content, not the name: a transport stream renamed to .mp4 still plays as one.
+
+#include <cstdint>
+#include <span>
+
+namespace engine {
+
+enum class TContentKind {
+    HeaderBound,      // anything else
+    Avi,              // RIFF AVI
+    TransportStream,  // MPEG-TS: .ts, .m2ts, .mts, .tp, ...
+    ProgramStream,    // MPEG-PS: .mpg, .mpeg, .vob, .m2p, ...
+};
+
+// The blocks after which the players people use (ffmpeg, mpv, VLC, GStreamer) decode nothing of a file
+// of that kind, measured (docs/players.md): their probe windows end within them.
+inline constexpr std::int32_t kStreamHeadBlocks = 64;
+inline constexpr std::int32_t kAviHeadBlocks = 16;
+
+// What `bytes`, a file's first bytes or bytes from further in, hold: a RIFF AVI header at their
+// start, or anywhere in them a run of transport-stream packets (the sync byte 0x47 every 188 bytes,
+// 192 with the time code of camera and disc recordings, or 204 with error correction) or of
+// program-stream packs (pack headers with their marker bits).
+TContentKind ContentKindOf(std::span<const std::uint8_t> bytes);
+
+// The blocks a new encryption of a file of that kind scrambles: the setting, and never fewer than its
+// kind needs. The trailer records the number, so restoring needs nothing of this.
+std::int32_t HeadBlocks(TContentKind kind, std::int32_t setting);
+
+}  // namespace engine
