@@ -255,6 +255,20 @@ nothing_played() {  # a measure_all line
   done
 }
 
+# A scrambled head is random bytes, and some players take random bytes for something: VLC falls back
+# to its MPEG-PS reader and finds a "picture" in them, GStreamer finds MPEG audio frames. That is a
+# frame or two and a fraction of a second of noise, not the film; this tells it from real playback.
+only_noise() {  # a measure_all line
+  local cell
+  for cell in $1; do
+    case $cell in
+      no | -) ;;
+      yes) return 1 ;;
+      *) awk -v f="${cell%/*}" -v s="${cell#*/}" 'BEGIN { exit !(f <= 2 && s <= 0.5) }' || return 1 ;;
+    esac
+  done
+}
+
 cell() {  # frames/seconds -> "frames, seconds s"
   case $1 in
     yes | no | -) echo "$1" ;;
@@ -272,6 +286,7 @@ toggle() {  # file blocks [key]: velmora-cli must report the file toggled and no
 
 declare -A result   # [clip|blocks|key or plain] -> measure_all line
 declare -A smallest # [clip|key or plain] -> first block count at which nothing played
+declare -A noise    # [clip|key or plain] -> first block count at which only noise played
 clips=()            # "id|label|path|seconds|bitrate"
 
 mkdir -p "$work/clips"
@@ -327,6 +342,9 @@ for entry in "${clips[@]}"; do
       if nothing_played "${result[$id|$blocks|$mode]}" && [ -z "${smallest[$id|$mode]:-}" ]; then
         smallest[$id|$mode]=$blocks
       fi
+      if only_noise "${result[$id|$blocks|$mode]}" && [ -z "${noise[$id|$mode]:-}" ]; then
+        noise[$id|$mode]=$blocks
+      fi
     done
   done
   rm -f "$scrambled"
@@ -375,7 +393,8 @@ done
 cat <<EOF
 
 Smallest block count at which no player decodes a frame or a moment of sound and no thumbnail is
-made ("> N": still playing at the largest count tried):
+made; in brackets, at which none decodes more than noise (at most 2 frames and half a second of
+sound). "> N": still playing at the largest count tried.
 
 | container | without a key | with a key |
 |---|---|---|
@@ -383,5 +402,6 @@ EOF
 for entry in "${clips[@]}"; do
   IFS='|' read -r id label _ _ _ counts <<<"$entry"
   largest=${counts##* }
-  echo "| $label | ${smallest[$id|plain]:-> $largest} | ${smallest[$id|key]:-> $largest} |"
+  echo "| $label | ${smallest[$id|plain]:-> $largest} (${noise[$id|plain]:-> $largest}) |" \
+    "${smallest[$id|key]:-> $largest} (${noise[$id|key]:-> $largest}) |"
 done
