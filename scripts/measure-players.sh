@@ -146,8 +146,10 @@ count_framecrc() {
     }' "$1"
 }
 
-# Generous, but a player that hangs must not stall the sweep. seconds is the clip in hand's length.
-player_timeout() { echo $((seconds + 120)); }
+# Generous, but a player that hangs must not stall the sweep. seconds is the clip in hand's length;
+# $1 is how much faster than real time the player goes, for VLC, which often sits out the timeout
+# doing nothing on a file it has taken for something else.
+player_timeout() { echo $((seconds / ${1:-1} + ${2:-120})); }
 
 measure_ffmpeg() {  # file -> "frames seconds"
   timeout -k 5 "$(player_timeout)" ffmpeg -nostdin -v quiet -threads 2 -i "$1" -map '0:v?' -map '0:a?' \
@@ -198,7 +200,7 @@ chmod 700 "$vlc_home/run"
 measure_vlc() {
   local wav=$vlc_home/out/sound.wav frames sound=0.0
   rm -f "$wav"
-  frames=$(timeout -k 5 "$(player_timeout)" env HOME="$vlc_home" XDG_DATA_HOME="$vlc_home/data" \
+  frames=$(timeout -k 5 "$(player_timeout "$vlc_rate" 60)" env HOME="$vlc_home" XDG_DATA_HOME="$vlc_home/data" \
     XDG_CONFIG_HOME="$vlc_home/config" XDG_CACHE_HOME="$vlc_home/cache" XDG_RUNTIME_DIR="$vlc_home/run" \
     "${as_user[@]}" cvlc -q --no-media-library --no-metadata-network-access \
     -I luaintf --lua-intf count --vout=dummy --aout=afile --audiofile-file="$wav" --audiofile-wav \
