@@ -67,7 +67,7 @@ readonly key=${KEY:-measure the players}
 readonly long_seconds=${LONG_SECONDS:-0} long_rate=${LONG_RATE:-12M}
 readonly long_block_counts=${LONG_BLOCKS:-$block_counts}
 readonly vlc_rate=${VLC_RATE:-4} full_sweep=${FULL_SWEEP:-0}
-readonly fps=25 gop=50
+readonly block=524288 fps=25 gop=50
 
 # --- Test clips ----------------------------------------------------------------------------------
 
@@ -284,6 +284,21 @@ toggle() {  # file blocks [key]: velmora-cli must report the file toggled and no
   "$cli" "${args[@]}" -- "$1" >"$work/cli.out" 2>&1 || { cat "$work/cli.out" >&2; exit 1; }
 }
 
+# The table is only worth anything if the program scrambled what it was asked to: the head up to
+# the last asked-for block changed (inverted or XORed with a key of non-zero bytes, so its last byte
+# too), everything after it as it was, and the trailer's block count the one asked for.
+check_scrambled() {  # scrambled original blocks
+  local head=$(($3 * block)) size recorded
+  size=$(stat -c %s "$2")
+  [ "$head" -gt $((size / block * block)) ] && head=$((size / block * block))
+  recorded=$(tail -c 96 "$1" | od -An -t u1 -j 64 -N 4 | awk '{ print (255 - $1) + 256 * (255 - $2) + 65536 * (255 - $3) }')
+  if cmp -s -i $((head - 1)) -n 1 "$1" "$2" || ! cmp -s -i "$head" -n $((size - head)) "$1" "$2" ||
+    [ "$recorded" -ne "$3" ]; then
+    echo "$1: asked for $3 blocks, the trailer says $recorded, or the changed bytes do not match" >&2
+    exit 1
+  fi
+}
+
 # --- The sweep ------------------------------------------------------------------------------------
 
 declare -A result   # [clip|blocks|key or plain] -> measure_all line
@@ -337,6 +352,7 @@ for entry in "${clips[@]}"; do
         continue
       fi
       toggle "$scrambled" "$blocks" "$k"
+      check_scrambled "$scrambled" "$path" "$blocks"
       result[$id|$blocks|$mode]=$(measure_all "$scrambled")
       echo "   $blocks blocks, $mode: ${result[$id|$blocks|$mode]}" >&2
       toggle "$scrambled" "$blocks" "$k"
