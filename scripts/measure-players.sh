@@ -89,7 +89,7 @@ containers=(
   "flv|FLV (H.264, AAC)|clip.flv|copy:-c copy"
   "wmv|WMV / ASF (WMV 8, WMA 2)|clip.wmv|encode:-c:v wmv2 -b:v $video_rate -c:a wmav2 -b:a 128k"
   "ogv|OGV (Theora, Vorbis)|clip.ogv|encode:-c:v libtheora -b:v $video_rate -c:a libvorbis"
-  "avi|AVI (MPEG-4 Part 2, MP3)|clip.avi|encode:-c:v mpeg4 -vtag xvid -b:v $video_rate -maxrate $video_rate -bufsize $video_rate -c:a libmp3lame -b:a 128k"
+  "avi|AVI (MPEG-4 Visual, MP3)|clip.avi|encode:-c:v mpeg4 -vtag xvid -b:v $video_rate -maxrate $video_rate -bufsize $video_rate -c:a libmp3lame -b:a 128k"
   "ts|MPEG-TS .ts (H.264, AAC)|clip.ts|copy:-c copy -f mpegts"
   "m2ts|M2TS (H.264, AC-3)|clip.m2ts|copy:-c:v copy -c:a ac3 -b:a 192k -f mpegts -mpegts_m2ts_mode 1"
   "mpg|MPEG-PS .mpg (MPEG-1, MP2)|clip.mpg|encode:-c:v mpeg1video -b:v $video_rate -maxrate $video_rate -bufsize 4M -c:a mp2 -b:a 192k -f mpeg"
