@@ -66,12 +66,19 @@ void SendStartupMessage(xcb_connection_t* connection, xcb_window_t root, xcb_win
     }
 }
 
+// The X server's connection when the windows are X11 windows; null on Wayland and offscreen (whose
+// X11 interface may exist without a connection).
+xcb_connection_t* X11Connection() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
 }  // namespace
 
 void CancelSystemMoveResize(QWindow* window) {
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 == nullptr || window == nullptr || window->handle() == nullptr) return;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = X11Connection();
+    if (connection == nullptr || window == nullptr || window->handle() == nullptr) return;
     const auto target = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t moveResize = Atom(connection, "_NET_WM_MOVERESIZE");
     const xcb_window_t root = RootOf(connection, target);
@@ -98,9 +105,8 @@ void UseActivationToken(QWindow* window, const QString& token) {
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
         return;
     }
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 == nullptr || window->handle() == nullptr) return;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = X11Connection();
+    if (connection == nullptr || window->handle() == nullptr) return;
     const auto target = static_cast<xcb_window_t>(window->winId());
     const xcb_window_t root = RootOf(connection, target);
     if (root == XCB_WINDOW_NONE) return;
