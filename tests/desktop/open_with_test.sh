@@ -15,7 +15,7 @@ home=$(dirname "$program_log")
 main=$(find_window "Brindlework Velmora")
 [ -n "$main" ] || fail "the main window did not appear: $(tail -n 5 "$program_log")"
 
-xmessage -geometry 500x300+50+50 "another program" &
+xmessage -geometry 500x300+50+50 "another program" >/dev/null 2>&1 &
 desktop_pids+=($!)
 other_is_shown() { xdotool search --onlyvisible --name '^xmessage$' | grep -q .; }
 wait_until 10 other_is_shown || fail "xmessage did not open"
