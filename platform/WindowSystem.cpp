@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,21 @@ xcb_window_t RootOf(xcb_connection_t* connection, xcb_window_t window) {
     const std::unique_ptr<xcb_get_geometry_reply_t, FreeReply> reply(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
     return reply ? reply->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+// A request about `target` to the window manager (the window manager standard's client message on
+// the root window), with its five 32-bit values.
+void SendToWindowManager(xcb_connection_t* connection, xcb_window_t root, xcb_window_t target,
+                         xcb_atom_t type, const std::array<std::uint32_t, 5>& values) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = target;
+    message.type = type;
+    std::copy(values.begin(), values.end(), message.data.data32);
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
 }
 
 // A value of a start-up notification message: quoted when it holds a blank, a quote or a backslash.
@@ -84,17 +100,8 @@ void CancelSystemMoveResize(QWindow* window) {
     const xcb_window_t root = RootOf(connection, target);
     if (moveResize == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return;
 
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = target;
-    message.type = moveResize;
-    message.data.data32[2] = kMoveResizeCancel;
-    message.data.data32[3] = kLeftButton;
-    message.data.data32[4] = kSourceApplication;
-    xcb_send_event(connection, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
+    SendToWindowManager(connection, root, target, moveResize,
+                        {0, 0, kMoveResizeCancel, kLeftButton, kSourceApplication});
     xcb_flush(connection);
 }
 
@@ -116,18 +123,9 @@ void UseActivationToken(QWindow* window, const QString& token) {
     static const QRegularExpression kLaunchTime(QStringLiteral("_TIME(\\d+)$"));
     const QRegularExpressionMatch launch = kLaunchTime.match(token);
     const xcb_atom_t activeWindow = Atom(connection, "_NET_ACTIVE_WINDOW");
-    if (launch.hasMatch() && activeWindow != XCB_ATOM_NONE) {
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = target;
-        message.type = activeWindow;
-        message.data.data32[0] = kSourceApplication;
-        message.data.data32[1] = launch.captured(1).toUInt();
-        xcb_send_event(connection, 0, root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&message));
-    }
+    if (launch.hasMatch() && activeWindow != XCB_ATOM_NONE)
+        SendToWindowManager(connection, root, target, activeWindow,
+                            {kSourceApplication, launch.captured(1).toUInt(), 0, 0, 0});
     // The launch that carried the token ends here: its start never shows a window of its own, and
     // without this the launcher's busy pointer would spin until it gives up.
     SendStartupMessage(connection, root, target, "remove: ID=" + StartupValue(token.toUtf8()));

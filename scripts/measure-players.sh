@@ -27,6 +27,7 @@
 # temp folder), more with LONG_SECONDS. VLC refuses to run as root, so as root it runs as nobody.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/scripts/measure-common.sh"
 
 need=()
 command -v ffmpeg >/dev/null || need+=(ffmpeg)
@@ -39,19 +40,8 @@ for plugins in base good bad ugly; do
 done
 dpkg-query -W -f '${Status}' gstreamer1.0-libav 2>/dev/null | grep -q 'ok installed' || need+=(gstreamer1.0-libav)
 command -v ffmpegthumbnailer >/dev/null || need+=(ffmpegthumbnailer)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
-
-cli=${VELMORA_CLI:-}
-if [ -z "$cli" ]; then
-  cmake -S "$repo" -B "$repo/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF >/dev/null
-  cmake --build "$repo/build/release" --target velmora-cli >/dev/null
-  cli=$repo/build/release/velmora-cli
-fi
+install_packages "${need[@]}"
+find_cli
 
 work=${1:-$(mktemp -d)}
 mkdir -p "$work"

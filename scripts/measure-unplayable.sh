@@ -10,19 +10,9 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 
-if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends ffmpeg
-fi
-
-cli=${VELMORA_CLI:-}
-if [ -z "$cli" ]; then
-  cmake -S "$repo" -B "$repo/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF >/dev/null
-  cmake --build "$repo/build/release" --target velmora-cli >/dev/null
-  cli=$repo/build/release/velmora-cli
-fi
+source "$repo/scripts/measure-common.sh"
+if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then install_packages ffmpeg; fi
+find_cli
 
 work=${1:-$(mktemp -d)}
 mkdir -p "$work"

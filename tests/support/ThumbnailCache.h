@@ -13,8 +13,8 @@ public:
     explicit TThumbnailCache(QString folder) : folder_(std::move(folder)) {}
 
     const QString& Folder() const noexcept { return folder_; }
-    // Writes a picture of the file `uri` (spelled out by the test, as the thumbnail specification
-    // spells it) into `subfolder`, "normal" or "fail/gnome-thumbnail-factory" say; returns its path
+    // Writes a picture of the file `uri` (spelled out by the test, as the freedesktop.org thumbnail
+    // standard spells it) into `subfolder`, "normal" or "fail/gnome-thumbnail-factory" say; returns its path
     // relative to the cache.
     QString Write(const QString& subfolder, const QByteArray& uri, qint64 mtime) const;
     // Every picture in the cache, relative to it, sorted.
