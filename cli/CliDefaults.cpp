@@ -14,6 +14,7 @@ TCliDefaults LoadCliDefaults() {
     defaults.Blocks = config->Blocks();
     defaults.KeepFileTime = config->KeepFileTime();
     defaults.RemoveThumbnails = config->RemoveThumbnails();
+    defaults.WholeStreams = config->WholeStreams();
     defaults.VideoMask = platform::ToLocal8Bit(config->GetVideoMask());
     return defaults;
 }

@@ -10,6 +10,7 @@ struct TCliDefaults {
     std::int32_t Blocks = 8;       // block limit for new encryptions
     bool KeepFileTime = true;      // restore each toggled file's last-write time
     bool RemoveThumbnails = true;  // take scrambled videos' pictures out of the thumbnail cache
+    bool WholeStreams = false;     // scramble MPEG transport and program streams whole
     std::string VideoMask;         // "*.asf;*.avi;...": which files a directory argument yields
 };
 

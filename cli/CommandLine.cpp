@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/FileTransform.h"
 #include "engine/ScrambledHead.h"
 
 namespace cli {
@@ -70,6 +71,9 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (name == "--recursive") {
             if (!flagOnly()) return {std::nullopt, "--recursive takes no value"};
             options.Recursive = true;
+        } else if (name == "--whole-streams") {
+            if (!flagOnly()) return {std::nullopt, "--whole-streams takes no value"};
+            options.WholeStreams = true;
         } else if (name == "--key") {
             const auto value = takesValue();
             if (!value) return {std::nullopt, "--key needs a value"};
@@ -107,7 +111,8 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string HelpText() {
-    return R"(Usage: velmora-cli [--key KEY] [--target both|encrypted|unencrypted] [--blocks N] [--recursive] PATH...
+    return R"(Usage: velmora-cli [--key KEY] [--target both|encrypted|unencrypted] [--blocks N] [--whole-streams]
+                   [--recursive] PATH...
        velmora-cli --status [--recursive] PATH...
        velmora-cli --version | --help
 
@@ -124,6 +129,9 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
             get at least )" +
            std::to_string(engine::kStreamHeadBlocks) +
            R"(, since players find their packets anywhere in the first megabytes.
+--whole-streams  encrypt MPEG transport and program streams whole (all but their last part block,
+            under 512 KiB), so that not even a player forced to their format finds a frame. As slow
+            as copying the file. Also on when the Options dialog says so.
 --recursive search folders given as PATH in their subfolders too.
 --status    only report each file: "encrypted", "plain" or "error", a tab, the path (and for an
             error a tab and the message). Nothing is changed.
@@ -134,7 +142,9 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
 After a run it prints "Encrypted: N", "Decrypted: N", "Failed: N", "Processed file size: ..." and
 "Time escaped: ...", then one line per failed file: the path in double quotes and its error code
 (1 failed to read or write, 2 encryption key incorrect, 3 file too small).
-Ctrl+C stops after the file in hand; the summary still prints.
+Ctrl+C stops after the file in hand; a long toggle (more than )" +
+           std::to_string(engine::kFinishBlocks) + R"( blocks) is stopped part way and
+finished or put back, whichever is quicker. The summary still prints.
 Unless the Options dialog says otherwise, the desktop's cached pictures of each encrypted file are
 removed, so that file managers stop showing them.
 

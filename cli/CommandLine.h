@@ -20,6 +20,7 @@ struct TCliOptions {
     std::uint8_t FileType = 0;           // 0 both, 1 only encrypted, 2 only unencrypted
     std::optional<std::int32_t> Blocks;  // the setting when not given
     bool Recursive = false;
+    bool WholeStreams = false;  // on whatever the setting says; off: the setting decides
     std::vector<std::string> Paths;
 };
 

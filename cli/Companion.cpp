@@ -53,6 +53,14 @@ protected:
                        [this](const engine::TJobProgress& progress) {
                            index_ = progress.Index;
                            count_ = progress.Count;
+                           inFile_ = false;
+                       },
+                       [this](const engine::TJobFileProgress& progress) {
+                           fileIndex_ = progress.Index;
+                           count_ = progress.Count;
+                           percent_ = progress.Total > 0 ? static_cast<int>(100 * progress.Done / progress.Total) : 0;
+                           inFile_ = true;
+                           showProgress(false);
                        },
                        [this](const engine::TJobCounts& counts) {
                            encrypted_ = counts.Encrypted;
@@ -87,8 +95,11 @@ private:
         if (shown_ && now - lastShown_ < 100 && index_ + 1 < count_) return;
         shown_ = true;
         lastShown_ = now;
-        const std::string line = "\r\x1b[K[" + std::to_string(index_ + 1) + "/" + std::to_string(count_) +
-                                 "] Encrypted: " + std::to_string(encrypted_) +
+        // A long toggle shows the file it is on and how far into it.
+        const std::string place = inFile_ ? std::to_string(fileIndex_ + 1) + "/" + std::to_string(count_) + " " +
+                                                std::to_string(percent_) + "%"
+                                          : std::to_string(index_ + 1) + "/" + std::to_string(count_);
+        const std::string line = "\r\x1b[K[" + place + "] Encrypted: " + std::to_string(encrypted_) +
                                  "  Decrypted: " + std::to_string(decrypted_) +
                                  "  Failed: " + std::to_string(failed_) + "  " +
                                  local8(engine::FormatMegabytes(mib_, QLocale::c()));
@@ -102,6 +113,9 @@ private:
     std::uint32_t lastShown_ = 0;
     std::size_t index_ = 0;
     std::size_t count_ = 0;
+    std::size_t fileIndex_ = 0;
+    int percent_ = 0;
+    bool inFile_ = false;
     std::size_t encrypted_ = 0;
     std::size_t decrypted_ = 0;
     std::size_t failed_ = 0;
@@ -130,7 +144,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
 
     QEventLoop loop;
     JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
-    // Ctrl+C and SIGTERM ask the job to stop after the file in hand.
+    // Ctrl+C and SIGTERM ask the job to stop after the file in hand (part way through a long one).
     platform::TSignalCatcher catcher({SIGINT, SIGTERM});
     QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
 
@@ -143,6 +157,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
                            .Blocks = options.Blocks.value_or(defaults.Blocks),
                            .KeepFileTime = defaults.KeepFileTime,
                            .RemoveThumbnails = defaults.RemoveThumbnails,
+                           .WholeStreams = options.WholeStreams || defaults.WholeStreams,
                            .JournalFolder = journalFolder,
                            .NotifyWnd = &listener});
 

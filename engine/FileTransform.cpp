@@ -72,10 +72,17 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, c
         progress.writing = false;
         ++progress.blocksDone;
         step(TToggleStep::BlockWritten);
+        tellProgress(progress.stepsBefore + progress.blocksDone, progress.steps);
         // Another program is opening the file and waits until it is closed: the change is undone
         // now, not finished at the other program's expense (a large block count takes long).
         if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
+        if (i + 1 < count && stopHere(i + 1, count)) throw StopRequested{};
     }
+}
+
+bool TFileTransform::stopHere(std::int64_t done, std::int64_t count) const {
+    const std::int64_t rest = count - done;
+    return rest > kFinishBlocks && rest > done && stop_ && *stop_ && (*stop_)();
 }
 
 void TFileTransform::undo(platform::File& file, const Progress& progress, const TKeyPattern& pattern,
@@ -92,6 +99,7 @@ void TFileTransform::undo(platform::File& file, const Progress& progress, const 
         file.readAt(offset, block);
         pattern.apply(block);
         file.writeAt(offset, block);
+        tellProgress(progress.stepsBefore + i, progress.steps);
     }
     if (file.size() == originalSize) return;
     if (cutTrailer) {
@@ -164,7 +172,12 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
         if (params_.FileType == ftOnlyEncrypted) return TProcessResult{TProcessOutcome::Skipped, size};
         checkKeyStorable(path, key);
         record = TKZVTrailer{};
-        record.Blocks = HeadBlocks(contentKindOf(file, size), params_.Blocks);
+        const TContentKind kind = contentKindOf(file, size);
+        std::int64_t blocks = HeadBlocks(kind, params_.Blocks);
+        // Whole, as far as one journal entry reaches: a stream of more than 2 TiB keeps its tail.
+        if (params_.WholeStreams && IsStream(kind))
+            blocks = std::max(blocks, std::min(size / kBlockSize, kMaxJournalBlocks));
+        record.Blocks = static_cast<std::int32_t>(blocks);
         copyText(record.Key, kKeyFieldSize, key);
         copyText(record.Version, kVersionFieldSize,
                  params_.Version.empty() ? kDefaultVersion : std::string_view(params_.Version));
@@ -175,8 +188,12 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
     }
     const std::int64_t contentSize = p.decrypt ? size - kTrailerSize : size;
     p.blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
+    p.steps = journal_ ? 2 * p.blocks : p.blocks;
 
     if (journal_) {
+        // A long toggle goes in a group of its own, so that the files before it are not held open
+        // (nor left unchanged) while its entry is read, and its progress is the batch's.
+        if (journal_->HasUncommitted() && p.blocks * kBlockSize > limits_.bytes) throw GroupFull{};
         // A video already in the journal is made durable, and its entry settled, before it is
         // recorded again: two live entries for one video could not tell which state is whose.
         if (journal_->Holds(file)) {
@@ -187,10 +204,16 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
         std::array<std::uint8_t, kTrailerSize> after{};
         if (!p.decrypt) EncodeTrailer(record, after);
         try {
-            journal_->Record(file,
-                             {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
-                              p.blocks, p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value()},
-                             blockOf(buffer_));
+            const auto goOn = [&](std::int64_t read) {
+                tellProgress(read, p.steps);
+                return !stopHere(0, p.blocks);  // nothing has changed yet: a long toggle stops at once
+            };
+            if (!journal_->Record(file,
+                                  {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
+                                   p.blocks, p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(),
+                                   goOn},
+                                  blockOf(buffer_)))
+                return TProcessResult{TProcessOutcome::Stopped, size};
         } catch (const std::exception& error) {
             journalFailed(error);
             throw;
@@ -222,7 +245,24 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
     if (journal_) step(TToggleStep::JournalRecorded);
     // Opened ahead with its group: another program that has asked for it since gets it untouched.
     if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
-    Progress progress;
+    Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps};
+    // Every rewritten block back, the size and the time too; raises when that fails.
+    const auto putBack = [&](const std::string& what) {
+        try {
+            undo(file, progress, pattern, p.size, p.decrypt ? &p.record : nullptr);
+        } catch (const std::exception& undoError) {
+            if (journal_) journal_->Unsettled(file);  // the next start finishes the undo
+            throw TransformError(what + "; the file could not be put back as it was: " + undoError.what());
+        }
+        // Put back whole, the last-write time included: the bytes are as they were, so is the time.
+        if (p.savedTime) {
+            try {
+                file.setLastWriteTime(*p.savedTime);
+            } catch (const std::exception&) {
+                // The bytes are back; a time that cannot be set does not make the failure worse.
+            }
+        }
+    };
     try {
         // The trailer goes on first: appending it claims its room on any file system, so a full
         // disk shows before a single block has changed, and the undo below only has to cut it.
@@ -235,22 +275,11 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
             file.setSize(p.size - kTrailerSize);
             step(TToggleStep::TrailerCut);
         }
+    } catch (const StopRequested&) {
+        putBack(p.path + ": stopped part way");
+        return {TProcessOutcome::Stopped, p.size};
     } catch (const std::exception& error) {
-        try {
-            undo(file, progress, pattern, p.size, p.decrypt ? &p.record : nullptr);
-        } catch (const std::exception& undoError) {
-            if (journal_) journal_->Unsettled(file);  // the next start finishes the undo
-            throw TransformError(std::string(error.what()) +
-                                 "; the file could not be put back as it was: " + undoError.what());
-        }
-        // Put back whole, the last-write time included: the bytes are as they were, so is the time.
-        if (p.savedTime) {
-            try {
-                file.setLastWriteTime(*p.savedTime);
-            } catch (const std::exception&) {
-                // The bytes are back; a time that cannot be set does not make the failure worse.
-            }
-        }
+        putBack(error.what());
         throw;
     }
     const TProcessOutcome outcome = p.decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
@@ -277,7 +306,18 @@ TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::s
 
 void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const std::string& key,
                                   const std::function<bool()>& stop,
-                                  const std::function<void(std::size_t, const TFileOutcome&)>& report) {
+                                  const std::function<void(std::size_t, const TFileOutcome&)>& report,
+                                  const TFileProgress& progress) {
+    // The batch's stop question and listener serve the steps below; they go with the batch.
+    stop_ = &stop;
+    progress_ = &progress;
+    struct Watching {
+        TFileTransform& transform;
+        ~Watching() {
+            transform.stop_ = nullptr;
+            transform.progress_ = nullptr;
+        }
+    } watching{*this};
     const auto failure = [](const std::exception& error) { return TFileOutcome{std::nullopt, error.what()}; };
     std::size_t next = 0;
     while (next < paths.size() && !stop()) {
@@ -297,10 +337,16 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
                 }))
                 break;
             Slot slot{next, {}, std::nullopt};
+            index_ = next;
             try {
                 auto decided = prepare(paths[next], key);
                 if (auto* result = std::get_if<TProcessResult>(&decided)) {
                     slot.outcome.Result = *result;
+                    if (result->Outcome == TProcessOutcome::Stopped) {
+                        group.push_back(std::move(slot));
+                        ++next;
+                        break;
+                    }
                 } else {
                     slot.prepared = std::move(std::get<Prepared>(decided));
                     bytes += slot.prepared->blocks * kBlockSize;
@@ -341,6 +387,7 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
                 break;
             }
             if (slot.prepared) {
+                index_ = slot.index;
                 try {
                     slot.outcome.Result = toggle(*slot.prepared);
                 } catch (const std::exception& error) {

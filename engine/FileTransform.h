@@ -31,6 +31,10 @@ struct TKZVFlag {
     std::uint8_t FileType = ftBoth;
     std::string Version;      // version text for new trailers, at most 13 characters used
     std::int32_t Blocks = 8;  // block limit for new encryptions; stream formats take more (ScrambledHead.h)
+    // Scramble MPEG transport and program streams whole (every whole block before the end), not just
+    // their head: no player finds anything of them, even one forced to their format. It takes as long
+    // as reading and writing the file.
+    bool WholeStreams = false;
     QObject* NotifyWnd = nullptr;
 };
 
@@ -39,7 +43,9 @@ inline constexpr int kErrorIo = 1;        // could not be opened, read, written 
 inline constexpr int kErrorWrongKey = 2;  // encrypted with another key
 inline constexpr int kErrorTooSmall = 3;  // smaller than one block
 
-enum class TProcessOutcome { Encrypted, Decrypted, Skipped, WrongKey, TooSmall };
+// Stopped: the job was asked to stop while the file's long toggle was under way, and the file was put
+// back as it was.
+enum class TProcessOutcome { Encrypted, Decrypted, Skipped, WrongKey, TooSmall, Stopped };
 
 struct TProcessResult {
     TProcessOutcome Outcome;
@@ -74,6 +80,15 @@ struct TFileOutcome {
     std::string Error;
 };
 
+// A toggle that asks to stop part way finishes when no more than this many blocks are left (32 MiB,
+// well under a second), or when finishing rewrites fewer blocks than undoing would; otherwise it is
+// undone. Either way a stop never waits for more than half of a long toggle.
+inline constexpr std::int64_t kFinishBlocks = 64;
+
+// How far the file in hand is: `done` of `total` steps, a step being a block read for the journal or
+// a block rewritten (an undo counts back down). `index` is the file's place in the batch.
+using TFileProgress = std::function<void(std::size_t index, std::int64_t done, std::int64_t total)>;
+
 // How a batch groups the journal's syncs: a group ends at `files` files, `bytes` bytes to rewrite or
 // `seconds` of preparing, whichever comes first; a checkpoint follows a group once the journal holds
 // more than `checkpointBytes`.
@@ -99,10 +114,13 @@ public:
 
     // Toggles `paths` in order. With a journal, the entries of a group of files are made durable with
     // one sync before any of them changes, so the group's files are opened ahead (never changed
-    // ahead). `stop` is asked before each file; `report` hears of each file in order.
+    // ahead); a file with more blocks than a group holds goes in a group of its own. `stop` is asked
+    // before each file, and between the blocks of a long toggle (see kFinishBlocks); `report` hears
+    // of each file in order, `progress` of the blocks of the file in hand.
     void ProcessFiles(const std::vector<std::string>& paths, const std::string& key,
                       const std::function<bool()>& stop,
-                      const std::function<void(std::size_t, const TFileOutcome&)>& report);
+                      const std::function<void(std::size_t, const TFileOutcome&)>& report,
+                      const TFileProgress& progress = {});
 
     // From now on every toggle is recorded in the journal before the video changes, so that a crash
     // or a power cut at any moment can be undone.
@@ -135,10 +153,13 @@ private:
         std::string effectiveKey;
         std::int64_t size = 0;
         std::int64_t blocks = 0;
+        std::int64_t steps = 0;  // for progress: the journal's reading and the rewriting
     };
     // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
     // ProcessFile commits at once, so it never meets it.
     struct GroupFull {};
+    // Raised between two blocks when the batch is stopped part way through a long toggle.
+    struct StopRequested {};
     struct Slot {
         std::size_t index;
         TFileOutcome outcome;              // when decided without a change
@@ -158,6 +179,8 @@ private:
     struct Progress {
         std::int64_t blocksDone = 0;
         bool writing = false;  // a block's write had begun and may be partial
+        std::int64_t stepsBefore = 0;  // steps of the file done before its blocks: the journal's reading
+        std::int64_t steps = 0;        // the file's steps in all
     };
     // The kind of a plain file by its content, for how many blocks it needs (see ScrambledHead.h).
     TContentKind contentKindOf(platform::File& file, std::int64_t size);
@@ -165,6 +188,11 @@ private:
                          Progress& progress);
     void step(TToggleStep s) const {
         if (stepHook_) stepHook_(s);
+    }
+    // Whether a long toggle with `done` of `count` blocks rewritten should stop here and be undone.
+    bool stopHere(std::int64_t done, std::int64_t count) const;
+    void tellProgress(std::int64_t done, std::int64_t total) const {
+        if (progress_ && *progress_) (*progress_)(index_, done, total);
     }
     // Puts every rewritten block back and restores the original size, and with it the trailer that a
     // decryption had cut off.
@@ -183,6 +211,10 @@ private:
     bool toldJournalFailure_ = false;
     std::vector<std::string> notices_;
     std::function<void(TToggleStep)> stepHook_;
+    // Set while ProcessFiles runs: its stop question, its progress listener, the file in hand.
+    const std::function<bool()>* stop_ = nullptr;
+    const TFileProgress* progress_ = nullptr;
+    std::size_t index_ = 0;
 };
 
 }  // namespace engine

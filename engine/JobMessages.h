@@ -14,13 +14,15 @@ class QObject;
 namespace engine {
 
 // The job's messages to Params.NotifyWnd, in the order they come: while it searches folders, SEARCHING
-// now and then; per file PROGRESS, COUNTS and FAILEDSIZE; at the end at most one ERROR, then FINISHED.
+// now and then; during a long toggle FILEPROGRESS now and then; per file PROGRESS, COUNTS and
+// FAILEDSIZE; at the end at most one ERROR, then FINISHED.
 inline constexpr std::uint32_t WM_JOB_FINISHED = 6124;
 inline constexpr std::uint32_t WM_JOB_ERROR = 6125;
 inline constexpr std::uint32_t WM_JOB_PROGRESS = 6126;
 inline constexpr std::uint32_t WM_JOB_COUNTS = 6127;
 inline constexpr std::uint32_t WM_JOB_FAILEDSIZE = 6128;
 inline constexpr std::uint32_t WM_JOB_SEARCHING = 6129;
+inline constexpr std::uint32_t WM_JOB_FILEPROGRESS = 6130;
 
 struct TJobFinished {
     static constexpr std::uint32_t Msg = WM_JOB_FINISHED;
@@ -67,8 +69,22 @@ struct TJobSearching {
 // How often at most a search tells how far it is: more would only flood the window.
 inline constexpr std::uint32_t kSearchNoticeMs = 50;
 
-using TJobMessage =
-    std::variant<TJobFinished, TJobError, TJobProgress, TJobCounts, TJobFailedSize, TJobSearching>;
+// How far the file in hand is, for a toggle that takes a while (a whole stream, a large block
+// setting): first after kFileNoticeMs in the file, then at most every kFileNoticeMs. Done goes down
+// while a stopped toggle is undone.
+struct TJobFileProgress {
+    static constexpr std::uint32_t Msg = WM_JOB_FILEPROGRESS;
+    std::size_t Index = 0;  // of the file in hand
+    std::size_t Count = 0;  // files in the job
+    std::int64_t Done = 0;  // steps of the file done: blocks read for the journal, blocks rewritten
+    std::int64_t Total = 0;
+    friend bool operator==(const TJobFileProgress&, const TJobFileProgress&) = default;
+};
+
+inline constexpr std::uint32_t kFileNoticeMs = 100;
+
+using TJobMessage = std::variant<TJobFinished, TJobError, TJobProgress, TJobCounts, TJobFailedSize,
+                                 TJobSearching, TJobFileProgress>;
 
 // The number that `message` travels under.
 std::uint32_t MessageNumber(const TJobMessage& message);

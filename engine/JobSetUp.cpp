@@ -11,6 +11,7 @@ void SetUpJob(TKZVThread& job, const TJobOptions& options) {
     // New trailers name the version that wrote them, as far as their field holds it.
     job.Params.Version = platform::GetProVersion(true).substr(0, kVersionFieldSize);
     job.Params.Blocks = options.Blocks;
+    job.Params.WholeStreams = options.WholeStreams;
     job.Params.NotifyWnd = options.NotifyWnd;
     job.KeepFileTime = options.KeepFileTime;
     job.RemoveThumbnails = options.RemoveThumbnails;

@@ -31,6 +31,7 @@ struct TJobOptions {
     std::int32_t Blocks = 8;         // block limit for new encryptions
     bool KeepFileTime = true;        // restore each toggled file's last-write time
     bool RemoveThumbnails = true;    // keep the thumbnail cache from showing what a file held
+    bool WholeStreams = false;       // scramble MPEG transport and program streams whole
     std::string JournalFolder;       // where the job keeps its recovery journal; empty: none
     QObject* NotifyWnd = nullptr;    // hears the job's messages
 };

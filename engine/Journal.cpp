@@ -626,7 +626,7 @@ bool TJournal::IsUnsettled(const platform::File& video) const {
     return it != recorded_.end() && it->second.unsettled;
 }
 
-void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer) {
+bool TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer) {
     if (!file_) throw platform::FileError(folder_, "the recovery journal is not available", EBADF);
     if (toggle.blocks < 1 || toggle.blocks > kMaxJournalBlocks)
         throw platform::FileError(video.path(), "too many blocks to rewrite safely", EFBIG);
@@ -700,6 +700,9 @@ void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
             chunk.insert(chunk.end(), b.begin(), b.end());
             sum.add(std::span(chunk).subspan(from));
             if (chunk.size() + kBlockRecordSize > chunk.capacity()) flush();
+            // What was written of the entry has no checksum yet: recovery takes it as torn, and the
+            // next entry goes over it.
+            if (toggle.goOn && !toggle.goOn(i + 1)) return false;
         }
         const std::uint64_t total = sum.value();
         const auto b = bytesOf(total);
@@ -710,6 +713,7 @@ void TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     uncommitted_.push_back({identity.device, identity.inode});
     devices_.emplace(identity.device, videoPath);
     end_ = at;
+    return true;
 }
 
 void TJournal::Commit() {

@@ -25,6 +25,7 @@
 // its final name only once it is locked, so a recovery running in another process passes over it.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -71,6 +72,9 @@ public:
         std::string key;                      // the effective key; empty: inversion
         std::span<const std::uint8_t> after;  // the trailer an encryption appends (96 bytes)
         bool keepFileTime = false;            // the toggle puts the last-write time back
+        // Told the blocks read so far after each one; false stops the recording. Reading a whole
+        // large file for its fingerprints takes as long as the toggle's own reading.
+        std::function<bool(std::int64_t blocksRead)> goOn = {};
     };
 
     // Creates this process's journal file in `folder` (made if missing), locked before it appears
@@ -100,7 +104,8 @@ public:
 
     // Appends the entry for the next toggle of `video`; not yet durable. `buffer` (one block) is
     // scratch space. Raises when the entry cannot be written; the video has not been touched then.
-    void Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer);
+    // Returns false, with nothing recorded, when the toggle's goOn said to stop.
+    bool Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer);
     // Makes every entry recorded so far durable with one sync. Raises when it cannot: no video of
     // the group may then be touched, and their entries are forgotten.
     void Commit();

@@ -46,6 +46,20 @@ bool TKZVThread::SearchGoesOn(std::size_t found) {
     return !Terminated();
 }
 
+void TKZVThread::FileGoesOn(std::size_t index, std::int64_t done, std::int64_t total) {
+    const std::uint32_t now = platform::GetTickCount();
+    // A file's first notice comes only once it has taken a while: a batch of short toggles shows
+    // the files as they are done, not a bar that jumps within each.
+    if (fileInHand_ != index) {
+        fileInHand_ = index;
+        lastFileNotice_ = now;
+        return;
+    }
+    if (now - lastFileNotice_ < kFileNoticeMs) return;
+    lastFileNotice_ = now;
+    PostNotify(TJobFileProgress{index, FileList.size(), done, total});
+}
+
 void TKZVThread::search() {
     lastSearchNotice_ = platform::GetTickCount();
     PostNotify(TJobSearching{FileList.size()});
@@ -132,15 +146,21 @@ void TKZVThread::SafeExecute() {
                     case TProcessOutcome::TooSmall:
                         FailedList.push_back({path, kErrorTooSmall});
                         break;
+                    case TProcessOutcome::Stopped:
+                        platform::MsgOut(QStringLiteral("Stopped part way, put back as it was: ") +
+                                         platform::FromLocal8Bit(path));
+                        break;
                     case TProcessOutcome::Skipped:
                         break;
                 }
             }
+            fileInHand_.reset();  // the next file's time starts when it does
             PostNotify(TJobProgress{i, count});
             PostNotify(TJobCounts{EncryptedList.size(), DecryptedList.size()});
             // Whole MiB: what a running display needs, the exact total comes with the end.
             PostNotify(TJobFailedSize{FailedList.size(), static_cast<std::uint32_t>(TotalBytes / 1'048'576)});
-        });
+        },
+        [this](std::size_t i, std::int64_t done, std::int64_t total) { FileGoesOn(i, done, total); });
     transform.FinishJournal();
 
     // Told once, at the end: the window shows it as a message, velmora-cli on standard error.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,8 @@ class TKZVThread : public platform::TSafeThread {
 public:
     // Created suspended, with empty lists. Files are opened through `fileSystem`.
     explicit TKZVThread(platform::FileSystem& fileSystem = platform::localFileSystem());
-    // Requests termination, waits for the file in hand to be finished, then frees the lists.
+    // Requests termination, waits for the file in hand to be finished or put back (see kFinishBlocks),
+    // then frees the lists.
     ~TKZVThread() override;
 
     // Makes every toggle crash-safe (see TJournal). Before Resume() only. Creators normally set
@@ -93,6 +95,8 @@ protected:
 
     // Posts to Params.NotifyWnd unless Quiet is set; never waits for the window.
     void PostNotify(TJobMessage message);
+    // Hears the transform on the blocks of the file in hand; tells the window every kFileNoticeMs.
+    void FileGoesOn(std::size_t index, std::int64_t done, std::int64_t total);
     // Asked by the search between two folder entries with the files found so far: tells the window
     // at most every kSearchNoticeMs, and stops the search once the job is terminated.
     virtual bool SearchGoesOn(std::size_t found);
@@ -106,6 +110,8 @@ private:
     std::unique_ptr<TJournal> journal_;
     std::atomic<bool> finished_{false};  // WM_JOB_FINISHED has been posted (or would have been, if quiet)
     std::uint32_t lastSearchNotice_ = 0;
+    std::optional<std::size_t> fileInHand_;  // the file FileGoesOn last heard of, until it is reported
+    std::uint32_t lastFileNotice_ = 0;
 };
 
 }  // namespace engine

@@ -33,4 +33,10 @@ TContentKind ContentKindOf(std::span<const std::uint8_t> bytes);
 // kind needs. The trailer records the number, so restoring needs nothing of this.
 std::int32_t HeadBlocks(TContentKind kind, std::int32_t setting);
 
+// Whether a file of that kind can be played from any point: a player forced to its format decodes
+// whatever lies past the scrambled head, however long the head is.
+constexpr bool IsStream(TContentKind kind) {
+    return kind == TContentKind::TransportStream || kind == TContentKind::ProgramStream;
+}
+
 }  // namespace engine

@@ -58,6 +58,7 @@ class TKZVConfig : public TBaseConfig {
     Q_PROPERTY(qint32 Blocks READ Blocks WRITE SetBlocks)
     Q_PROPERTY(QString LangFileId READ LangFileId WRITE SetLangFileId)
     Q_PROPERTY(bool RemoveThumbnails READ RemoveThumbnails WRITE SetRemoveThumbnails)
+    Q_PROPERTY(bool WholeStreams READ WholeStreams WRITE SetWholeStreams)
 
 public:
     // Newest first, at most ten: an empty path is ignored, a path already listed moves to the front in
@@ -89,6 +90,10 @@ public:
     // failure notes), so that file managers stop showing what it holds.
     bool RemoveThumbnails() const noexcept { return removeThumbnails_; }
     void SetRemoveThumbnails(bool value) noexcept { removeThumbnails_ = value; }
+    // Scramble MPEG transport and program streams whole rather than their head, for users who fear a
+    // player forced to the format. Slow: as long as copying the file.
+    bool WholeStreams() const noexcept { return wholeStreams_; }
+    void SetWholeStreams(bool value) noexcept { wholeStreams_ = value; }
 
 public:
     // Public for the meta-object system; create through TProjObj::Create, which also makes the children.
@@ -110,6 +115,7 @@ private:
     qint32 blocks_ = 8;
     QString langFileId_;
     bool removeThumbnails_ = true;
+    bool wholeStreams_ = false;
 };
 
 // The one settings object of the program: created at start-up, freed after the main window is gone.

@@ -27,6 +27,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <limits>
 #include <exception>
 #include <tuple>
 #include <utility>
@@ -774,7 +775,7 @@ engine::TJobTexts TMainForm::JobTexts() const {
 
 void TMainForm::btnEncryptClick() {
     if (IsJobRunning()) {
-        FJob->Terminate();  // the job finishes the file in hand and reports the cancel
+        FJob->Terminate();  // the file in hand is finished or put back, then the job reports the cancel
         return;
     }
     for (QComboBox* box : PathBoxes()) box->setEditText(trimControls(box->currentText()));
@@ -799,6 +800,7 @@ void TMainForm::btnEncryptClick() {
                 .Blocks = settings::Settings->Blocks(),
                 .KeepFileTime = settings::Settings->KeepFileTime(),
                 .RemoveThumbnails = settings::Settings->RemoveThumbnails(),
+                .WholeStreams = settings::Settings->WholeStreams(),
                 .JournalFolder = platform::ToLocal8Bit(settings::JournalFolder()),  // every toggle crash-safe
                 .NotifyWnd = this});
 
@@ -964,7 +966,8 @@ bool TMainForm::FormCloseQuery() {
     // user asked.
     if (jobEndedDuringQuestion_) return true;
     if (answer != kIdYes) return false;
-    // The job finishes the file in hand and says nothing more; destroying the window waits for it.
+    // The job finishes or puts back the file in hand and says nothing more; destroying the window
+    // waits for it.
     FJob->Quiet = true;
     FJob->Terminate();
     return true;
@@ -1071,7 +1074,8 @@ bool TMainForm::event(QEvent* event) {
                                          [this](const engine::TJobProgress& m) { OnJobProgress(m); },
                                          [this](const engine::TJobCounts& m) { OnJobCounts(m); },
                                          [this](const engine::TJobFailedSize& m) { OnJobFailedSize(m); },
-                                         [this](const engine::TJobSearching& m) { OnJobSearching(m); }},
+                                         [this](const engine::TJobSearching& m) { OnJobSearching(m); },
+                                         [this](const engine::TJobFileProgress& m) { OnJobFileProgress(m); }},
                    *job);
         return true;
     }
@@ -1092,6 +1096,7 @@ void TMainForm::OnJobProgress(const engine::TJobProgress& progress) {
     live_.index = index;
     live_.count = static_cast<std::intptr_t>(progress.Count);
     live_.progress = true;
+    live_.inFile = false;
     if (FJobFromList && !FListChanged && static_cast<std::size_t>(model_->Count()) == progress.Count &&
         index < laterAgain_.size()) {
         if (laterAgain_[index])
@@ -1113,6 +1118,15 @@ void TMainForm::OnJobFailedSize(const engine::TJobFailedSize& failedSize) {
     live_.failed = failedSize.Failed;
     live_.mib = failedSize.Mib;
     live_.failedSize = true;
+    ScheduleLivePaint();
+}
+
+void TMainForm::OnJobFileProgress(const engine::TJobFileProgress& progress) {
+    live_.fileIndex = progress.Index;
+    live_.count = static_cast<std::intptr_t>(progress.Count);
+    live_.fileDone = progress.Done;
+    live_.fileTotal = progress.Total;
+    live_.inFile = progress.Total > 0;
     ScheduleLivePaint();
 }
 
@@ -1147,9 +1161,16 @@ void TMainForm::PaintProgress() {
         setLabel(lblTime,
                  texts_.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
     }
-    if (live_.progress) {
-        ProgressBar1->setMaximum(static_cast<int>(live_.count));
-        ProgressBar1->setValue(static_cast<int>(live_.index) + 1);
+    if (live_.progress || live_.inFile) {
+        // Each file a stretch of the bar, so that a long toggle moves it within its stretch.
+        const qint64 count = std::max<qint64>(live_.count, 1);
+        const qint64 stretch = std::clamp<qint64>(std::numeric_limits<int>::max() / count, 1, 1000);
+        const qint64 value = live_.inFile ? static_cast<qint64>(live_.fileIndex) * stretch +
+                                                stretch * std::clamp<qint64>(live_.fileDone, 0, live_.fileTotal) /
+                                                    live_.fileTotal
+                                          : (static_cast<qint64>(live_.index) + 1) * stretch;
+        ProgressBar1->setMaximum(static_cast<int>(count * stretch));
+        ProgressBar1->setValue(static_cast<int>(value));
         ProgressBar1->show();
     }
     if (live_.counts) {

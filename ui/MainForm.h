@@ -33,6 +33,7 @@ struct TJobProgress;
 struct TJobCounts;
 struct TJobFailedSize;
 struct TJobSearching;
+struct TJobFileProgress;
 }  // namespace engine
 namespace lang {
 class TLanguageMenu;
@@ -200,6 +201,7 @@ private:
     void OnJobCounts(const engine::TJobCounts& counts);
     void OnJobFailedSize(const engine::TJobFailedSize& failedSize);
     void OnJobSearching(const engine::TJobSearching& searching);
+    void OnJobFileProgress(const engine::TJobFileProgress& progress);
     // The summary's first line while the job searches its folders.
     QString SearchingText(std::size_t found) const;
     void ScheduleLivePaint();
@@ -316,6 +318,11 @@ private:
         std::uintptr_t failed = 0;
         std::intptr_t mib = 0;
         std::size_t found = 0;
+        // The file in hand, while a long toggle tells how far it is.
+        std::size_t fileIndex = 0;
+        std::int64_t fileDone = 0;
+        std::int64_t fileTotal = 0;
+        bool inFile = false;
         bool searching = false;
         bool progress = false;
         bool counts = false;

@@ -71,6 +71,13 @@ const std::array kTexts{
     TTextRow{"CUI_TOptionForm_cbxThumbnails_Hint",
              "File managers keep a picture of every video. It is removed when a video is encrypted.", ToolTip,
              "cbxThumbnails"},
+    TTextRow{"CUI_TOptionForm_cbxWholeStreams", "Encrypt MPEG streams whole (slow)", Text, "cbxWholeStreams"},
+    TTextRow{"CUI_TOptionForm_cbxWholeStreams_Hint",
+             "TV and camera recordings (.ts, .m2ts, .mts, .mpg, .vob) can be played from any point. Normally "
+             "their first 32 MB are encrypted, which common players cannot get past. With this option the "
+             "whole file is encrypted (all but its last half megabyte at most), which takes as long as "
+             "copying it.",
+             ToolTip, "cbxWholeStreams"},
     TTextRow{"CUI_TOptionForm_cbxSIBP", "Show Orrelguard on title", Text, "cbxSIBP"},
     TTextRow{"CUI_TOptionForm_cbxSelectAll", "Select all", Text, "cbxSelectAll"},
 };
@@ -156,7 +163,7 @@ int TSpinEdit::valueFromText(const QString& text) const {
 
 TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setObjectName(QStringLiteral("TOptionForm"));
-    SetClientSize(this, 529, 503);
+    SetClientSize(this, 529, 527);
 
     Label1 = label(this, "Label1", {32, 42});
     cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QString(), {424, 42, 77, kBoxHeight});
@@ -228,7 +235,8 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
         Label3->setPalette(blue);
     }
     cbxThumbnails = checkBox(this, QStringLiteral("cbxThumbnails"), QString(), {32, 400, 193, kBoxHeight});
-    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 424, 193, kBoxHeight});
+    cbxWholeStreams = checkBox(this, QStringLiteral("cbxWholeStreams"), QString(), {32, 424, 193, kBoxHeight});
+    cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 448, 193, kBoxHeight});
     ApplyTextRows(*this, OptionFormTexts(), EnglishText);
     for (const TExtBox& ext : extBoxes_)
         if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), kBoxHeight);
@@ -236,7 +244,8 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setTabOrder(cbxSelectAll, ScrollBox1);
     setTabOrder(ScrollBox1, edtBlock);
     setTabOrder(edtBlock, cbxThumbnails);
-    setTabOrder(cbxThumbnails, cbxSIBP);
+    setTabOrder(cbxThumbnails, cbxWholeStreams);
+    setTabOrder(cbxWholeStreams, cbxSIBP);
     setTabOrder(cbxSIBP, btnCancelMe);
     setTabOrder(btnCancelMe, btnOkMe);
 
@@ -253,6 +262,7 @@ void TOptionForm::FormCreate() {
     // A translated caption may be longer than the design width: show it whole.
     fitCaption(cbxSelectAll, true);
     fitCaption(cbxThumbnails, false);
+    fitCaption(cbxWholeStreams, false);
     fitCaption(cbxSIBP, false);
     const int room = ScrollBox1->x() + ScrollBox1->width() - Label3->x();
     if (Label3->width() > room) {
@@ -331,6 +341,7 @@ void TOptionForm::LoadOptions() {
 
     edtBlock->setValue(settings::Settings->Blocks());  // brought into range
     cbxThumbnails->setChecked(settings::Settings->RemoveThumbnails());
+    cbxWholeStreams->setChecked(settings::Settings->WholeStreams());
     cbxSIBP->setChecked(settings::Settings->ShowSIBP());
 }
 
@@ -343,6 +354,7 @@ void TOptionForm::SaveOptions() {
     settings::Settings->SetVideoExts(QByteArray::fromStdString(platform::ToLocal8Bit(text)));
     settings::Settings->SetBlocks(edtBlock->value());
     settings::Settings->SetRemoveThumbnails(cbxThumbnails->isChecked());
+    settings::Settings->SetWholeStreams(cbxWholeStreams->isChecked());
     settings::Settings->SetShowSIBP(cbxSIBP->isChecked());
 }
 

@@ -80,6 +80,7 @@ private:
     TSpinEdit* edtBlock = nullptr;
     QLabel* Label3 = nullptr;
     QCheckBox* cbxThumbnails = nullptr;
+    QCheckBox* cbxWholeStreams = nullptr;
     QCheckBox* cbxSIBP = nullptr;
 
     std::vector<TExtBox> extBoxes_;

@@ -63,7 +63,7 @@ TEST_F(ProgramTest, AFirstStartRunsInOrderAndLeavesTheSettingsFile) {
         (void)child;
         ++elements;
     }
-    EXPECT_EQ(elements, 8) << "every setting, RemoveThumbnails the newest";
+    EXPECT_EQ(elements, 9) << "every setting, WholeStreams the newest";
     const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
     ASSERT_FALSE(log.isEmpty());
     EXPECT_EQ(log.last(), QStringLiteral("over"));

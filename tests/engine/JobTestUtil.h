@@ -36,7 +36,10 @@ inline std::ostream& operator<<(std::ostream& out, const Message& m) {
             [&](const engine::TJobProgress& p) { out << "progress " << p.Index << "/" << p.Count; },
             [&](const engine::TJobCounts& p) { out << "counts " << p.Encrypted << ", " << p.Decrypted; },
             [&](const engine::TJobFailedSize& p) { out << "failedSize " << p.Failed << ", " << p.Mib; },
-            [&](const engine::TJobSearching& p) { out << "searching " << p.Found; }},
+            [&](const engine::TJobSearching& p) { out << "searching " << p.Found; },
+            [&](const engine::TJobFileProgress& p) {
+                out << "file " << p.Index << "/" << p.Count << " " << p.Done << "/" << p.Total;
+            }},
         m.payload);
     return out << "}";
 }

@@ -74,7 +74,9 @@ TEST(ContentKind, AStreamFileGetsTheLongerHeadAndComesBackWhole) {
         std::vector<std::uint8_t> plain;
         std::int32_t setting;
         std::int32_t scrambled;
+        bool whole = false;  // the option to scramble streams whole
     };
+    constexpr auto wholeBlocks = static_cast<std::int32_t>(size / kBlock);
     const Case cases[] = {
         {"recording.ts", transportStream(size), 8, kStreamHeadBlocks},
         // Renamed, and with its packets only after the setting's head: a player still finds them there.
@@ -83,12 +85,19 @@ TEST(ContentKind, AStreamFileGetsTheLongerHeadAndComesBackWhole) {
         {"set higher.m2ts", transportStream(size, 192, 4), kStreamHeadBlocks + 1, kStreamHeadBlocks + 1},
         {"holiday.avi", avi(size), 8, kAviHeadBlocks},
         {"film.mkv", patternBytes(size, 5), 8, 8},
+        // Whole: every whole block; the part block before the trailer is left, as every reader expects.
+        {"whole.ts", transportStream(size), 8, wholeBlocks, true},
+        {"whole.vob", programStream(size), 8, wholeBlocks, true},
+        {"only streams.avi", avi(size), 8, kAviHeadBlocks, true},
+        {"only streams.mkv", patternBytes(size, 5), 8, 8, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file(c.name);
         writeFile(path, c.plain);
-        EXPECT_EQ(process(path, flag("key", ftBoth, c.setting)).Outcome, TProcessOutcome::Encrypted);
+        auto params = flag("key", ftBoth, c.setting);
+        params.WholeStreams = c.whole;
+        EXPECT_EQ(process(path, params).Outcome, TProcessOutcome::Encrypted);
         const auto encrypted = readFile(path);
         EXPECT_EQ(trailerOf(encrypted).Blocks, c.scrambled) << "the trailer records what was scrambled";
         EXPECT_EQ(content(encrypted),

@@ -64,7 +64,8 @@ TEST_F(KZVConfigTest, AFreshFileHoldsEverySettingInOrder) {
     std::vector<std::string> names;
     for (pugi::xml_node child : root.children()) names.emplace_back(child.name());
     EXPECT_EQ(names, (std::vector<std::string>{"KeepFileTime", "VideoExts", "HistoryPaths", "ShowRiskWarn",
-                                               "ShowSIBP", "Blocks", "LangFileId", "RemoveThumbnails"}));
+                                               "ShowSIBP", "Blocks", "LangFileId", "RemoveThumbnails",
+                                               "WholeStreams"}));
     EXPECT_STREQ(root.child("KeepFileTime").text().get(), "True");
     // The default list, as every settings file written so far holds it.
     EXPECT_STREQ(
@@ -76,6 +77,7 @@ TEST_F(KZVConfigTest, AFreshFileHoldsEverySettingInOrder) {
     EXPECT_STREQ(root.child("Blocks").text().get(), "8");
     EXPECT_STREQ(root.child("LangFileId").text().get(), "English");
     EXPECT_STREQ(root.child("RemoveThumbnails").text().get(), "True");
+    EXPECT_STREQ(root.child("WholeStreams").text().get(), "False");
 }
 
 TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped) {
@@ -85,6 +87,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     config->SetVideoExts(".avi;.xyz;");
     config->SetLangFileId(QStringLiteral("Chinese"));
     config->SetRemoveThumbnails(false);
+    config->SetWholeStreams(true);
     config->AddHistoryPath(QStringLiteral("/videos/\u4e2d\u6587"));
     ASSERT_TRUE(config->Save(true));
 
@@ -99,6 +102,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     EXPECT_EQ(next->VideoExts(), QByteArray(".avi;.xyz;"));
     EXPECT_EQ(next->LangFileId(), QStringLiteral("Chinese"));
     EXPECT_FALSE(next->RemoveThumbnails());
+    EXPECT_TRUE(next->WholeStreams());
     ASSERT_EQ(next->HistoryPaths()->Count(), 1);
     EXPECT_EQ(next->HistoryPaths()->Strings(0), QStringLiteral("/videos/\u4e2d\u6587"));
 
@@ -108,6 +112,7 @@ TEST_F(KZVConfigTest, ChangedSettingsSurviveARestartAndForeignElementsAreDropped
     third->Load();
     EXPECT_EQ(third->Blocks(), 8) << "the integer rule's 0, kept in range";
     EXPECT_TRUE(third->RemoveThumbnails()) << "a file from before the setting keeps its default";
+    EXPECT_FALSE(third->WholeStreams()) << "a file from before the setting keeps its default";
     ASSERT_TRUE(third->Save(true));
     QFile file(config->FileName());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -436,6 +436,11 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
                                                              std::move(message));
         QApplication::sendEvent(form.get(), &event);
     };
+    // How far along the bar is, in files.
+    const auto barFiles = [this] {
+        const auto* bar = Control<QProgressBar>(*form, "ProgressBar1");
+        return bar->maximum() > 0 ? 10.0 * bar->value() / bar->maximum() : -1.0;
+    };
     // While the job searches its folders, the summary's first line counts the videos found so far.
     post(engine::TJobSearching{12345});
     ASSERT_TRUE(WaitFor([&] {
@@ -451,8 +456,7 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
         return Control<QLabel>(*form, "lblSize")->text() == QStringLiteral("Processed file size: 4 MB");
     }));
     EXPECT_FALSE(Control<QProgressBar>(*form, "ProgressBar1")->isHidden());
-    EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->maximum(), 10);
-    EXPECT_EQ(Control<QProgressBar>(*form, "ProgressBar1")->value(), 5);
+    EXPECT_DOUBLE_EQ(barFiles(), 5.0);
     EXPECT_EQ(Control<QLabel>(*form, "lblEncrypted")->text(), QStringLiteral("Encrypted: 3 "));
     EXPECT_EQ(Control<QLabel>(*form, "lblDecrypted")->text(), QStringLiteral("Decrypted: 1 "));
     EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 2 "));
@@ -464,10 +468,20 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
         post(engine::TJobCounts{static_cast<std::size_t>(i), 1});
         post(engine::TJobFailedSize{2, 1536});
     }
-    ASSERT_TRUE(WaitFor([&] { return Control<QProgressBar>(*form, "ProgressBar1")->value() == 10; }));
+    ASSERT_TRUE(WaitFor([&] { return barFiles() == 10.0; }));
     EXPECT_TRUE(WaitFor(
         [&] { return Control<QLabel>(*form, "lblEncrypted")->text() == QStringLiteral("Encrypted: 9 "); }));
     EXPECT_EQ(Control<QLabel>(*form, "lblSize")->text(), QStringLiteral("Processed file size: 1.50 GB"));
+
+    // A long toggle moves the bar within its file's stretch, back down while it is undone, and the
+    // file's end takes the bar to the stretch's end.
+    post(engine::TJobProgress{5, 10});
+    post(engine::TJobFileProgress{6, 10, 300, 400});
+    ASSERT_TRUE(WaitFor([&] { return barFiles() == 6.75; })) << barFiles();
+    post(engine::TJobFileProgress{6, 10, 100, 400});
+    ASSERT_TRUE(WaitFor([&] { return barFiles() == 6.25; })) << barFiles();
+    post(engine::TJobProgress{6, 10});
+    ASSERT_TRUE(WaitFor([&] { return barFiles() == 7.0; })) << barFiles();
 }
 
 TEST_F(MainRunTest, AnErrorOfTheJobIsShownWithItsText) {
