@@ -58,7 +58,9 @@ protected:
                        [this](const engine::TJobFileProgress& progress) {
                            fileIndex_ = progress.Index;
                            count_ = progress.Count;
-                           percent_ = progress.Total > 0 ? static_cast<int>(100 * progress.Done / progress.Total) : 0;
+                           percent_ = progress.Total > 0
+                                          ? static_cast<int>(100 * progress.Done / progress.Total)
+                                          : 0;
                            inFile_ = true;
                            showProgress(false);
                        },
@@ -96,8 +98,8 @@ private:
         shown_ = true;
         lastShown_ = now;
         // A long toggle shows the file it is on and how far into it.
-        const std::string place = inFile_ ? std::to_string(fileIndex_ + 1) + "/" + std::to_string(count_) + " " +
-                                                std::to_string(percent_) + "%"
+        const std::string place = inFile_ ? std::to_string(fileIndex_ + 1) + "/" + std::to_string(count_) +
+                                                " " + std::to_string(percent_) + "%"
                                           : std::to_string(index_ + 1) + "/" + std::to_string(count_);
         const std::string line = "\r\x1b[K[" + place + "] Encrypted: " + std::to_string(encrypted_) +
                                  "  Decrypted: " + std::to_string(decrypted_) +

@@ -208,11 +208,11 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
                 tellProgress(read, p.steps);
                 return !stopHere(0, p.blocks);  // nothing has changed yet: a long toggle stops at once
             };
-            if (!journal_->Record(file,
-                                  {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
-                                   p.blocks, p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(),
-                                   goOn},
-                                  blockOf(buffer_)))
+            if (!journal_->Record(
+                    file,
+                    {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt, p.blocks,
+                     p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(), goOn},
+                    blockOf(buffer_)))
                 return TProcessResult{TProcessOutcome::Stopped, size};
         } catch (const std::exception& error) {
             journalFailed(error);

@@ -178,7 +178,7 @@ private:
     // Rewrites the first `count` blocks; `progress` tells an undo how far it got.
     struct Progress {
         std::int64_t blocksDone = 0;
-        bool writing = false;  // a block's write had begun and may be partial
+        bool writing = false;          // a block's write had begun and may be partial
         std::int64_t stepsBefore = 0;  // steps of the file done before its blocks: the journal's reading
         std::int64_t steps = 0;        // the file's steps in all
     };

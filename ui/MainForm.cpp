@@ -27,8 +27,8 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <limits>
 #include <exception>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -1165,10 +1165,11 @@ void TMainForm::PaintProgress() {
         // Each file a stretch of the bar, so that a long toggle moves it within its stretch.
         const qint64 count = std::max<qint64>(live_.count, 1);
         const qint64 stretch = std::clamp<qint64>(std::numeric_limits<int>::max() / count, 1, 1000);
-        const qint64 value = live_.inFile ? static_cast<qint64>(live_.fileIndex) * stretch +
-                                                stretch * std::clamp<qint64>(live_.fileDone, 0, live_.fileTotal) /
-                                                    live_.fileTotal
-                                          : (static_cast<qint64>(live_.index) + 1) * stretch;
+        qint64 value = (static_cast<qint64>(live_.index) + 1) * stretch;  // the files done
+        if (live_.inFile) {
+            const qint64 done = std::clamp<qint64>(live_.fileDone, 0, live_.fileTotal);
+            value = static_cast<qint64>(live_.fileIndex) * stretch + stretch * done / live_.fileTotal;
+        }
         ProgressBar1->setMaximum(static_cast<int>(count * stretch));
         ProgressBar1->setValue(static_cast<int>(value));
         ProgressBar1->show();

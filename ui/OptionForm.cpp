@@ -235,7 +235,8 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
         Label3->setPalette(blue);
     }
     cbxThumbnails = checkBox(this, QStringLiteral("cbxThumbnails"), QString(), {32, 400, 193, kBoxHeight});
-    cbxWholeStreams = checkBox(this, QStringLiteral("cbxWholeStreams"), QString(), {32, 424, 193, kBoxHeight});
+    cbxWholeStreams =
+        checkBox(this, QStringLiteral("cbxWholeStreams"), QString(), {32, 424, 193, kBoxHeight});
     cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 448, 193, kBoxHeight});
     ApplyTextRows(*this, OptionFormTexts(), EnglishText);
     for (const TExtBox& ext : extBoxes_)

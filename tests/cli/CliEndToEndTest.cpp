@@ -184,6 +184,31 @@ TEST(VelmoraCli, BlocksAndTheLongKeyReachTheTrailer) {
     EXPECT_EQ(readFile(path), original);
 }
 
+TEST(VelmoraCli, WholeStreamsScramblesTransportStreamsToTheirLastWholeBlockAndNothingElse) {
+    TempDir dir;
+    const auto stream = dir.file("recording.mp4");  // a transport stream, whatever its name
+    auto plainStream = patternBytes(80 * kBlock + 1000, 5);
+    for (std::size_t at = 0; at < plainStream.size(); at += 188) plainStream[at] = 0x47;
+    writeFile(stream, plainStream);
+    const auto film = dir.file("film.mkv");
+    const auto plainFilm = patternBytes(80 * kBlock + 1000, 6);
+    writeFile(film, plainFilm);
+
+    ASSERT_EQ(runCli({"--whole-streams", stream, film}).exitCode, 0);
+    const auto scrambled = readFile(stream);
+    EXPECT_NE(scrambled[79 * kBlock + 5], plainStream[79 * kBlock + 5]) << "the last whole block";
+    EXPECT_TRUE(
+        std::equal(plainStream.begin() + 80 * kBlock, plainStream.end(), scrambled.begin() + 80 * kBlock))
+        << "the part block before the trailer stays";
+    const auto other = readFile(film);
+    EXPECT_NE(other[7 * kBlock], plainFilm[7 * kBlock]);
+    EXPECT_EQ(other[8 * kBlock], plainFilm[8 * kBlock]) << "other kinds keep the setting's head";
+
+    ASSERT_EQ(runCli({stream, film}).exitCode, 0) << "restoring needs no option";
+    EXPECT_EQ(readFile(stream), plainStream);
+    EXPECT_EQ(readFile(film), plainFilm);
+}
+
 TEST(VelmoraCli, VersionHelpAndUsageErrors) {
     auto result = runCli({"--version"});
     EXPECT_EQ(result.out, std::string(velmora::kVersionText) + "\n");
@@ -191,8 +216,8 @@ TEST(VelmoraCli, VersionHelpAndUsageErrors) {
 
     result = runCli({"--help"});
     EXPECT_EQ(result.exitCode, 0);
-    for (const char* word :
-         {"--key", "--target", "--blocks", "--recursive", "--status", "--version", "Exit status"})
+    for (const char* word : {"--key", "--target", "--blocks", "--whole-streams", "--recursive", "--status",
+                             "--version", "Exit status"})
         EXPECT_NE(result.out.find(word), std::string::npos) << word;
 
     for (const auto& args : {Lines{}, Lines{"--target", "all", "x.mp4"}, Lines{"--frobnicate", "x.mp4"},

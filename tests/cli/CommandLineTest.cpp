@@ -8,7 +8,7 @@ using Args = std::vector<std::string>;
 TEST(ParseCommandLine, OptionsInBothFormsAndPathsInOrder) {
     const auto parsed =
         ParseCommandLine(Args{"b.mp4", "--key=s3cret", "--target", "unencrypted", "--blocks=9", "--recursive",
-                              "-", "a.mp4", "--", "--key", "-x.mp4"});
+                              "--whole-streams", "-", "a.mp4", "--", "--key", "-x.mp4"});
     ASSERT_TRUE(parsed.Options) << parsed.Error;
     const auto& o = *parsed.Options;
     EXPECT_EQ(o.Action, TCliAction::Run);
@@ -16,6 +16,7 @@ TEST(ParseCommandLine, OptionsInBothFormsAndPathsInOrder) {
     EXPECT_EQ(o.FileType, 2);
     EXPECT_EQ(o.Blocks, 9);
     EXPECT_TRUE(o.Recursive);
+    EXPECT_TRUE(o.WholeStreams);
     EXPECT_EQ(o.Paths, (Args{"b.mp4", "-", "a.mp4", "--key", "-x.mp4"})) << "after -- everything is a path";
 
     const auto defaults = ParseCommandLine(Args{"a.mp4"});
@@ -23,6 +24,7 @@ TEST(ParseCommandLine, OptionsInBothFormsAndPathsInOrder) {
     EXPECT_EQ(defaults.Options->FileType, 0);
     EXPECT_FALSE(defaults.Options->Blocks.has_value()) << "the setting decides";
     EXPECT_TRUE(defaults.Options->Key.empty());
+    EXPECT_FALSE(defaults.Options->WholeStreams) << "the setting decides";
 }
 
 TEST(ParseCommandLine, TheKeyIsTakenWholeForTheJobToCut) {
@@ -37,10 +39,10 @@ TEST(ParseCommandLine, TheKeyIsTakenWholeForTheJobToCut) {
 }
 
 TEST(ParseCommandLine, UsageErrorsSayWhatIsWrong) {
-    for (const Args& args :
-         {Args{}, Args{"--recursive"}, Args{"--bogus", "a"}, Args{"--target", "all", "a"},
-          Args{"--blocks", "7", "a"}, Args{"--blocks", "200001", "a"}, Args{"--blocks", "8x", "a"},
-          Args{"a", "--key"}, Args{"--status"}, Args{"--recursive=yes", "a"}}) {
+    for (const Args& args : {Args{}, Args{"--recursive"}, Args{"--bogus", "a"}, Args{"--target", "all", "a"},
+                             Args{"--blocks", "7", "a"}, Args{"--blocks", "200001", "a"},
+                             Args{"--blocks", "8x", "a"}, Args{"a", "--key"}, Args{"--status"},
+                             Args{"--recursive=yes", "a"}, Args{"--whole-streams=no", "a"}}) {
         const auto parsed = ParseCommandLine(args);
         EXPECT_FALSE(parsed.Options) << ::testing::PrintToString(args);
         EXPECT_FALSE(parsed.Error.empty());

@@ -497,6 +497,54 @@ TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
     EXPECT_EQ(notices, 1);
 }
 
+// The user presses Cancel as soon as the bar starts moving within a long toggle.
+class CancelingRecorder : public Recorder {
+public:
+    TKZVThread* job = nullptr;
+
+protected:
+    bool event(QEvent* event) override {
+        const bool handled = Recorder::event(event);
+        if (!messages.empty() && messages.back().msg == WM_JOB_FILEPROGRESS) job->Terminate();
+        return handled;
+    }
+};
+
+TEST(TKZVThread, ALongToggleTellsHowFarItIsAndACancelLeavesItWholeOrAsItWas) {
+    TempDir dir;
+    constexpr std::int32_t blocks = 300;
+    const auto plain = patternBytes(blocks * kBlock + 5, 31);
+    const auto video = dir.file("recording.ts");
+    const auto next = dir.file("next.ts");
+    writeFile(video, plain);
+    writeFile(next, plain);
+    CancelingRecorder window;
+    TKZVThread job;
+    window.job = &job;
+    fill(job, window, {video, next}, flag({}, ftBoth, blocks));
+    job.JournalFolder = dir.file("journal");
+    job.Resume();
+    ASSERT_TRUE(window.waitFinished(120'000));
+
+    ASSERT_EQ(window.messages.front().msg, WM_JOB_FILEPROGRESS) << "at most every 100 ms, not per block";
+    const auto& first = std::get<TJobFileProgress>(window.messages.front().payload);
+    EXPECT_EQ(first.Index, 0u);
+    EXPECT_EQ(first.Count, 2u);
+    EXPECT_EQ(first.Total, 2 * blocks) << "the journal's reading, then the rewriting";
+    EXPECT_GT(first.Done, 0);
+    EXPECT_EQ(window.messages.back(), finished(true));
+    EXPECT_EQ(readFile(next), plain);
+    // Wherever the cancel landed, the file is either untouched or completely toggled.
+    if (job.EncryptedList.empty()) {
+        EXPECT_EQ(readFile(video), plain);
+    } else {
+        EXPECT_EQ(job.EncryptedList, std::vector<std::string>{video});
+        EXPECT_EQ(enginetest::content(readFile(video)), enginetest::expectedScramble(plain, {}, blocks));
+    }
+    const auto report = RecoverJournals(dir.file("journal"));
+    EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
+}
+
 TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
     const std::string key64 = std::string(63, 'k') + "\xC3";  // a cut may split a character: bytes count
     Recorder window;
@@ -505,6 +553,7 @@ TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
                    .FileType = ftOnlyUnencrypted,
                    .Blocks = 9,
                    .KeepFileTime = false,
+                   .WholeStreams = true,
                    .JournalFolder = "/journal",
                    .NotifyWnd = &window});
     EXPECT_EQ(job.Params.Key, key64);
@@ -515,6 +564,7 @@ TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
     EXPECT_FALSE(job.Params.Version.empty());
     EXPECT_EQ(job.Params.FileType, ftOnlyUnencrypted);
     EXPECT_EQ(job.Params.Blocks, 9);
+    EXPECT_TRUE(job.Params.WholeStreams);
     EXPECT_EQ(job.Params.NotifyWnd, &window);
     EXPECT_FALSE(job.KeepFileTime);
     EXPECT_EQ(job.JournalFolder, "/journal");

@@ -126,7 +126,9 @@ TEST(LongToggle, ProgressCountsTheJournalsReadingThenTheRewritingAndALongToggleG
             EXPECT_TRUE(outcome.Result) << outcome.Error;
             events.emplace_back('r', i, 0, 0);
         },
-        [&](std::size_t i, std::int64_t done, std::int64_t total) { events.emplace_back('p', i, done, total); });
+        [&](std::size_t i, std::int64_t done, std::int64_t total) {
+            events.emplace_back('p', i, done, total);
+        });
     transform.FinishJournal();
 
     std::vector<std::tuple<char, std::size_t, std::int64_t, std::int64_t>> expected;

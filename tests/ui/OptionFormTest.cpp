@@ -77,9 +77,11 @@ TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnch
         EXPECT_EQ(Control<TSpinEdit>(form, "edtBlock")->value(), 12);
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxSIBP")->isChecked());
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxThumbnails")->isChecked());
+        EXPECT_FALSE(Control<QCheckBox>(form, "cbxWholeStreams")->isChecked());
         form.btnOkMe->click();
     }));
     EXPECT_FALSE(settings::Settings->RemoveThumbnails());
+    EXPECT_FALSE(settings::Settings->WholeStreams());
     EXPECT_EQ(settings::Settings->VideoExts(), settings::DefaultVideoExts());
     EXPECT_EQ(settings::Settings->Blocks(), 12);
     EXPECT_FALSE(settings::Settings->ShowSIBP());
@@ -170,9 +172,11 @@ TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
     form = Open();
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 200000);
     Control<QCheckBox>(*form, "cbxThumbnails")->click();
+    Control<QCheckBox>(*form, "cbxWholeStreams")->click();
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->Blocks(), 200000);
     EXPECT_FALSE(settings::Settings->RemoveThumbnails()) << "the box unticked";
+    EXPECT_TRUE(settings::Settings->WholeStreams()) << "the box ticked";
 }
 
 TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
@@ -182,6 +186,7 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
         Control<QCheckBox>(form, "cbxSelectAll")->click();
         Control<QCheckBox>(form, "cbxSIBP")->click();
         Control<QCheckBox>(form, "cbxThumbnails")->click();
+        Control<QCheckBox>(form, "cbxWholeStreams")->click();
         TypeBlocks(form, QStringLiteral("99"), true);
     };
     EXPECT_FALSE(ShowAndDo([&](TOptionForm& form) {
@@ -196,6 +201,7 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
     EXPECT_EQ(settings::Settings->Blocks(), 20);
     EXPECT_TRUE(settings::Settings->ShowSIBP());
     EXPECT_TRUE(settings::Settings->RemoveThumbnails());
+    EXPECT_FALSE(settings::Settings->WholeStreams());
 }
 
 TEST_F(OptionFormTest, TheWheelScrollsTheExtensionsWhereverItTurns) {
