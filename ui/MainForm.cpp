@@ -776,6 +776,8 @@ engine::TJobTexts TMainForm::JobTexts() const {
 void TMainForm::btnEncryptClick() {
     if (IsJobRunning()) {
         FJob->Terminate();  // the file in hand is finished or put back, then the job reports the cancel
+        // Taken: until the job has ended, the button shows that a further press does nothing more.
+        btnEncrypt->setEnabled(false);
         return;
     }
     for (QComboBox* box : PathBoxes()) box->setEditText(trimControls(box->currentText()));
@@ -1156,11 +1158,8 @@ void TMainForm::PaintProgress() {
     liveTimer_.stop();
     lastLivePaint_ = platform::GetTickCount();
     // Until the first file is done, the search is what there is to show.
-    if (live_.searching && !live_.counts) {
-        setLabel(lblEncrypted, SearchingText(live_.found));
-        setLabel(lblTime,
-                 texts_.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
-    }
+    const bool searchOnly = live_.searching && !live_.counts;
+    if (searchOnly) setLabel(lblEncrypted, SearchingText(live_.found));
     if (live_.progress || live_.inFile) {
         // Each file a stretch of the bar, so that a long toggle moves it within its stretch.
         const qint64 count = std::max<qint64>(live_.count, 1);
@@ -1181,9 +1180,11 @@ void TMainForm::PaintProgress() {
     if (live_.failedSize) {
         setLabel(lblFailed, texts_.Failed + QStringLiteral("%1 ").arg(live_.failed));
         setLabel(lblSize, texts_.Size + engine::FormatMegabytes(static_cast<std::int32_t>(live_.mib)));
+    }
+    // The time runs on while the job searches or works through a long file, not only file by file.
+    if (searchOnly || live_.failedSize || live_.inFile)
         setLabel(lblTime,
                  texts_.Time + engine::FormatElapsed(platform::GetTickCount() - FStartTicks, JobTexts()));
-    }
     // Painted now: a queued repaint would wait behind the job's messages, which keep coming.
     if (pnlEncrypt->isVisible()) pnlEncrypt->repaint();
 }
@@ -1204,6 +1205,7 @@ void TMainForm::OnJobFinished(const engine::TJobFinished& finished) {
     laterAgain_.clear();
     ShowSummary();
     btnEncrypt->SetCaption(RunCaption());
+    btnEncrypt->setEnabled(true);
     ProgressBar1->hide();
     if (closeQuestionOpen_ || FJob->Quiet) {
         // The user is closing the window: the question whether to stop no longer applies, and no end

@@ -362,7 +362,9 @@ TEST_F(MainRunTest, PressingTheButtonDuringAJobCancelsAfterTheFileInHand) {
     Control<TOruButton>(*form, "btnEncrypt")->click();
     ASSERT_TRUE(form->IsJobRunning());
     Control<TOruButton>(*form, "btnEncrypt")->click();
+    EXPECT_FALSE(Control<TOruButton>(*form, "btnEncrypt")->isEnabled()) << "the press is taken";
     ASSERT_TRUE(WaitFor([&] { return EndBox(0) != nullptr; }, 30000));
+    EXPECT_TRUE(Control<TOruButton>(*form, "btnEncrypt")->isEnabled());
     EXPECT_TRUE(EndBox(0)->text.startsWith(QStringLiteral("Canceled!\nTime escaped: ")));
     const engine::TKZVThread* job = form->Job();
     EXPECT_LT(job->EncryptedList.size(), 60u);
