@@ -63,6 +63,7 @@ const TKeyPattern& TFileTransform::patternFor(const std::string& effectiveKey) {
 void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                                      Progress& progress) {
     const auto block = blockOf(buffer_);
+    bool finishing = false;  // another program waits, and the rest is shorter than an undo
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t offset = i * kBlockSize;
         file.readAt(offset, block);
@@ -74,9 +75,14 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, c
         step(TToggleStep::BlockWritten);
         tellProgress(progress.stepsBefore + progress.blocksDone, progress.steps);
         // Another program is opening the file and waits until it is closed: the change is undone
-        // now, not finished at the other program's expense (a large block count takes long).
-        if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
-        if (i + 1 < count && stopHere(i + 1, count)) throw StopRequested{};
+        // now, not finished at the other program's expense (a large block count takes long), unless
+        // finishing rewrites fewer blocks. Either way it gets a whole file, as soon as can be.
+        if (!finishing && file.contended()) {
+            if (count - progress.blocksDone > progress.blocksDone)
+                throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
+            finishing = true;
+        }
+        if (!finishing && i + 1 < count && stopHere(i + 1, count)) throw StopRequested{};
     }
 }
 

@@ -232,44 +232,62 @@ TEST(ProcessFile, FilesThatCannotBeOpenedRaise) {
 // A program that opens the video while it is being changed (a player, a thumbnailer) is kept waiting
 // by the kernel until the video is closed: the change is undone at once, and that program reads the
 // video as it was, never half changed.
-TEST(ProcessFile, AProgramOpeningTheFileDuringAToggleReadsItAsItWas) {
-    TempDir dir;
-    const auto video = dir.file("opened.mp4");
-    const auto seen = dir.file("seen.bin");
-    const auto plain = patternBytes(3 * kBlock + 100);
-    writeFile(video, plain);
-    struct stat st {};
-    ASSERT_EQ(::stat(video.c_str(), &st), 0);
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-    const auto breaking = [&inode] {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);)
-            if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos &&
-                line.find(inode) != std::string::npos)
-                return true;
-        return false;
+TEST(ProcessFile, AProgramOpeningTheFileDuringAToggleGetsItWholeByTheShorterWay) {
+    struct Case {
+        const char* name;
+        std::int64_t blocks;
+        int openAfter;  // blocks rewritten when the other program asks for the file
+        bool undone;
     };
+    // Before the half, undoing is quicker; past it, finishing is.
+    for (const Case& c : {Case{"undone", 3, 1, true}, Case{"finished", 6, 4, false}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const auto video = dir.file("opened.mp4");
+        const auto seen = dir.file("seen.bin");
+        const auto plain = patternBytes(static_cast<std::size_t>(c.blocks) * kBlock + 100);
+        writeFile(video, plain);
+        struct stat st {};
+        ASSERT_EQ(::stat(video.c_str(), &st), 0);
+        const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+        const auto breaking = [&inode] {
+            std::ifstream locks("/proc/locks");
+            for (std::string line; std::getline(locks, line);)
+                if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos &&
+                    line.find(inode) != std::string::npos)
+                    return true;
+            return false;
+        };
 
-    engine::TFileTransform transform(flag(), false);
-    pid_t reader = -1;
-    transform.SetStepHookForTesting([&](engine::TToggleStep step) {
-        if (step != engine::TToggleStep::BlockWritten || reader >= 0) return;
-        reader = testsupport::spawnShell(R"(cat "$1" > "$2")", {video, seen});
-        // The reader's open now waits for this process's lease to break; go on once the kernel says so.
-        for (int i = 0; i < 500 && !breaking(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    });
-    try {
-        transform.ProcessFile(video, "");
-        ADD_FAILURE() << "the toggle went on while another program waited for the file";
-    } catch (const platform::FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("being used by another process"), std::string::npos)
-            << error.what();
+        engine::TFileTransform transform(flag({}, engine::ftBoth, static_cast<std::int32_t>(c.blocks)),
+                                         false);
+        pid_t reader = -1;
+        int written = 0;
+        transform.SetStepHookForTesting([&](engine::TToggleStep step) {
+            if (step != engine::TToggleStep::BlockWritten || ++written != c.openAfter) return;
+            reader = testsupport::spawnShell(R"(cat "$1" > "$2")", {video, seen});
+            // The reader's open now waits for this process's lease to break; go on once the kernel
+            // says so.
+            for (int i = 0; i < 500 && !breaking(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        });
+        try {
+            transform.ProcessFile(video, "");
+            EXPECT_FALSE(c.undone) << "the toggle went on while another program waited for the file";
+        } catch (const platform::FileError& error) {
+            EXPECT_TRUE(c.undone) << error.what();
+            EXPECT_NE(std::string(error.what()).find("being used by another process"), std::string::npos)
+                << error.what();
+        }
+        ASSERT_GE(reader, 0);
+        EXPECT_EQ(testsupport::waitExit(reader), 0);
+        const auto now = readFile(video);
+        EXPECT_EQ(readFile(seen), now) << "the other program read the video whole, as it is now";
+        if (c.undone)
+            EXPECT_EQ(now, plain);
+        else
+            EXPECT_EQ(content(now), expectedScramble(plain, {}, static_cast<std::size_t>(c.blocks)));
     }
-    ASSERT_GE(reader, 0);
-    EXPECT_EQ(testsupport::waitExit(reader), 0);
-    EXPECT_EQ(readFile(video), plain);
-    EXPECT_EQ(readFile(seen), plain) << "the other program read the video as it was";
 }
 
 TEST(ProcessFile, OneTransformServesManyFilesAndKeys) {
