@@ -16,6 +16,9 @@ constexpr std::array<std::size_t, 3> kPacketSizes{188, 192, 204};
 constexpr std::size_t kPacketsInARow = 7;
 // Packs that make a program stream; each must carry the pack header's marker bits.
 constexpr int kPacksNeeded = 3;
+// MPEG-4 Part 2 frames (00 00 01 B6) that make its video: chance puts one such code in a block of
+// random bytes about once in 8,000 blocks, and H.264's own start codes never end in B6.
+constexpr int kFramesNeeded = 3;
 
 bool IsTransportStream(std::span<const std::uint8_t> bytes) {
     for (const std::size_t size : kPacketSizes) {
@@ -50,6 +53,15 @@ bool IsProgramStream(std::span<const std::uint8_t> bytes) {
     return false;
 }
 
+bool HoldsMpeg4VisualFrames(std::span<const std::uint8_t> bytes) {
+    int frames = 0;
+    for (std::size_t at = 0; at + 4 <= bytes.size(); ++at)
+        if (bytes[at + 3] == 0xB6 && bytes[at + 2] == 1 && bytes[at + 1] == 0 && bytes[at] == 0 &&
+            ++frames == kFramesNeeded)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 TContentKind ContentKindOf(std::span<const std::uint8_t> bytes) {
@@ -58,6 +70,7 @@ TContentKind ContentKindOf(std::span<const std::uint8_t> bytes) {
         return TContentKind::Avi;
     if (IsTransportStream(bytes)) return TContentKind::TransportStream;
     if (IsProgramStream(bytes)) return TContentKind::ProgramStream;
+    if (HoldsMpeg4VisualFrames(bytes)) return TContentKind::Mpeg4Visual;
     return TContentKind::HeaderBound;
 }
 
@@ -66,7 +79,8 @@ std::int32_t HeadBlocks(TContentKind kind, std::int32_t setting) {
         case TContentKind::HeaderBound:
             return setting;
         case TContentKind::Avi:
-            return std::max(setting, kAviHeadBlocks);
+        case TContentKind::Mpeg4Visual:
+            return std::max(setting, kRawProbeHeadBlocks);
         case TContentKind::TransportStream:
         case TContentKind::ProgramStream:
             return std::max(setting, kStreamHeadBlocks);

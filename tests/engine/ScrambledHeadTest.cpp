@@ -33,6 +33,14 @@ std::vector<std::uint8_t> programStream(std::size_t bytes) {
     return data;
 }
 
+// Random bytes with an MPEG-4 Part 2 frame (its VOP start code) every `every` bytes from `from` on.
+std::vector<std::uint8_t> mpeg4Frames(std::size_t bytes, std::size_t every = 30'000, std::size_t from = 0) {
+    auto data = patternBytes(bytes, 13);
+    const std::uint8_t vop[] = {0, 0, 1, 0xB6};
+    for (std::size_t at = from; at + sizeof vop < bytes; at += every) std::memcpy(&data[at], vop, sizeof vop);
+    return data;
+}
+
 std::vector<std::uint8_t> avi(std::size_t bytes) {
     auto data = patternBytes(bytes, 11);
     std::memcpy(data.data(),
@@ -50,6 +58,9 @@ TEST(ContentKind, IsToldByTheBytesNotTheName) {
         << "packets after other data";
     EXPECT_EQ(ContentKindOf(programStream(kBlock)), TContentKind::ProgramStream);
     EXPECT_EQ(ContentKindOf(avi(kBlock)), TContentKind::Avi);
+    EXPECT_EQ(ContentKindOf(mpeg4Frames(kBlock)), TContentKind::Mpeg4Visual) << "Xvid in MKV or MP4";
+    EXPECT_EQ(ContentKindOf(mpeg4Frames(kBlock, kBlock / 2 + 10)), TContentKind::HeaderBound)
+        << "two frame codes can be chance";
 
     EXPECT_EQ(ContentKindOf(patternBytes(kBlock, 3)), TContentKind::HeaderBound);
     // Six packets are chance, not a stream.
@@ -83,12 +94,14 @@ TEST(ContentKind, AStreamFileGetsTheLongerHeadAndComesBackWhole) {
         {"renamed.mp4", transportStream(size, 188, 0, 8 * kBlock + 77), 8, kStreamHeadBlocks},
         {"dvd.vob", programStream(size), 8, kStreamHeadBlocks},
         {"set higher.m2ts", transportStream(size, 192, 4), kStreamHeadBlocks + 1, kStreamHeadBlocks + 1},
-        {"holiday.avi", avi(size), 8, kAviHeadBlocks},
+        {"holiday.avi", avi(size), 8, kRawProbeHeadBlocks},
+        // Its frames begin past the setting's head, where a raw-video probe finds them.
+        {"xvid.mkv", mpeg4Frames(size, 40'000, 8 * kBlock + 5), 8, kRawProbeHeadBlocks},
         {"film.mkv", patternBytes(size, 5), 8, 8},
         // Whole: every whole block; the part block before the trailer is left, as every reader expects.
         {"whole.ts", transportStream(size), 8, wholeBlocks, true},
         {"whole.vob", programStream(size), 8, wholeBlocks, true},
-        {"only streams.avi", avi(size), 8, kAviHeadBlocks, true},
+        {"only streams.avi", avi(size), 8, kRawProbeHeadBlocks, true},
         {"only streams.mkv", patternBytes(size, 5), 8, 8, true},
     };
     for (const Case& c : cases) {
