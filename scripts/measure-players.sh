@@ -414,8 +414,8 @@ $(version gstreamer1.0-plugins-good), bad $(version gstreamer1.0-plugins-bad), u
 $(version gstreamer1.0-plugins-ugly), libav $(version gstreamer1.0-libav)), ffmpegthumbnailer
 $(version ffmpegthumbnailer). Clips: testsrc2 with noise and a 440 Hz tone, 1280x720, $fps fps, a keyframe
 every $gop frames, ${clip_seconds} s at about $video_rate. Cells: video frames decoded (f) and seconds of sound.
-"ffmpeg forced": ffmpeg with -f mpegts or -f mpeg on the MPEG-TS and -PS kinds, "-" on the others.
-$([ "$whole_streams" = 1 ] && echo "Scrambled with --whole-streams.")
+"ffmpeg forced": ffmpeg with -f mpegts or -f mpeg on the MPEG-TS and -PS kinds, "-" on the others.$(
+  [ "$whole_streams" = 1 ] && printf '\n%s' "Scrambled with --whole-streams: MPEG-TS and -PS whole but for the last partial block.")
 
 Unscrambled:
 
