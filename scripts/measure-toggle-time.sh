@@ -16,9 +16,9 @@
 #   KEY=...                          time it with this key (default: without a key)
 #   RUNS=3                           runs of each measurement; the table shows their median
 # Dropping the page cache needs root (sudo otherwise). Installs Debian's ffmpeg when it is missing:
-# a tool for a developer's machine, never run in CI. Needs about 2.2 times SIZE_MIB for each kind
-# in WORK_DIR (default: a temp folder), and as much again in it for velmora-cli's journal of a
-# whole stream. The files made are kept there for another run: delete WORK_DIR afterwards.
+# a tool for a developer's machine, never run in CI. Needs SIZE_MIB for each kind in WORK_DIR
+# (default: a temp folder) and as much again for the copy in hand. The files made are kept there for
+# another run: delete WORK_DIR afterwards.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 source "$repo/scripts/measure-common.sh"
