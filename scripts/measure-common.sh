@@ -19,3 +19,17 @@ find_cli() {
     cli=$repo/build/release/velmora-cli
   fi
 }
+
+# velmora-cli reads the user's settings, writes a log and a journal and clears thumbnails of the
+# files it scrambles: keep all of it out of the user's own folders, in $1.
+private_settings() {  # folder
+  export XDG_DATA_HOME=$1/data XDG_CACHE_HOME=$1/cache XDG_CONFIG_HOME=$1/config
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME"
+}
+
+# How many blocks a scrambled file's trailer says were scrambled: the int32 at offset 64 of the
+# 96-byte trailer, little-endian with every byte inverted. Three bytes hold every count the program
+# takes.
+trailer_blocks() {  # file
+  tail -c 96 "$1" | od -An -t u1 -j 64 -N 4 | awk '{ print (255 - $1) + 256 * (255 - $2) + 65536 * (255 - $3) }'
+}

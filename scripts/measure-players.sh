@@ -5,7 +5,9 @@
 # GStreamer's playbin and ffmpegthumbnailer loose on each, headless. Counts the video frames each
 # decodes and the seconds of sound, checks that a second run restores the file byte for byte, and
 # prints Markdown tables. Stream formats (MPEG-TS, MPEG-PS) are joined mid-stream by the players,
-# so the interesting question is where they stop finding anything to play.
+# so the interesting question is where they stop finding anything to play. For them a further
+# column asks ffmpeg forced to the format (-f mpegts, -f mpeg), which skips detection and decodes
+# whatever is not scrambled, however long the head: what someone who knows the format gets.
 #
 # Usage: scripts/measure-players.sh [WORK_DIR]
 #   VELMORA_CLI=path/to/velmora-cli  the program to measure (default: built into build/release)
@@ -22,6 +24,8 @@
 #   BASELINE=ffmpeg                  measure the untouched clips with ffmpeg alone (saves time)
 #   VLC_RATE=4                       playback speed for VLC, which plays in real time (4 is the
 #                                    fastest at which it still outputs sound)
+#   WHOLE_STREAMS=1                  scramble with --whole-streams: MPEG-TS and -PS files whole but
+#                                    for their last partial block (other kinds are not affected)
 # Installs Debian's ffmpeg, mpv, VLC, GStreamer and ffmpegthumbnailer when they are missing: this
 # is a tool for a developer's machine, never run in CI. Needs about 3 GiB in WORK_DIR (default: a
 # temp folder), more with LONG_SECONDS. VLC refuses to run as root, so as root it runs as nobody.
@@ -46,17 +50,14 @@ find_cli
 work=${1:-$(mktemp -d)}
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
-# velmora-cli reads the user's settings, writes a log and clears thumbnails of the files it
-# scrambles: keep all of it out of the user's own folders.
-export XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME"
+private_settings "$work"
 
 readonly clip_seconds=${CLIP_SECONDS:-60} video_rate=${VIDEO_RATE:-6M}
 readonly block_counts=${BLOCKS:-8 16 32 48 64 96 128}
 readonly key=${KEY:-measure the players}
 readonly long_seconds=${LONG_SECONDS:-0} long_rate=${LONG_RATE:-12M}
 readonly long_block_counts=${LONG_BLOCKS:-$block_counts}
-readonly vlc_rate=${VLC_RATE:-4} full_sweep=${FULL_SWEEP:-0}
+readonly vlc_rate=${VLC_RATE:-4} full_sweep=${FULL_SWEEP:-0} whole_streams=${WHOLE_STREAMS:-0}
 readonly block=524288 fps=25 gop=50
 
 # --- Test clips ----------------------------------------------------------------------------------
@@ -148,6 +149,23 @@ measure_ffmpeg() {  # file -> "frames seconds"
   rm -f "$work/out.crc"
 }
 
+# The format ffmpeg is forced to for a stream container (-f): the MPEG-TS and MPEG-PS kinds, told by
+# the id, since a TS named .mp4 is still a TS. Nothing for the others: forcing their format is no
+# different from detecting it, they need their headers either way.
+forced_format() {  # id -> ffmpeg format name, or nothing
+  case $1 in
+    ts | m2ts | ts-as-mp4 | long-ts) echo mpegts ;;
+    mpg | vob | long-mpg) echo mpeg ;;
+  esac
+}
+
+measure_forced() {  # format file -> "frames seconds"
+  timeout -k 5 "$(player_timeout)" ffmpeg -nostdin -v quiet -threads 2 -f "$1" -i "$2" -map '0:v?' -map '0:a?' \
+    -f framecrc "$work/out.crc" -y >/dev/null 2>&1 || true
+  [ -s "$work/out.crc" ] && count_framecrc "$work/out.crc" || echo "0 0.0"
+  rm -f "$work/out.crc"
+}
+
 # mpv's encoding mode goes through the same demuxer and decoders as playback, but writes every
 # decoded frame and all the sound, and does so as fast as it can: a count with nothing dropped.
 measure_mpv() {
@@ -229,20 +247,30 @@ measure_thumbnail() {
   rm -f "$work/thumb.png"
 }
 
-# One line: "ffmpeg mpv vlc gst thumbnail", each player as frames/seconds.
-# With "ffmpeg" as $2, only ffmpeg: enough to know what an untouched clip holds.
-measure_all() {
-  local f m=- v=- g=- t=-
+# One line: "ffmpeg forced mpv vlc gst thumbnail", each player as frames/seconds; forced is ffmpeg
+# with -f $2, "-" without a format. With "ffmpeg" as $3, only the two ffmpeg runs: enough to know
+# what an untouched clip holds.
+measure_all() {  # file format [ffmpeg]
+  local f o=- m=- v=- g=- t=-
   f=$(measure_ffmpeg "$1")
-  if [ "${2:-}" != ffmpeg ]; then
+  [ -n "$2" ] && o=$(measure_forced "$2" "$1")
+  if [ "${3:-}" != ffmpeg ]; then
     m=$(measure_mpv "$1"); v=$(measure_vlc "$1"); g=$(measure_gst "$1"); t=$(measure_thumbnail "$1")
   fi
-  echo "${f/ //} ${m/ //} ${v/ //} ${g/ //} $t"
+  echo "${f/ //} ${o/ //} ${m/ //} ${v/ //} ${g/ //} $t"
+}
+
+# The players as people run them, detecting the format: the line without its forced ffmpeg cell,
+# which decodes what is left after any head and would keep the sweep of a stream going forever.
+detecting() {  # a measure_all line
+  local cells
+  read -ra cells <<<"$1"
+  echo "${cells[0]} ${cells[*]:2}"
 }
 
 nothing_played() {  # a measure_all line
   local cell
-  for cell in $1; do
+  for cell in $(detecting "$1"); do
     case $cell in 0/0.0 | no) ;; *) return 1 ;; esac
   done
 }
@@ -252,7 +280,7 @@ nothing_played() {  # a measure_all line
 # frame or two and a fraction of a second of noise, not the film; this tells it from real playback.
 only_noise() {  # a measure_all line
   local cell
-  for cell in $1; do
+  for cell in $(detecting "$1"); do
     case $cell in
       no | -) ;;
       yes) return 1 ;;
@@ -271,17 +299,19 @@ cell() {  # frames/seconds -> "frames, seconds s"
 toggle() {  # file blocks [key]: velmora-cli must report the file toggled and nothing failed
   local args=(--blocks "$2")
   [ -n "${3:-}" ] && args+=(--key "$3")
+  [ "$whole_streams" = 1 ] && args+=(--whole-streams)
   "$cli" "${args[@]}" -- "$1" >"$work/cli.out" 2>&1 || { cat "$work/cli.out" >&2; exit 1; }
 }
 
 # The table is only worth anything if the program scrambled what it says it did: the head up to the
 # last block its trailer records changed (inverted or XORed with a key of non-zero bytes, so its last
 # byte too), everything after it as it was. The record is the count asked for, or more for the kinds of
-# file that need a longer head (MPEG-TS and -PS, AVI): then the cell measures that longer head.
-check_scrambled() {  # scrambled original blocks
-  local head size recorded
+# file that need a longer head (MPEG-TS and -PS, AVI), or the whole file with WHOLE_STREAMS: then
+# the cell measures that longer head, and the report says how long it was.
+check_scrambled() {  # scrambled original blocks; sets recorded
+  local head size
   size=$(stat -c %s "$2")
-  recorded=$(tail -c 96 "$1" | od -An -t u1 -j 64 -N 4 | awk '{ print (255 - $1) + 256 * (255 - $2) + 65536 * (255 - $3) }')
+  recorded=$(trailer_blocks "$1")
   head=$((recorded * block))
   [ "$head" -gt $((size / block * block)) ] && head=$((size / block * block))
   if [ "$recorded" -lt "$3" ] || cmp -s -i $((head - 1)) -n 1 "$1" "$2" ||
@@ -298,6 +328,7 @@ check_scrambled() {  # scrambled original blocks
 declare -A result   # [clip|blocks|key or plain] -> measure_all line
 declare -A smallest # [clip|key or plain] -> first block count at which nothing played
 declare -A noise    # [clip|key or plain] -> first block count at which only noise played
+declare -A done_blocks # [clip|blocks|key or plain] -> blocks the trailer records
 clips=()            # "id|label|path|seconds|bitrate"
 
 mkdir -p "$work/clips"
@@ -336,18 +367,20 @@ for entry in "${clips[@]}"; do
   rm -f "$scrambled"
   cp "$path" "$scrambled"
   chmod 644 "$scrambled"
-  result[$id|0|plain]=$(measure_all "$path" "${BASELINE:-}")
+  format=$(forced_format "$id")
+  result[$id|0|plain]=$(measure_all "$path" "$format" "${BASELINE:-}")
   for mode in plain key; do
     k=
     [ "$mode" = key ] && k=$key
     for blocks in $counts; do
       if [ -n "${smallest[$id|$mode]:-}" ] && [ "$full_sweep" != 1 ]; then
-        result[$id|$blocks|$mode]="- - - - -"
+        result[$id|$blocks|$mode]="- - - - - -"
         continue
       fi
       toggle "$scrambled" "$blocks" "$k"
       check_scrambled "$scrambled" "$path" "$blocks"
-      result[$id|$blocks|$mode]=$(measure_all "$scrambled")
+      done_blocks[$id|$blocks|$mode]=$recorded
+      result[$id|$blocks|$mode]=$(measure_all "$scrambled" "$format")
       echo "   $blocks blocks, $mode: ${result[$id|$blocks|$mode]}" >&2
       toggle "$scrambled" "$blocks" "$k"
       cmp -s "$scrambled" "$path" || { echo "$label: not restored byte for byte after $blocks blocks ($mode)" >&2; exit 1; }
@@ -369,10 +402,10 @@ size_mib() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.0f", s / 1048576 }
 row() {  # id label line
   local cells=() c
   for c in $3; do cells+=("$(cell "$c")"); done
-  echo "| $2 | ${cells[0]} | ${cells[1]} | ${cells[2]} | ${cells[3]} | ${cells[4]} |"
+  echo "| $2 | ${cells[0]} | ${cells[1]} | ${cells[2]} | ${cells[3]} | ${cells[4]} | ${cells[5]} |"
 }
-header='| container | ffmpeg | mpv | VLC | GStreamer | thumbnail |
-|---|---|---|---|---|---|'
+header='| container | ffmpeg | ffmpeg forced | mpv | VLC | GStreamer | thumbnail |
+|---|---|---|---|---|---|---|'
 
 cat <<EOF
 Measured $(date -u +%Y-%m-%d) with ffmpeg $(version ffmpeg), mpv $(version mpv), VLC $(version vlc-bin),
@@ -381,6 +414,8 @@ $(version gstreamer1.0-plugins-good), bad $(version gstreamer1.0-plugins-bad), u
 $(version gstreamer1.0-plugins-ugly), libav $(version gstreamer1.0-libav)), ffmpegthumbnailer
 $(version ffmpegthumbnailer). Clips: testsrc2 with noise and a 440 Hz tone, 1280x720, $fps fps, a keyframe
 every $gop frames, ${clip_seconds} s at about $video_rate. Cells: video frames decoded (f) and seconds of sound.
+"ffmpeg forced": ffmpeg with -f mpegts or -f mpeg on the MPEG-TS and -PS kinds, "-" on the others.$(
+  [ "$whole_streams" = 1 ] && printf '\n%s' "Scrambled with --whole-streams: MPEG-TS and -PS whole but for the last partial block.")
 
 Unscrambled:
 
@@ -398,7 +433,11 @@ for blocks in $all_counts; do
       "$([ $mode = key ] && echo "with a key (XOR)" || echo "without a key (inverted)")" "$header"
     for entry in "${clips[@]}"; do
       IFS='|' read -r id label _ <<<"$entry"
-      [ -n "${result[$id|$blocks|$mode]:-}" ] && row "$id" "$label" "${result[$id|$blocks|$mode]}"
+      [ -n "${result[$id|$blocks|$mode]:-}" ] || continue
+      # The kinds that get a longer head than asked for say how long it was.
+      head_blocks=${done_blocks[$id|$blocks|$mode]:-$blocks}
+      [ "$head_blocks" != "$blocks" ] && label="$label, $head_blocks blocks scrambled"
+      row "$id" "$label" "${result[$id|$blocks|$mode]}"
     done
   done
 done
@@ -406,7 +445,7 @@ cat <<EOF
 
 Smallest block count at which no player decodes a frame or a moment of sound and no thumbnail is
 made; in brackets, at which none decodes more than noise (at most 2 frames and half a second of
-sound). "> N": still playing at the largest count tried.
+sound). "> N": still playing at the largest count tried. Forced ffmpeg is left out of this.
 
 | container | without a key | with a key |
 |---|---|---|
