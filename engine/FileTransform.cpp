@@ -73,7 +73,7 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, c
         progress.writing = false;
         ++progress.blocksDone;
         step(TToggleStep::BlockWritten);
-        tellProgress(progress.stepsBefore + progress.blocksDone, progress.steps);
+        if (progress.tell) tellProgress(progress.stepsBefore + progress.blocksDone, progress.steps);
         // Another program is opening the file and waits until it is closed: the change is undone
         // now, not finished at the other program's expense (a large block count takes long), unless
         // finishing rewrites fewer blocks. Either way it gets a whole file, as soon as can be.
@@ -105,7 +105,7 @@ void TFileTransform::undo(platform::File& file, const Progress& progress, const 
         file.readAt(offset, block);
         pattern.apply(block);
         file.writeAt(offset, block);
-        tellProgress(progress.stepsBefore + i, progress.steps);
+        if (progress.tell) tellProgress(progress.stepsBefore + i, progress.steps);
     }
     if (file.size() == originalSize) return;
     if (cutTrailer) {
@@ -195,11 +195,12 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
     const std::int64_t contentSize = p.decrypt ? size - kTrailerSize : size;
     p.blocks = std::min<std::int64_t>(std::max(limit, 1), contentSize / kBlockSize);
     p.steps = journal_ ? 2 * p.blocks : p.blocks;
+    p.isLong = p.blocks > kFinishBlocks;
 
     if (journal_) {
         // A long toggle goes in a group of its own, so that the files before it are not held open
         // (nor left unchanged) while its entry is read, and its progress is the batch's.
-        if (journal_->HasUncommitted() && p.blocks * kBlockSize > limits_.bytes) throw GroupFull{};
+        if (journal_->HasUncommitted() && p.isLong) throw GroupFull{};
         // A video already in the journal is made durable, and its entry settled, before it is
         // recorded again: two live entries for one video could not tell which state is whose.
         if (journal_->Holds(file)) {
@@ -211,7 +212,7 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
         if (!p.decrypt) EncodeTrailer(record, after);
         try {
             const auto goOn = [&](std::int64_t read) {
-                tellProgress(read, p.steps);
+                if (p.isLong) tellProgress(read, p.steps);
                 return !stopHere(0, p.blocks);  // nothing has changed yet: a long toggle stops at once
             };
             if (!journal_->Record(
@@ -251,7 +252,7 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
     if (journal_) step(TToggleStep::JournalRecorded);
     // Opened ahead with its group: another program that has asked for it since gets it untouched.
     if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
-    Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps};
+    Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps, .tell = p.isLong};
     // Every rewritten block back, the size and the time too; raises when that fails.
     const auto putBack = [&](const std::string& what) {
         try {
@@ -356,6 +357,11 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
                 } else {
                     slot.prepared = std::move(std::get<Prepared>(decided));
                     bytes += slot.prepared->blocks * kBlockSize;
+                    if (slot.prepared->isLong) {  // nothing after it either
+                        group.push_back(std::move(slot));
+                        ++next;
+                        break;
+                    }
                 }
             } catch (const GroupFull&) {
                 break;

@@ -80,13 +80,15 @@ struct TFileOutcome {
     std::string Error;
 };
 
-// A toggle that asks to stop part way finishes when no more than this many blocks are left (32 MiB,
-// well under a second), or when finishing rewrites fewer blocks than undoing would; otherwise it is
-// undone. Either way a stop never waits for more than half of a long toggle.
+// A long toggle rewrites more blocks than this (32 MiB, well under a second): it tells how far it is,
+// goes in a journal group of its own, and can be stopped part way. Asked to stop, it finishes when no
+// more than this many blocks are left, or when finishing rewrites fewer blocks than undoing would;
+// otherwise it is undone. Either way a stop never waits for more than half of it.
 inline constexpr std::int64_t kFinishBlocks = 64;
 
-// How far the file in hand is: `done` of `total` steps, a step being a block read for the journal or
-// a block rewritten (an undo counts back down). `index` is the file's place in the batch.
+// How far the file in hand is, for a long toggle: `done` of `total` steps, a step being a block read
+// for the journal or a block rewritten (an undo counts back down). `index` is the file's place in
+// the batch.
 using TFileProgress = std::function<void(std::size_t index, std::int64_t done, std::int64_t total)>;
 
 // How a batch groups the journal's syncs: a group ends at `files` files, `bytes` bytes to rewrite or
@@ -114,9 +116,9 @@ public:
 
     // Toggles `paths` in order. With a journal, the entries of a group of files are made durable with
     // one sync before any of them changes, so the group's files are opened ahead (never changed
-    // ahead); a file with more blocks than a group holds goes in a group of its own. `stop` is asked
-    // before each file, and between the blocks of a long toggle (see kFinishBlocks); `report` hears
-    // of each file in order, `progress` of the blocks of the file in hand.
+    // ahead); a long toggle goes in a group of its own. `stop` is asked before each file, and
+    // between the blocks of a long toggle (see kFinishBlocks); `report` hears of each file in order,
+    // `progress` of the blocks of a long toggle in hand.
     void ProcessFiles(const std::vector<std::string>& paths, const std::string& key,
                       const std::function<bool()>& stop,
                       const std::function<void(std::size_t, const TFileOutcome&)>& report,
@@ -154,6 +156,7 @@ private:
         std::int64_t size = 0;
         std::int64_t blocks = 0;
         std::int64_t steps = 0;  // for progress: the journal's reading and the rewriting
+        bool isLong = false;     // more than kFinishBlocks blocks
     };
     // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
     // ProcessFile commits at once, so it never meets it.
@@ -181,6 +184,7 @@ private:
         bool writing = false;          // a block's write had begun and may be partial
         std::int64_t stepsBefore = 0;  // steps of the file done before its blocks: the journal's reading
         std::int64_t steps = 0;        // the file's steps in all
+        bool tell = false;             // a long toggle: progress is told
     };
     // The kind of a plain file by its content, for how many blocks it needs (see ScrambledHead.h).
     TContentKind contentKindOf(platform::File& file, std::int64_t size);
