@@ -129,7 +129,7 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
             get at least )" +
            std::to_string(engine::kStreamHeadBlocks) +
            R"(, since players find their packets anywhere in the first megabytes; AVI files and
-            MPEG-4 Part 2 video (Xvid, DivX) get at least )" +
+            MPEG-4 Visual (Xvid, DivX) get at least )" +
            std::to_string(engine::kRawProbeHeadBlocks) + R"(.
 --whole-streams  encrypt MPEG transport and program streams whole (all but their last part block,
             under 512 KiB), so that not even a player forced to their format finds a frame. As slow

@@ -48,8 +48,8 @@ bool TKZVThread::SearchGoesOn(std::size_t found) {
 
 void TKZVThread::FileGoesOn(std::size_t index, std::int64_t done, std::int64_t total) {
     const std::uint32_t now = platform::GetTickCount();
-    // A file's first notice comes only once it has taken a while: a batch of short toggles shows
-    // the files as they are done, not a bar that jumps within each.
+    // A file's first notice comes only once it has taken a while, and then at most every
+    // kFileNoticeMs: the window needs no more.
     if (fileInHand_ != index) {
         fileInHand_ = index;
         lastFileNotice_ = now;

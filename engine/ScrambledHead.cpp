@@ -16,7 +16,7 @@ constexpr std::array<std::size_t, 3> kPacketSizes{188, 192, 204};
 constexpr std::size_t kPacketsInARow = 7;
 // Packs that make a program stream; each must carry the pack header's marker bits.
 constexpr int kPacksNeeded = 3;
-// MPEG-4 Part 2 frames (00 00 01 B6) that make its video: chance puts one such code in a block of
+// MPEG-4 Visual frames (00 00 01 B6) that make its video: chance puts one such code in a block of
 // random bytes about once in 8,000 blocks, and H.264's own start codes never end in B6.
 constexpr int kFramesNeeded = 3;
 

@@ -3,7 +3,7 @@
 // MKV, ...) are unplayable with the setting's few blocks. Stream formats (MPEG transport and program
 // streams) are made to be joined mid-stream: a player that finds valid packets anywhere in the
 // megabytes it probes plays everything after them, so they need a longer head. So do AVI files and
-// MPEG-4 Part 2 video (Xvid, DivX) in any container: its frames carry their own start codes, and a
+// MPEG-4 Visual (Xvid, DivX) in any container: its frames carry their own start codes, and a
 // player that cannot read the scrambled container takes the file for a raw video stream once its
 // probe finds them past the head. The kind is told by the content, not the name: a transport stream
 // renamed to .mp4 still plays as one.
@@ -16,7 +16,7 @@ namespace engine {
 enum class TContentKind {
     HeaderBound,      // anything else
     Avi,              // RIFF AVI
-    Mpeg4Visual,      // MPEG-4 Part 2 frames with their start codes, in any container
+    Mpeg4Visual,      // MPEG-4 Visual frames with their start codes, in any container
     TransportStream,  // MPEG-TS: .ts, .m2ts, .mts, .tp, ...
     ProgramStream,    // MPEG-PS: .mpg, .mpeg, .vob, .m2p, ...
 };
@@ -26,12 +26,12 @@ enum class TContentKind {
 // 10 MiB (20 blocks); a raw-video probe that sees frames past a shorter head plays the file for one
 // key in two.
 inline constexpr std::int32_t kStreamHeadBlocks = 64;
-inline constexpr std::int32_t kRawProbeHeadBlocks = 32;  // AVI, MPEG-4 Part 2
+inline constexpr std::int32_t kRawProbeHeadBlocks = 32;  // AVI, MPEG-4 Visual
 
 // What `bytes`, a file's first bytes or bytes from further in, hold: a RIFF AVI header at their
 // start, or anywhere in them a run of transport-stream packets (the sync byte 0x47 every 188 bytes,
 // 192 with the time code of camera and disc recordings, or 204 with error correction), of
-// program-stream packs (pack headers with their marker bits) or MPEG-4 Part 2 frames (VOP start
+// program-stream packs (pack headers with their marker bits) or MPEG-4 Visual frames (VOP start
 // codes).
 TContentKind ContentKindOf(std::span<const std::uint8_t> bytes);
 

@@ -20,6 +20,15 @@ find_cli() {
   fi
 }
 
+# Sets work: the folder given ($1, made if missing) or a new temp folder, with `sub` inside it, its
+# path made absolute, and velmora-cli's settings kept in it (private_settings).
+work_folder() {  # [folder] sub
+  work=${1:-$(mktemp -d)}
+  mkdir -p "$work/$2"
+  work=$(cd "$work" && pwd)
+  private_settings "$work"
+}
+
 # velmora-cli reads the user's settings, writes a log and a journal and clears thumbnails of the
 # files it scrambles: keep all of it out of the user's own folders, in $1.
 private_settings() {  # folder

@@ -2,7 +2,7 @@
 # Does what a player finds in a scrambled file depend on the key? A scrambled head is random to a
 # prober, but some keys leave it free of the stray start codes that make a raw-video probe give up;
 # that probe then takes the frames past the head for a raw stream and plays them. Makes 60 s, 720p
-# clips whose video carries its own start codes (MPEG-4 Part 2 as Xvid writes it, in AVI, MKV and
+# clips whose video carries its own start codes (MPEG-4 Visual as Xvid writes it, in AVI, MKV and
 # MP4; H.264 in AVI; MPEG-2 in MKV), scrambles a copy with each of KEYS random keys, counts the video
 # frames mpv and ffmpeg (auto-detect) decode, restores the copy and checks it byte for byte. Prints
 # a Markdown table: for each clip, the blocks the trailer records and for how many keys each player
@@ -25,10 +25,7 @@ command -v python3 >/dev/null || need+=(python3)
 install_packages "${need[@]}"
 find_cli
 
-work=${1:-$(mktemp -d)}
-mkdir -p "$work/clips"
-work=$(cd "$work" && pwd)
-private_settings "$work"
+work_folder "${1:-}" clips
 readonly key_count=${KEYS:-24}
 blocks_option=()
 [ -n "${BLOCKS:-}" ] && blocks_option=(--blocks "$BLOCKS")

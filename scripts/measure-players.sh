@@ -47,10 +47,7 @@ command -v ffmpegthumbnailer >/dev/null || need+=(ffmpegthumbnailer)
 install_packages "${need[@]}"
 find_cli
 
-work=${1:-$(mktemp -d)}
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-private_settings "$work"
+work_folder "${1:-}" .
 
 readonly clip_seconds=${CLIP_SECONDS:-60} video_rate=${VIDEO_RATE:-6M}
 readonly block_counts=${BLOCKS:-8 16 32 48 64 96 128}

@@ -28,10 +28,7 @@ command -v ffmpeg >/dev/null || need+=(ffmpeg)
 install_packages "${need[@]}"
 find_cli
 
-work=${1:-$(mktemp -d)}
-mkdir -p "$work/files"
-work=$(cd "$work" && pwd)
-private_settings "$work"
+work_folder "${1:-}" files
 
 readonly size_mib=${SIZE_MIB:-1024} kinds=${KINDS:-mkv avi ts mpg} key=${KEY:-} runs=${RUNS:-3}
 readonly block=524288

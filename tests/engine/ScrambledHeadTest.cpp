@@ -33,7 +33,7 @@ std::vector<std::uint8_t> programStream(std::size_t bytes) {
     return data;
 }
 
-// Random bytes with an MPEG-4 Part 2 frame (its VOP start code) every `every` bytes from `from` on.
+// Random bytes with an MPEG-4 Visual frame (its VOP start code) every `every` bytes from `from` on.
 std::vector<std::uint8_t> mpeg4Frames(std::size_t bytes, std::size_t every = 30'000, std::size_t from = 0) {
     auto data = patternBytes(bytes, 13);
     const std::uint8_t vop[] = {0, 0, 1, 0xB6};
