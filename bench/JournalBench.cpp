@@ -72,6 +72,10 @@ private:
             inner_->sync();
         }
         platform::FileIdentity identity() const override { return inner_->identity(); }
+        std::uint32_t owner() const override { return inner_->owner(); }
+        std::int64_t holeBytes(std::int64_t o, std::int64_t l) const override {
+            return inner_->holeBytes(o, l);
+        }
 
     private:
         CountingFileSystem& fs_;
@@ -239,6 +243,8 @@ public:
     void setLastWriteTime(platform::FileTime) override {}
     void sync() override {}
     platform::FileIdentity identity() const override { return {1, 2}; }
+    std::uint32_t owner() const override { return ::geteuid(); }
+    std::int64_t holeBytes(std::int64_t, std::int64_t) const override { return 0; }
 
 private:
     std::string path_ = "/videos/a very long film.mkv";
@@ -252,6 +258,8 @@ public:
         return std::make_unique<Sink>(*this, path);
     }
     void makeFolder(const std::string&) override {}
+    void makePrivateFolder(const std::string&) override {}
+    void checkPrivateFolder(const std::string&) override {}
     void syncFolder(const std::string&) override {}
     void removeFile(const std::string&) override {}
     void renameFile(const std::string&, const std::string&) override {}
@@ -273,6 +281,8 @@ private:
         void setLastWriteTime(platform::FileTime) override {}
         void sync() override {}
         platform::FileIdentity identity() const override { return {1, 3}; }
+        std::uint32_t owner() const override { return ::geteuid(); }
+        std::int64_t holeBytes(std::int64_t, std::int64_t) const override { return 0; }
 
     private:
         CountingSink& owner_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -111,6 +113,35 @@ public:
         return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }
 
+    std::uint32_t owner() const override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(errno);
+        return st.st_uid;
+    }
+
+    std::int64_t holeBytes(std::int64_t offset, std::int64_t length) const override {
+        const std::int64_t end = std::min(offset + length, size());
+        std::int64_t holes = 0;
+        for (std::int64_t at = offset; at < end;) {
+            off_t data = ::lseek(fd_, static_cast<off_t>(at), SEEK_DATA);
+            if (data < 0) {
+                if (errno == EINVAL || errno == EOPNOTSUPP) return 0;  // the file system cannot tell
+                if (errno != ENXIO) fail(errno);
+                data = static_cast<off_t>(end);  // a hole up to the end of the file
+            }
+            const std::int64_t dataAt = std::min<std::int64_t>(data, end);
+            holes += dataAt - at;
+            if (dataAt >= end) break;
+            const off_t hole = ::lseek(fd_, static_cast<off_t>(dataAt), SEEK_HOLE);
+            if (hole < 0) {
+                if (errno == EINVAL || errno == EOPNOTSUPP) return 0;
+                fail(errno);
+            }
+            at = std::max<std::int64_t>(hole, dataAt + 1);
+        }
+        return holes;
+    }
+
     bool contended() const override {
         // A lease being broken reports the type it is being broken to; a lease the kernel took back
         // after its break time reports none.
@@ -167,6 +198,54 @@ bool holdExclusive(const std::string& path, int fd) {
     return leased;
 }
 
+// Why a file or folder is not the user's own alone; nullptr when it is.
+const char* notPrivate(const struct stat& st) {
+    if (st.st_uid != ::geteuid()) return "is owned by another user";
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "can be written by other users";
+    return nullptr;
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// A folder's path without its trailing slashes, which would make lstat follow a last link.
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// Opens a regular file and holds it without sharing. A private one is never reached through a
+// symbolic link, and must be the user's own alone.
+std::unique_ptr<File> openHeld(const std::string& path, int flags, bool privateFile) {
+    if (privateFile) flags |= O_NOFOLLOW;
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ELOOP && privateFile && isSymbolicLink(path))
+            throw FileError(path, "is a symbolic link", ELOOP);
+        throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        closeAndFail(path, fd, err, systemErrorText(err).c_str());
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode)) closeAndFail(path, fd, EISDIR, systemErrorText(EISDIR).c_str());
+        closeAndFail(path, fd, EINVAL, "not a regular file");
+    }
+    if (privateFile) {
+        if (const char* why = notPrivate(st)) closeAndFail(path, fd, EPERM, why);
+    }
+    const bool leased = holdExclusive(path, fd);
+    return std::make_unique<LocalFile>(path, fd, leased);
+}
+
 class LocalFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> create(const std::string& path) override {
@@ -197,29 +276,38 @@ public:
                 flags |= O_RDWR;
                 break;
         }
-        int fd = -1;
-        do {
-            fd = ::open(path.c_str(), flags);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) {
-            const int err = errno;
-            throw FileError(path, err == EWOULDBLOCK ? kInUseText : systemErrorText(err), err);
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            const int err = errno;
-            ::close(fd);
-            throw FileError(path, systemErrorText(err), err);
-        }
-        if (!S_ISREG(st.st_mode)) {
-            ::close(fd);
-            if (S_ISDIR(st.st_mode)) throw FileError(path, systemErrorText(EISDIR), EISDIR);
-            throw FileError(path, "not a regular file", EINVAL);
-        }
-        const bool leased = holdExclusive(path, fd);
-        return std::make_unique<LocalFile>(path, fd, leased);
+        return openHeld(path, flags, false);
+    }
+
+    std::unique_ptr<File> openPrivate(const std::string& path) override {
+        return openHeld(path, O_CLOEXEC | O_NONBLOCK | O_RDWR, true);
     }
 };
+
+// Raises for the first part of `path` that stands where a folder should be, saying what it is. A
+// part that is missing ends the search: whatever kept it from being made is the system's to tell.
+void explainNoFolder(const std::string& path) {
+    std::filesystem::path sofar;
+    for (const auto& part : std::filesystem::path(path)) {
+        if (part.empty()) continue;  // what a trailing slash leaves
+        sofar /= part;
+        struct stat st {};
+        if (::lstat(sofar.c_str(), &st) != 0) return;
+        if (S_ISDIR(st.st_mode)) continue;
+        if (!S_ISLNK(st.st_mode)) throw FileError(sofar.string(), "is not a folder", ENOTDIR);
+        struct stat target {};
+        if (::stat(sofar.c_str(), &target) != 0) {
+            const int err = errno;
+            if (err == ENOENT)
+                throw FileError(sofar.string(), "is a symbolic link to something that does not exist", err);
+            if (err == ELOOP)
+                throw FileError(sofar.string(), "is a symbolic link that leads in a circle", err);
+            throw FileError(sofar.string(), systemErrorText(err), err);
+        }
+        if (!S_ISDIR(target.st_mode))
+            throw FileError(sofar.string(), "is a symbolic link to something that is not a folder", ENOTDIR);
+    }
+}
 
 }  // namespace
 
@@ -229,8 +317,61 @@ FileError::FileError(std::string path, const std::string& reason, int errorNumbe
 void makeFolder(const std::string& path) {
     std::error_code error;
     std::filesystem::create_directories(path, error);
+    if (!error && std::filesystem::is_directory(path, error)) return;
+    // The standard library says only "File exists" for whatever is in the way.
+    explainNoFolder(path);
     if (error) throw FileError(path, error.message(), error.value());
-    if (!std::filesystem::is_directory(path, error)) throw FileError(path, systemErrorText(ENOTDIR), ENOTDIR);
+    throw FileError(path, systemErrorText(ENOTDIR), ENOTDIR);
+}
+
+void checkPrivateFolder(const std::string& path) {
+    const std::string folder = withoutTrailingSlashes(path);
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        const int err = errno;
+        throw FileError(folder, systemErrorText(err), err);
+    }
+    if (S_ISLNK(st.st_mode)) throw FileError(folder, "is a symbolic link, not a folder", ELOOP);
+    if (!S_ISDIR(st.st_mode)) throw FileError(folder, "is not a folder", ENOTDIR);
+    if (const char* why = notPrivate(st)) throw FileError(folder, why, EPERM);
+}
+
+void makePrivateFolder(const std::string& path) {
+    const std::string folder = withoutTrailingSlashes(path);
+    const auto parent = std::filesystem::path(folder).parent_path();
+    if (!parent.empty()) makeFolder(parent.string());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        const int err = errno;
+        throw FileError(folder, systemErrorText(err), err);
+    }
+    // A folder of ours that an earlier version made under a lenient umask (0775) is closed to others
+    // now; its files are each checked as they are opened. Opened without following a link, so that
+    // only the folder itself can be changed.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            ::fchmod(fd, st.st_mode & 0700);
+        ::close(fd);
+    }
+    checkPrivateFolder(folder);
+}
+
+std::int64_t freeBytes(const std::string& path) {
+    struct statvfs st {};
+    int result = 0;
+    do {
+        result = ::statvfs(path.c_str(), &st);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int err = errno;
+        throw FileError(path, systemErrorText(err), err);
+    }
+    constexpr auto most = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    const std::uint64_t blocks = st.f_bavail;
+    const std::uint64_t unit = st.f_frsize;
+    if (unit != 0 && blocks > most / unit) return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(blocks * unit);
 }
 
 void syncFolder(const std::string& path) {

@@ -68,6 +68,11 @@ public:
     // Makes the data written so far durable.
     virtual void sync() = 0;
     virtual FileIdentity identity() const = 0;
+    // The user id that owns the file.
+    virtual std::uint32_t owner() const = 0;
+    // How many bytes of [offset, offset + length), within the file, are holes that take no room on
+    // the disk yet; 0 where the file system cannot tell.
+    virtual std::int64_t holeBytes(std::int64_t offset, std::int64_t length) const = 0;
     // True once another process has asked to open the file since this one opened it. The holder then
     // finishes or undoes its change quickly and closes: the other process waits until then (up to the
     // kernel's lease-break time). False where the file system cannot tell.
@@ -80,6 +85,17 @@ void syncFolder(const std::string& path);  // makes the folder's entries durable
 void removeFile(const std::string& path);  // a missing file is fine
 void renameFile(const std::string& from, const std::string& to);  // replaces `to`, atomically
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
+// makeFolder's error names the part of the path that stands in the way (a file, a symbolic link to
+// nothing), and says what it is.
+
+// Raises unless `path` itself (a last symbolic link not followed) is a folder the effective user owns
+// and nobody else can write to: what the recovery journal applies must be the user's own.
+void checkPrivateFolder(const std::string& path);
+// makeFolder, the last folder made with mode 0700 (or, when it is ours already, closed to others); then
+// checkPrivateFolder.
+void makePrivateFolder(const std::string& path);
+// The bytes the user may still write on the file system that holds `path`.
+std::int64_t freeBytes(const std::string& path);
 // Makes everything written to the file system that holds `path` durable, in one call.
 void syncFileSystemOf(const std::string& path);
 // The absolute path without symbolic links, "." or ".."; the path itself when it cannot be resolved.
@@ -103,8 +119,17 @@ public:
     // Creates a new, empty file for reading and writing, held like open() holds one; raises when the
     // file exists already or cannot be made.
     virtual std::unique_ptr<File> create(const std::string& path) = 0;
+    // Opens a file of the user's own for reading and writing, held like open() holds one: raises when
+    // it is a symbolic link, not a regular file, owned by another user or writable by anyone else.
+    // File systems that have no owners (in-memory ones for tests) just open it.
+    virtual std::unique_ptr<File> openPrivate(const std::string& path) {
+        return open(path, FileAccess::ReadWrite);
+    }
 
     virtual void makeFolder(const std::string& path) { platform::makeFolder(path); }
+    virtual void makePrivateFolder(const std::string& path) { platform::makePrivateFolder(path); }
+    virtual void checkPrivateFolder(const std::string& path) { platform::checkPrivateFolder(path); }
+    virtual std::int64_t freeBytes(const std::string& path) { return platform::freeBytes(path); }
     virtual void syncFolder(const std::string& path) { platform::syncFolder(path); }
     virtual void removeFile(const std::string& path) { platform::removeFile(path); }
     virtual void renameFile(const std::string& from, const std::string& to) {

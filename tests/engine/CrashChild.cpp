@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/FileTransform.h"
+#include "engine/journal/Recover.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "EngineTestUtil.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 
 extern char** environ;
 

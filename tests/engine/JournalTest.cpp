@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "EngineTestUtil.h"
-#include "engine/Journal.h"
-#include "engine/KeyPattern.h"
+#include "JournalTestUtil.h"
+#include "engine/journal/Recover.h"
 #include "support/FaultyFileSystem.h"
 
 using namespace engine;
@@ -29,46 +28,6 @@ std::size_t journalFiles(const std::string& folder) {
 
 platform::FileTime timeOf(const std::string& path) {
     return platform::localFileSystem().open(path, platform::FileAccess::Read)->lastWriteTime();
-}
-
-// XORs sectors [from, to) of block `block` of the open video with the key's pattern, as a toggle
-// that got that far would have.
-void transformSectors(platform::File& video, const std::string& key, std::int64_t block, std::size_t from,
-                      std::size_t to) {
-    std::vector<std::uint8_t> bytes(kBlock);
-    video.readAt(block * kBlockSize, bytes);
-    std::vector<std::uint8_t> transformed = bytes;
-    TKeyPattern(key).apply(transformed);
-    std::copy(transformed.begin() + from * 512, transformed.begin() + to * 512, bytes.begin() + from * 512);
-    video.writeAt(block * kBlockSize, bytes);
-}
-
-std::array<std::uint8_t, kTrailerSize> trailerFor(const std::string& key, std::int32_t blocks) {
-    TKZVTrailer record{};
-    std::copy(key.begin(), key.end(), record.Key);
-    record.Blocks = blocks;
-    std::copy(kDefaultVersion.begin(), kDefaultVersion.end(), record.Version);
-    std::copy(kMagic.begin(), kMagic.end(), record.Magic);
-    record.Size = kTrailerSize;
-    std::array<std::uint8_t, kTrailerSize> bytes{};
-    EncodeTrailer(record, bytes);
-    return bytes;
-}
-
-// Leaves an entry behind as a process that died mid-toggle would: recorded and durable, the video
-// then changed by `change`, the entry never settled.
-void dieMidToggle(const std::string& folder, const std::string& video, TJournal::Operation op,
-                  const std::string& key, std::int64_t blocks,
-                  const std::function<void(platform::File&)>& change,
-                  platform::FileSystem& fs = platform::localFileSystem()) {
-    auto journal = TJournal::Create(folder, fs);
-    std::vector<std::uint8_t> buffer(kBlock);
-    auto file = fs.open(video, platform::FileAccess::ReadWrite);
-    const auto after = trailerFor(key, 8);
-    journal->Record(*file, {op, blocks, key, after, true}, buffer);
-    journal->Commit();
-    change(*file);
-    journal->Unsettled(*file);  // what a dead process's entry is: nobody settles it
 }
 
 }  // namespace

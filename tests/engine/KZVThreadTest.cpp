@@ -13,8 +13,9 @@
 
 #include "EngineTestUtil.h"
 #include "JobTestUtil.h"
+#include "JournalTestUtil.h"
 #include "engine/JobSetUp.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 #include "engine/KZVThread.h"
 #include "platform/Utility.h"
 #include "support/FaultyFileSystem.h"
@@ -342,7 +343,7 @@ TEST(TKZVThread, AFailureToSettleTheJournalAtTheEndStillCountsTheToggledFiles) {
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
         EXPECT_EQ(job.EncryptedList, files);
-        EXPECT_TRUE(job.FailedList.empty());
+        for (const auto& f : job.FailedList) ADD_FAILURE() << f.Path << ": " << f.Reason;
         EXPECT_FALSE(job.Notice.isEmpty());
     }
     const auto report = RecoverJournals(journalFolder);
@@ -433,8 +434,8 @@ TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
     job.JournalFolder = inTheWay + "/journal";
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
-    const std::string reason = "left unchanged, the recovery journal cannot be used: " + inTheWay +
-                               "/journal: " + std::strerror(ENOTDIR);
+    // Named by what is in the way.
+    const std::string reason = "left unchanged, the recovery journal cannot be used: " + inTheWay + ": is not a folder";
     EXPECT_EQ(job.FailedList,
               (std::vector<TFailedFile>{{files[0], kErrorIo, reason}, {files[1], kErrorIo, reason}}));
     EXPECT_EQ(readFile(files[0]), original);
@@ -495,6 +496,47 @@ TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
     const auto notices = std::count_if(window.messages.begin(), window.messages.end(),
                                        [](const Message& m) { return m.msg == WM_JOB_ERROR; });
     EXPECT_EQ(notices, 1);
+    EXPECT_TRUE(job.NoticeIsFailure) << "a video is left half-changed";
+}
+
+TEST(TKZVThread, WhatTheJobSettledOrCompletedIsToldAsANoteNotAFailure) {
+    TempDir dir;
+    const auto journalFolder = dir.file("journal");
+    // A run died mid-toggle of a video that was renamed since: recovery at the job's start cannot
+    // find it, and the job meets it under its new name.
+    const auto files = makeFiles(dir, 1, kBlock * 2);
+    const auto plain = readFile(files[0]);
+    {
+        auto journal = TJournal::Create(journalFolder);
+        auto file = platform::localFileSystem().open(files[0], platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(kBlock);
+        journal->Record(*file, {TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        enginetest::transformSectors(*file, "", 0, 0, 2);  // two sectors of the first block
+        journal->Unsettled(*file);
+    }
+    std::filesystem::rename(files[0], dir.file("renamed.mp4"));
+    for (const bool failingEnd : {false, true}) {
+        SCOPED_TRACE(failingEnd ? "the journal's last write fails" : "a pending entry settled");
+        // The journal's last write (marking entries done) fails after every file is complete.
+        testsupport::FaultyFileSystem fs({testsupport::FileOp::Write, failingEnd ? 2 : 1000, EIO, false, true},
+                                         ".vjournal");
+        Recorder window;
+        TKZVThread job(fs);
+        fill(job, window, {dir.file("renamed.mp4")}, failingEnd ? flag("") : flag("", ftOnlyUnencrypted));
+        job.JournalFolder = journalFolder;
+        job.Resume();
+        ASSERT_TRUE(window.waitFinished());
+        for (const auto& f : job.FailedList) ADD_FAILURE() << f.Path << ": " << f.Reason;
+        EXPECT_FALSE(job.Notice.isEmpty());
+        EXPECT_FALSE(job.Notice.contains(QStringLiteral("Not restored yet"))) << job.Notice.toStdString();
+        EXPECT_FALSE(job.NoticeIsFailure) << job.Notice.toStdString();
+        const auto error = std::find_if(window.messages.begin(), window.messages.end(),
+                                        [](const Message& m) { return m.msg == WM_JOB_ERROR; });
+        ASSERT_NE(error, window.messages.end());
+        EXPECT_FALSE(std::get<TJobError>(error->payload).Failure);
+    }
+    EXPECT_EQ(readFile(dir.file("renamed.mp4")), plain) << "restored, then scrambled and restored again";
 }
 
 // The user presses Cancel as soon as the bar starts moving within a long toggle.

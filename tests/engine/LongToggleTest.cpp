@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "EngineTestUtil.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 
 using namespace engine;
 using namespace enginetest;

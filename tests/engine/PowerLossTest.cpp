@@ -8,7 +8,7 @@
 #include <random>
 
 #include "EngineTestUtil.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 #include "support/PowerLossFileSystem.h"
 
 using namespace engine;

@@ -20,6 +20,31 @@ using testsupport::writeFile;
 
 namespace {
 
+// A small tmpfs under `dir` for the test's length, to fill up. Needs root (as CI runs).
+struct SmallDisk {
+    std::filesystem::path at;
+    bool mounted = false;
+    SmallDisk(const TempDir& dir, const std::string& size) : at(dir.path() / "disk") {
+        std::filesystem::create_directory(at);
+        mounted = ::geteuid() == 0 && ::mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) ::umount2(at.c_str(), MNT_DETACH);
+    }
+    // Fills what is left, page by page, then frees `leave` bytes again.
+    void fill(std::int64_t leave = 0) const {
+        const auto fillerPath = (at / "filler").string();
+        writeFile(fillerPath, {});
+        auto filler = platform::localFileSystem().open(fillerPath, platform::FileAccess::ReadWrite);
+        const std::vector<std::uint8_t> page(4096, 1);
+        try {
+            for (std::int64_t offset = 0;; offset += 4096) filler->writeAt(offset, page);
+        } catch (const platform::FileError&) {
+        }
+        filler->setSize(filler->size() - leave);
+    }
+};
+
 void overwriteTrailerSize(const std::string& path, std::int32_t size) {
     auto bytes = readFile(path);
     std::int32_t inverted = ~size;
@@ -112,6 +137,45 @@ TEST(TransformFaults, AnyFailureAfterTheFirstRewriteLeavesTheFileByteIdentical) 
     }
 }
 
+// The room a toggle needs is claimed before anything changes: a disk that cannot give it refuses the
+// file whole, and says why.
+TEST(TransformFaults, NoRoomForTheToggleRefusesTheFileUnchanged) {
+    TempDir dir;
+    const auto path = dir.file("clip.mkv");
+    struct Case {
+        const char* what;
+        bool fromEncrypted;
+        FaultyFileSystem::Fault fault;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"the blocks", false, {FileOp::Reserve, 1, ENOSPC}, "no room for the blocks"},
+        {"the trailer", false, {FileOp::Reserve, 2, ENOSPC}, "no room for the blocks"},
+        {"the blocks on decryption", true, {FileOp::Reserve, 1, EDQUOT}, "no room for the blocks"},
+        {"a failing disk", false, {FileOp::Reserve, 1, EIO}, "could not be reserved (Input/output error)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(path, patternBytes(3 * kBlock + 1234));
+        if (c.fromEncrypted) process(path, flag("key"));
+        const auto before = readFile(path);
+
+        FaultyFileSystem fs(c.fault);
+        TFileTransform transform(flag("key"), false, fs);
+        try {
+            transform.ProcessFile(path, "key");
+            ADD_FAILURE() << "toggled";
+        } catch (const platform::FileError& error) {
+            const std::string what = error.what();
+            EXPECT_NE(what.find(c.says), std::string::npos) << what;
+            EXPECT_NE(what.find("the file was not changed"), std::string::npos) << what;
+            EXPECT_EQ(error.errorNumber(), c.fault.errorNumber);
+        }
+        EXPECT_EQ(fs.calls(FileOp::Write), 0);
+        EXPECT_EQ(readFile(path), before);
+    }
+}
+
 TEST(TransformFaults, AFailedUndoSaysSo) {
     TempDir dir;
     const auto path = dir.file("clip.mkv");
@@ -141,29 +205,50 @@ TEST(TransformFaults, AShortTrailerReadIsAnError) {
 // A real full disk: a small tmpfs, filled up. Needs root (as CI runs); skipped elsewhere.
 TEST(TransformFaults, AFullDiskLeavesTheVideoUntouched) {
     TempDir dir;
-    const auto mountPoint = dir.path() / "disk";
-    std::filesystem::create_directory(mountPoint);
-    if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=2m") != 0)
-        GTEST_SKIP() << "needs root to mount a small tmpfs";
-    struct Unmount {
-        std::filesystem::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{mountPoint};
+    const SmallDisk disk(dir, "2m");
+    if (!disk.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
 
-    const auto path = (mountPoint / "clip.mp4").string();
+    const auto path = (disk.at / "clip.mp4").string();
     const auto plain = patternBytes(kBlock * 2);  // a whole number of pages: the trailer needs a new one
     writeFile(path, plain);
-    {
-        // Fill what is left, page by page.
-        const auto fillerPath = (mountPoint / "filler").string();
-        writeFile(fillerPath, {});
-        auto filler = platform::localFileSystem().open(fillerPath, platform::FileAccess::ReadWrite);
-        const std::vector<std::uint8_t> page(4096, 1);
-        try {
-            for (std::int64_t at = 0;; at += 4096) filler->writeAt(at, page);
-        } catch (const platform::FileError&) {
-        }
-    }
+    disk.fill();
     EXPECT_THROW(process(path, flag("key")), platform::FileError);
     EXPECT_EQ(readFile(path), plain);
+}
+
+// A sparse stream (partial downloads often are) on a nearly full disk: its holes take room only as
+// they are rewritten, so without a reservation the disk would fill half way through the blocks, and
+// the undo would find no room either.
+TEST(TransformFaults, ASparseStreamLargerThanTheFreeSpaceIsRefusedUnchanged) {
+    TempDir dir;
+    const SmallDisk disk(dir, "8m");
+    if (!disk.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
+
+    // One block of transport-stream packets, then holes up to 200 MiB.
+    constexpr std::int64_t size = std::int64_t{200} << 20;
+    std::vector<std::uint8_t> head(kBlock);
+    for (std::size_t at = 0; at < head.size(); at += 188) head[at] = 0x47;
+    const auto path = (disk.at / "download.ts").string();
+    writeFile(path, head);
+    platform::localFileSystem().open(path, platform::FileAccess::Write)->setSize(size);
+    disk.fill(3 * std::int64_t{kBlock});  // room for the trailer and a few blocks, not for all 400
+
+    auto params = flag("key");
+    params.WholeStreams = true;
+    // Where the file system cannot reserve, the holes are weighed against the free space.
+    for (const bool canReserve : {true, false}) {
+        SCOPED_TRACE(canReserve ? "reserved" : "weighed");
+        FaultyFileSystem cannotReserve({FileOp::Reserve, 1, EOPNOTSUPP, false, true});
+        TFileTransform transform(params, false, canReserve ? platform::localFileSystem() : cannotReserve);
+        try {
+            transform.ProcessFile(path, params.Key);
+            ADD_FAILURE() << "toggled";
+        } catch (const std::exception& error) {
+            EXPECT_NE(std::string(error.what()).find("no room"), std::string::npos) << error.what();
+        }
+        const auto after = readFile(path);
+        ASSERT_EQ(after.size(), static_cast<std::size_t>(size));
+        ASSERT_TRUE(std::equal(head.begin(), head.end(), after.begin()));
+        ASSERT_TRUE(std::all_of(after.begin() + kBlock, after.end(), [](std::uint8_t b) { return b == 0; }));
+    }
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
+#include <functional>
 
 #include "platform/FileIo.h"
 #include "support/OtherProcess.h"
@@ -171,4 +173,116 @@ TEST(FileIo, JournalFolderServices) {
 
     EXPECT_FALSE(platform::bootId().empty());
     EXPECT_EQ(platform::bootId(), platform::bootId());
+}
+
+// What the recovery journal applies must be the user's own: a folder or file that another user could
+// have put there, or could change, is refused, saying why.
+TEST(FileIo, PrivateFoldersAndFilesAreTheUsersOwnAlone) {
+    TempDir dir;
+    const auto withMode = [](std::string path, mode_t mode) {
+        ::chmod(path.c_str(), mode);
+        return path;
+    };
+    const auto folder = [&](const char* name, mode_t mode) {
+        std::filesystem::create_directory(dir.file(name));
+        return withMode(dir.file(name), mode);
+    };
+    const auto file = [&](const char* name, mode_t mode) {
+        writeFile(dir.file(name), bytes({1}));
+        return withMode(dir.file(name), mode);
+    };
+    const auto link = [&](const char* name, const std::string& target) {
+        std::filesystem::create_symlink(target, dir.file(name));
+        return dir.file(name);
+    };
+    auto& fs = localFileSystem();
+    const auto check = [&](const std::string& p) { fs.checkPrivateFolder(p); };
+    const auto makeIt = [&](const std::string& p) { fs.makePrivateFolder(p); };
+    const auto open = [&](const std::string& p) { fs.openPrivate(p); };
+    struct Case {
+        std::string path;
+        std::function<void(const std::string&)> use;
+        std::string reason;  // empty: accepted
+        int errorNumber = 0;
+    };
+    const auto real = folder("real", 0700);
+    std::vector<Case> cases = {
+        {link("to-folder", real), check, "is a symbolic link, not a folder", ELOOP},
+        {dir.file("to-folder/"), makeIt, "is a symbolic link, not a folder", ELOOP},
+        {link("dangling", dir.file("nothing")), check, "is a symbolic link, not a folder", ELOOP},
+        {folder("open", 0777), check, "can be written by other users", EPERM},
+        {folder("shared", 0770), makeIt, "", 0},  // ours: closed to others
+        {file("plain", 0600), check, "is not a folder", ENOTDIR},
+        {link("journal.link", file("decoy", 0600)), open, "is a symbolic link", ELOOP},
+        {file("open.bin", 0666), open, "can be written by other users", EPERM},
+        {real, check, "", 0},
+        {dir.file("new/journal"), makeIt, "", 0},
+        {file("mine.bin", 0600), open, "", 0},
+    };
+    if (::geteuid() == 0) {  // only root can give a file away
+        const auto theirs = folder("theirs", 0700);
+        const auto theirsFile = file("theirs.bin", 0600);
+        ASSERT_EQ(::chown(theirs.c_str(), 12345, 12345), 0);
+        ASSERT_EQ(::chown(theirsFile.c_str(), 12345, 12345), 0);
+        cases.push_back({theirs, check, "is owned by another user", EPERM});
+        cases.push_back({theirsFile, open, "is owned by another user", EPERM});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        try {
+            c.use(c.path);
+            EXPECT_EQ(c.reason, "") << "accepted";
+        } catch (const FileError& error) {
+            const auto named = c.path.ends_with('/') ? c.path.substr(0, c.path.size() - 1) : c.path;
+            EXPECT_EQ(std::string(error.what()), named + ": " + c.reason);
+            EXPECT_EQ(error.errorNumber(), c.errorNumber);
+        }
+    }
+    struct stat st {};
+    for (const char* made : {"new/journal", "shared"}) {
+        ASSERT_EQ(::stat(dir.file(made).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << made;
+    }
+    EXPECT_EQ(fs.openPrivate(dir.file("mine.bin"))->owner(), ::geteuid());
+}
+
+// The standard library says "File exists" for whatever stands in the way of a new folder.
+TEST(FileIo, AFolderThatCannotBeMadeSaysWhatIsInTheWay) {
+    TempDir dir;
+    const auto dangling = dir.file("dangling");
+    std::filesystem::create_symlink(dir.file("nothing"), dangling);
+    const auto plain = dir.file("plain");
+    writeFile(plain, bytes({1}));
+    for (const auto& [path, what] :
+         {std::pair{dangling, dangling + ": is a symbolic link to something that does not exist"},
+          std::pair{dangling + "/journal",
+                    dangling + ": is a symbolic link to something that does not exist"},
+          std::pair{plain + "/journal", plain + ": is not a folder"}}) {
+        try {
+            platform::makeFolder(path);
+            ADD_FAILURE() << path << " made";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), what);
+        }
+    }
+}
+
+TEST(FileIo, HolesAreCountedWithinTheFile) {
+    constexpr std::int64_t mib = 1 << 20;
+    TempDir dir;
+    const auto path = dir.file("partial.ts");
+    writeFile(path, {});
+    const auto file = localFileSystem().open(path, FileAccess::ReadWrite);
+    file->setSize(4 * mib);
+    file->writeAt(mib, std::vector<std::uint8_t>(static_cast<std::size_t>(mib), 7));  // data: 1 to 2 MiB
+    if (file->holeBytes(0, 4 * mib) == 0) GTEST_SKIP() << "this file system does not tell its holes";
+    struct Case {
+        std::int64_t offset, length, holes;
+    };
+    for (const Case& c : {Case{0, 4 * mib, 3 * mib}, Case{mib, mib, 0}, Case{mib / 2, mib, mib / 2},
+                          Case{3 * mib, 4 * mib, mib}, Case{4 * mib, mib, 0}}) {
+        EXPECT_EQ(file->holeBytes(c.offset, c.length), c.holes) << c.offset << " + " << c.length;
+    }
+    EXPECT_GT(localFileSystem().freeBytes(dir.path().string()), 0);
+    EXPECT_THROW(localFileSystem().freeBytes(dir.file("missing/folder")), FileError);
 }

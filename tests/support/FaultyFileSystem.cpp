@@ -34,7 +34,12 @@ public:
     }
 
     bool reserve(std::int64_t offset, std::int64_t length) override {
-        owner_.countAndCheck(FileOp::Reserve, path());
+        try {
+            owner_.countAndCheck(FileOp::Reserve, path());
+        } catch (const platform::FileError& error) {
+            if (error.errorNumber() == EOPNOTSUPP) return false;  // as the machine's file says it
+            throw;
+        }
         return inner_->reserve(offset, length);
     }
 
@@ -50,7 +55,15 @@ public:
         inner_->sync();
     }
 
-    platform::FileIdentity identity() const override { return inner_->identity(); }
+    platform::FileIdentity identity() const override {
+        auto id = inner_->identity();
+        id.device += owner_.deviceShift();
+        return id;
+    }
+    std::uint32_t owner() const override { return inner_->owner(); }
+    std::int64_t holeBytes(std::int64_t offset, std::int64_t length) const override {
+        return inner_->holeBytes(offset, length);
+    }
 
 private:
     FaultyFileSystem& owner_;
@@ -62,6 +75,11 @@ private:
 std::unique_ptr<platform::File> FaultyFileSystem::open(const std::string& path, platform::FileAccess access) {
     countAndCheck(FileOp::Open, path);
     return std::make_unique<FaultyFile>(*this, platform::localFileSystem().open(path, access));
+}
+
+std::unique_ptr<platform::File> FaultyFileSystem::openPrivate(const std::string& path) {
+    countAndCheck(FileOp::Open, path);
+    return std::make_unique<FaultyFile>(*this, platform::localFileSystem().openPrivate(path));
 }
 
 std::unique_ptr<platform::File> FaultyFileSystem::create(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // A file system that passes every call to the real one, except the one chosen to fail. A failing
-// write may first write part of its bytes, as a disk that fills up mid-write does.
+// write may first write part of its bytes, as a disk that fills up mid-write does. A reservation
+// failing with EOPNOTSUPP returns false, as on a file system that cannot reserve.
 
 #include <cerrno>
 #include <map>
@@ -31,6 +32,17 @@ public:
 
     std::unique_ptr<platform::File> open(const std::string& path, platform::FileAccess access) override;
     std::unique_ptr<platform::File> create(const std::string& path) override;
+    // The machine's own checks, counted as an Open.
+    std::unique_ptr<platform::File> openPrivate(const std::string& path) override;
+
+    // Every file's device number reads `by` higher, as when a disk comes back under another device.
+    void ShiftDevices(std::uint64_t by) { deviceShift_ = by; }
+    std::uint64_t deviceShift() const noexcept { return deviceShift_; }
+    std::optional<platform::FileIdentity> identityOf(const std::string& path) override {
+        auto id = platform::identityOf(path);
+        if (id) id->device += deviceShift_;
+        return id;
+    }
 
     int calls(FileOp op) const {
         const auto it = calls_.find(op);
@@ -47,6 +59,7 @@ private:
     std::map<FileOp, int> calls_;
     std::string onlyPaths_;
     int matching_ = 0;
+    std::uint64_t deviceShift_ = 0;
 };
 
 }  // namespace testsupport

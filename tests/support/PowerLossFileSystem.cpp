@@ -78,6 +78,14 @@ public:
         n.pending.clear();
     }
     platform::FileIdentity identity() const override { return {1, id_}; }
+    std::uint32_t owner() const override {
+        fs_.Check(path_);
+        return node().owner;
+    }
+    std::int64_t holeBytes(std::int64_t, std::int64_t) const override {
+        fs_.Check(path_);
+        return 0;
+    }
 
 private:
     PowerLossFileSystem::Inode& node() const { return fs_.inode(id_); }
@@ -133,6 +141,13 @@ std::unique_ptr<platform::File> PowerLossFileSystem::open(const std::string& pat
     const auto id = lookup(path);
     if (inode(id).held) throw platform::FileError(path, "in use", EWOULDBLOCK);
     return std::make_unique<PowerLossFile>(*this, path, id);
+}
+
+std::unique_ptr<platform::File> PowerLossFileSystem::openPrivate(const std::string& path) {
+    Check(path);
+    if (inode(lookup(path)).owner != ::geteuid())
+        throw platform::FileError(path, "is owned by another user", EPERM);
+    return open(path, platform::FileAccess::ReadWrite);
 }
 
 std::unique_ptr<platform::File> PowerLossFileSystem::create(const std::string& path) {
@@ -223,6 +238,7 @@ std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::AfterPowerLoss(std::mt
         if (!after->inodes_.contains(id)) {
             auto survivor = std::make_shared<Inode>();
             survivor->time = node.time;
+            survivor->owner = node.owner;
             // The size moves through its changes in order; the cut keeps a prefix of them.
             const auto sizes = std::uniform_int_distribution<std::size_t>(0, node.pending.size())(random);
             const std::int64_t size = sizes == 0 ? static_cast<std::int64_t>(node.durable->size())

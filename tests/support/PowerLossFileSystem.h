@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/FileIo.h"
 
 namespace testsupport {
@@ -26,7 +28,15 @@ public:
 
     std::unique_ptr<platform::File> open(const std::string& path, platform::FileAccess access) override;
     std::unique_ptr<platform::File> create(const std::string& path) override;
+    // Refuses a file SetOwner gave to another user.
+    std::unique_ptr<platform::File> openPrivate(const std::string& path) override;
     void makeFolder(const std::string& path) override;
+    void makePrivateFolder(const std::string& path) override { makeFolder(path); }
+    void checkPrivateFolder(const std::string& path) override { Check(path); }
+    std::int64_t freeBytes(const std::string& path) override {
+        Check(path);
+        return std::int64_t{1} << 50;
+    }
     void syncFolder(const std::string& path) override;
     void removeFile(const std::string& path) override;
     void renameFile(const std::string& from, const std::string& to) override;
@@ -45,6 +55,8 @@ public:
     // What a read sees now; empty when missing.
     const std::vector<std::uint8_t>& Contents(const std::string& path) const;
     bool Exists(const std::string& path) const { return names_.contains(path); }
+    // Gives the file to another user, as if it had been made by them.
+    void SetOwner(const std::string& path, std::uint32_t uid) { inode(lookup(path)).owner = uid; }
 
     // Power goes at the nth changing call from now (counted from 1); 0: never.
     void FailAt(std::int64_t n) { failAt_ = n > 0 ? changes_ + n : 0; }
@@ -84,6 +96,7 @@ public:
         }
         std::vector<Op> pending;
         platform::FileTime time{1'600'000'000, 0};
+        std::uint32_t owner = ::geteuid();
         bool held = false;
     };
     Inode& inode(std::uint64_t id) { return *inodes_.at(id); }

@@ -1,0 +1,38 @@
+#include "engine/journal/JournalFile.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace engine::journal {
+
+OpenJournal OpenJournal::Open(platform::FileSystem& fs, const std::string& path) {
+    OpenJournal journal{path, fs.openPrivate(path), {}, {}};
+    journal.entries = ReadEntries(*journal.file, journal.file->owner());
+    journal.settled.resize(journal.entries.size());
+    for (std::size_t i = 0; i < journal.entries.size(); ++i)
+        journal.settled[i] = journal.entries[i].state() == EntryState::Void;
+    return journal;
+}
+
+bool OpenJournal::allSettled() const {
+    return std::all_of(settled.begin(), settled.end(), [](bool s) { return s; });
+}
+
+void OpenJournal::finish(platform::FileSystem& fs) {
+    if (allSettled()) {
+        fs.removeFile(path);  // while still locked, so no one else picks it up meanwhile
+        file.reset();
+        return;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (settled[i] && entries[i].state() != EntryState::Void)
+            SetState(*file, entries[i].offset, EntryState::Void);
+    file->sync();
+    file.reset();
+}
+
+bool HeldByLiveProcess(const platform::FileError& error) {
+    return error.errorNumber() == EWOULDBLOCK;
+}
+
+}  // namespace engine::journal
