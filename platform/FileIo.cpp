@@ -312,7 +312,10 @@ void explainNoFolder(const std::string& path) {
 }  // namespace
 
 FileError::FileError(std::string path, const std::string& reason, int errorNumber)
-    : std::runtime_error(path + ": " + reason), path_(std::move(path)), errorNumber_(errorNumber) {}
+    : std::runtime_error(path + ": " + reason),
+      path_(std::move(path)),
+      reason_(reason),
+      errorNumber_(errorNumber) {}
 
 void makeFolder(const std::string& path) {
     std::error_code error;

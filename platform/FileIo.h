@@ -18,10 +18,13 @@ public:
     FileError(std::string path, const std::string& reason, int errorNumber = 0);
 
     const std::string& path() const noexcept { return path_; }
+    // What went wrong, without the path.
+    const std::string& reason() const noexcept { return reason_; }
     int errorNumber() const noexcept { return errorNumber_; }
 
 private:
     std::string path_;
+    std::string reason_;
     int errorNumber_;
 };
 
