@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/FileTransform.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 
 namespace {
 

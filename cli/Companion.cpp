@@ -44,6 +44,7 @@ public:
     JobListener(QEventLoop& loop, bool showProgress) : loop_(loop), showProgress_(showProgress) {}
 
     QString errorText;
+    bool errorFails = false;  // an error, not only a note
 
 protected:
     bool event(QEvent* event) override {
@@ -73,7 +74,10 @@ protected:
                            mib_ = static_cast<std::int32_t>(failedSize.Mib);
                            showProgress(false);
                        },
-                       [this](const engine::TJobError& error) { errorText = error.Text; },
+                       [this](const engine::TJobError& error) {
+                           errorText = error.Text;
+                           errorFails |= error.Failure;
+                       },
                        [this](const engine::TJobFinished&) {
                            showProgress(true);
                            loop_.quit();
@@ -189,7 +193,8 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     }
     print(stdout, out);
     if (!listener.errorText.isEmpty())
-        print(stderr, "velmora-cli: error: " + local8(listener.errorText) + "\n");
+        print(stderr, std::string(listener.errorFails ? "velmora-cli: error: " : "velmora-cli: note: ") +
+                          local8(listener.errorText) + "\n");
 
     if (const int signal = catcher.Received(); signal != 0) {
         // Ended as interrupted, so that a calling shell script stops too instead of going on.
@@ -198,7 +203,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
-    return job.FailedList.empty() && listener.errorText.isEmpty() ? kExitOk : kExitFailed;
+    return job.FailedList.empty() && !listener.errorFails ? kExitOk : kExitFailed;
 }
 
 int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {

@@ -30,6 +30,36 @@ void copyText(std::uint8_t* field, std::size_t width, std::string_view text) {
     std::memcpy(field, text.data(), std::min(width, text.size()));
 }
 
+// Claims the room every byte of a toggle needs before the first one changes, so that a full disk
+// refuses the file whole instead of failing half way through its blocks, where the undo may find no
+// room either. Rewriting a hole (sparse files: partial downloads often are) takes room that the
+// file did not take before. Where the file system cannot reserve, its holes are weighed against
+// the free space instead. Raises with the file unchanged.
+void reserveRoom(platform::File& file, platform::FileSystem& fileSystem, std::int64_t rewritten,
+                 std::int64_t size, bool appendsTrailer) {
+    int noRoom = 0;  // why there is no room: ENOSPC or EDQUOT
+    try {
+        const bool blocksReserved = file.reserve(0, rewritten);
+        const bool trailerReserved = !appendsTrailer || file.reserve(size, kTrailerSize);
+        if (!blocksReserved) {
+            const std::int64_t holes = file.holeBytes(0, rewritten);
+            if (holes > 0 && fileSystem.freeBytes(file.path()) < holes + (trailerReserved ? 0 : kTrailerSize))
+                noRoom = ENOSPC;
+        }
+    } catch (const platform::FileError& error) {
+        if (error.errorNumber() != ENOSPC && error.errorNumber() != EDQUOT)
+            throw platform::FileError(file.path(),
+                                      "the room for this change could not be reserved (" + error.reason() +
+                                          "); the file was not changed",
+                                      error.errorNumber());
+        noRoom = error.errorNumber();
+    }
+    if (noRoom != 0)
+        throw platform::FileError(
+            file.path(), "the disk has no room for the blocks this change rewrites; the file was not changed",
+            noRoom);
+}
+
 }  // namespace
 
 std::optional<platform::FileTime> SaveFileTime(platform::FileSystem& fs, const std::string& path) {
@@ -221,6 +251,11 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
                      p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(), goOn},
                     blockOf(buffer_)))
                 return TProcessResult{TProcessOutcome::Stopped, size};
+        } catch (const platform::FileError& error) {
+            // The video's own failures (unreadable, asked for by another program) are the file's;
+            // only the journal's are told as the journal's.
+            if (error.path() == journal_->path()) journalFailed(error);
+            throw;
         } catch (const std::exception& error) {
             journalFailed(error);
             throw;
@@ -233,6 +268,7 @@ void TFileTransform::journalFailed(const std::exception& error) {
     if (toldJournalFailure_ || !journal_) return;
     toldJournalFailure_ = true;
     const auto folder = std::filesystem::path(journal_->path()).parent_path().string();
+    noticesFail_ = true;
     notices_.push_back("The recovery journal in " + folder + " cannot be written (" + error.what() +
                        "). Files that needed it were left unchanged. Free some space on that disk or make "
                        "the folder writable, then run again.");
@@ -241,6 +277,7 @@ void TFileTransform::journalFailed(const std::exception& error) {
 void TFileTransform::JournalUnavailable(std::string folder, const std::string& reason) {
     journalUnavailable_ = reason;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    noticesFail_ = true;
     notices_.push_back("The recovery journal in " + folder + " cannot be created (" + reason +
                        "). No file was changed. Free some space on that disk or make the folder writable, "
                        "then run again.");
@@ -252,6 +289,7 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
     if (journal_) step(TToggleStep::JournalRecorded);
     // Opened ahead with its group: another program that has asked for it since gets it untouched.
     if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
+    reserveRoom(file, fileSystem_, p.blocks * kBlockSize, p.size, !p.decrypt);
     Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps, .tell = p.isLong};
     // Every rewritten block back, the size and the time too; raises when that fails.
     const auto putBack = [&](const std::string& what) {
@@ -415,8 +453,7 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
 
 void TFileTransform::checkpoint() {
     try {
-        journal_->Checkpoint();
-        step(TToggleStep::VideoSynced);
+        journal_->Checkpoint([this] { step(TToggleStep::VideoSynced); });
         step(TToggleStep::JournalDropped);
     } catch (const std::exception& error) {
         notices_.push_back(
@@ -427,6 +464,7 @@ void TFileTransform::checkpoint() {
 
 void TFileTransform::FinishJournal() {
     if (!journal_) return;
+    pendingProblems_ = journal_->PendingProblems();
     try {
         journal_->Finish();
     } catch (const std::exception& error) {

@@ -12,10 +12,10 @@
 #include <variant>
 #include <vector>
 
-#include "engine/Journal.h"
 #include "engine/KeyPattern.h"
 #include "engine/ScrambledHead.h"
 #include "engine/Trailer.h"
+#include "engine/journal/Journal.h"
 #include "platform/FileIo.h"
 
 class QObject;  // the window that hears from the job; the transform never touches it
@@ -137,6 +137,11 @@ public:
     // What the user should hear once, at the end of the job: a journal that could not be written,
     // videos restored or refused because of an interrupted run, a checkpoint that failed.
     const std::vector<std::string>& Notices() const noexcept { return notices_; }
+    // Whether a notice says something went wrong with a file; the others (a video restored, a journal
+    // that could not be closed once every toggle was complete) leave the run's outcome to its files.
+    bool NoticesAreFailures() const noexcept { return noticesFail_; }
+    // What the user was told of interrupted runs' entries that this job did not settle.
+    const std::vector<std::string>& PendingProblems() const noexcept { return pendingProblems_; }
 
     // Called after each step that changes the video. For crash tests only.
     void SetStepHookForTesting(std::function<void(TToggleStep)> hook) { stepHook_ = std::move(hook); }
@@ -214,6 +219,8 @@ private:
     TGroupLimits limits_;
     bool toldJournalFailure_ = false;
     std::vector<std::string> notices_;
+    bool noticesFail_ = false;
+    std::vector<std::string> pendingProblems_;
     std::function<void(TToggleStep)> stepHook_;
     // Set while ProcessFiles runs: its stop question, its progress listener, the file in hand.
     const std::function<bool()>* stop_ = nullptr;

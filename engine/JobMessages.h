@@ -34,6 +34,9 @@ struct TJobFinished {
 struct TJobError {
     static constexpr std::uint32_t Msg = WM_JOB_ERROR;
     QString Text;
+    // False for what is worth telling but left nothing wrong (videos restored, a journal that could
+    // not be closed after every toggle was complete): the run's outcome stays the files'.
+    bool Failure = true;
     friend bool operator==(const TJobError&, const TJobError&) = default;
 };
 

@@ -3,8 +3,9 @@
 #include <QStringList>
 
 #include <optional>
+#include <set>
 
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 #include "platform/FileSearch.h"
 #include "platform/Log.h"
 #include "platform/Utility.h"
@@ -91,22 +92,29 @@ void TKZVThread::SafeExecute() {
     // Params are complete only now, at the resume; one transform then serves every file.
     TFileTransform transform(Params, KeepFileTime, fileSystem_);
     std::vector<std::string> restored;
-    std::vector<std::string> problems;
+    std::vector<std::string> problems;  // those of recovery that no entry waiting for its video carries
+    std::vector<std::string> deferred;  // those of entries waiting for their video: told if still waiting
     if (!journal_ && !JournalFolder.empty()) {
         try {
             // What an earlier job of this process, or a process that died since the start, left
             // unfinished is settled first; what cannot be applied by its path waits for its video.
             TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_);
             restored = std::move(report.Restored);
-            problems = std::move(report.Problems);
-            for (const auto& problem : problems)
+            for (const auto& problem : report.Problems)
                 platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
+            // A kept entry is told at the end, and only if this run did not settle it meanwhile.
+            std::set<std::string> pending;
+            for (const auto& [inode, entries] : report.Pending)
+                for (const auto& entry : entries) pending.insert(entry.Problem);
+            for (auto& problem : report.Problems)
+                (pending.contains(problem) ? deferred : problems).push_back(std::move(problem));
             journal_ = TJournal::Create(JournalFolder, fileSystem_);
             journal_->AdoptPending(std::move(report.Pending));
         } catch (const std::exception& error) {
             platform::MsgOut(QStringLiteral("The recovery journal cannot be opened, no file is changed: ") +
                              QString::fromLocal8Bit(error.what()));
             transform.JournalUnavailable(JournalFolder, error.what());
+            problems.insert(problems.end(), deferred.begin(), deferred.end());
         }
     }
     if (journal_) transform.UseJournal(std::move(journal_));
@@ -162,6 +170,7 @@ void TKZVThread::SafeExecute() {
         },
         [this](std::size_t i, std::int64_t done, std::int64_t total) { FileGoesOn(i, done, total); });
     transform.FinishJournal();
+    for (const auto& problem : transform.PendingProblems()) problems.push_back(problem);
 
     // Told once, at the end: the window shows it as a message, velmora-cli on standard error.
     QStringList notice;
@@ -170,13 +179,14 @@ void TKZVThread::SafeExecute() {
                       platform::FromLocal8Bit(path);
     for (const auto& problem : problems)
         notice << QStringLiteral("Not restored yet: ") + platform::FromLocal8Bit(problem);
+    NoticeIsFailure = !problems.empty() || transform.NoticesAreFailures();
     for (const auto& text : transform.Notices()) {
         platform::MsgOut(platform::FromLocal8Bit(text));
         notice << platform::FromLocal8Bit(text);
     }
     if (!notice.isEmpty()) {
         Notice = notice.join(QLatin1Char('\n'));
-        PostNotify(TJobError{Notice});
+        PostNotify(TJobError{Notice, NoticeIsFailure});
     }
     finish();
 }

@@ -81,6 +81,7 @@ public:
     // refused or not yet restorable because of an interrupted run); a copy is posted with WM_JOB_ERROR
     // just before WM_JOB_FINISHED.
     QString Notice;
+    bool NoticeIsFailure = false;    // the notice says a video is not as it should be
     std::int64_t TotalBytes = 0;     // sum of the toggled files' sizes after their toggle
     std::uint32_t Ticks = 0;         // tick count at the start; the elapsed milliseconds at the end
     std::atomic<bool> Quiet{false};  // set by the window: no further messages

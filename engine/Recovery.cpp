@@ -1,6 +1,6 @@
 #include "engine/Recovery.h"
 
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 #include "platform/Log.h"
 #include "platform/Utility.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 
 namespace engine {
 

@@ -74,7 +74,8 @@ void Checksum::add(std::span<const std::uint8_t> bytes) {
 }
 
 BlockFingerprints::BlockFingerprints()
-    : lanes_(static_cast<std::size_t>(kSectorsPerBlock) * 8), digests_(static_cast<std::size_t>(kSectorsPerBlock)) {}
+    : lanes_(static_cast<std::size_t>(kSectorsPerBlock) * 8),
+      digests_(static_cast<std::size_t>(kSectorsPerBlock)) {}
 
 std::span<const std::uint64_t> BlockFingerprints::sectors(std::span<const std::uint8_t> block) {
     sectorLanes(block.data(), salt_, lanes_.data());

@@ -31,8 +31,9 @@ bool plausible(const EntryHeader& h, std::int64_t headerSize) {
         return false;
     if (h.blockCount < 1 || h.blockCount > kMaxBlocks) return false;
     if (h.pathLength < 1 || h.pathLength > kMaxPathLength || h.keyLength > kMaxKeyLength) return false;
-    const std::int64_t content =
-        h.operation == static_cast<std::uint32_t>(Operation::Decrypt) ? h.originalSize - kTailSize : h.originalSize;
+    const std::int64_t content = h.operation == static_cast<std::uint32_t>(Operation::Decrypt)
+                                     ? h.originalSize - kTailSize
+                                     : h.originalSize;
     if (h.originalSize < 0 || content < static_cast<std::int64_t>(h.blockCount) * kBlockSize) return false;
     return h.entryLength == static_cast<std::uint64_t>(EntryLength(h.pathLength, h.blockCount, headerSize));
 }
@@ -54,7 +55,8 @@ std::optional<Entry> ReadEntry(platform::File& journal, std::int64_t offset, std
     if (entry.version == 0) return std::nullopt;
     if (entry.version == 3) {
         if (fileSize - offset < kHeaderSize) return std::nullopt;
-        journal.readAt(offset + kHeaderSizeV2, writableBytesOf(h).subspan(static_cast<std::size_t>(kHeaderSizeV2)));
+        journal.readAt(offset + kHeaderSizeV2,
+                       writableBytesOf(h).subspan(static_cast<std::size_t>(kHeaderSizeV2)));
     }
     const std::int64_t headerSize = entry.headerSize();
     if (!plausible(h, headerSize) || offset + static_cast<std::int64_t>(h.entryLength) > fileSize)
@@ -62,7 +64,8 @@ std::optional<Entry> ReadEntry(platform::File& journal, std::int64_t offset, std
     Checksum sum;
     addHeader(sum, h, headerSize);
     entry.videoPath.resize(h.pathLength);
-    journal.readAt(offset + headerSize, {reinterpret_cast<std::uint8_t*>(entry.videoPath.data()), h.pathLength});
+    journal.readAt(offset + headerSize,
+                   {reinterpret_cast<std::uint8_t*>(entry.videoPath.data()), h.pathLength});
     sum.add({reinterpret_cast<const std::uint8_t*>(entry.videoPath.data()), h.pathLength});
     // Read in chunks, summed record by record as they were written.
     constexpr std::int64_t kPerChunk = 16;
@@ -93,7 +96,8 @@ std::vector<Entry> ReadEntries(platform::File& journal, std::uint32_t journalOwn
     return entries;
 }
 
-void ReadRecord(platform::File& journal, const Entry& entry, std::int64_t block, std::span<std::uint8_t> record) {
+void ReadRecord(platform::File& journal, const Entry& entry, std::int64_t block,
+                std::span<std::uint8_t> record) {
     journal.readAt(entry.recordsAt() + block * kBlockRecordSize, record.first(kBlockRecordSize));
 }
 

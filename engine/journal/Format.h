@@ -69,10 +69,12 @@ struct EntryHeader {
 };
 inline constexpr std::int64_t kHeaderSizeV2 = 392;
 inline constexpr std::int64_t kHeaderSize = sizeof(EntryHeader);
-static_assert(kHeaderSize == 400 && offsetof(EntryHeader, salt) == 88 && offsetof(EntryHeader, owner) == kHeaderSizeV2);
+static_assert(kHeaderSize == 400 && offsetof(EntryHeader, salt) == 88 &&
+              offsetof(EntryHeader, owner) == kHeaderSizeV2);
 
 // The length of an entry of the current version.
-constexpr std::int64_t EntryLength(std::int64_t pathLength, std::int64_t blocks, std::int64_t headerSize = kHeaderSize) {
+constexpr std::int64_t EntryLength(std::int64_t pathLength, std::int64_t blocks,
+                                   std::int64_t headerSize = kHeaderSize) {
     return headerSize + pathLength + blocks * kBlockRecordSize + 8;
 }
 inline constexpr std::int64_t kMaxEntryLength = EntryLength(kMaxPathLength, kMaxBlocks);
@@ -105,7 +107,8 @@ std::optional<Entry> ReadEntry(platform::File& journal, std::int64_t offset, std
 // durable, so none of its videos was touched.
 std::vector<Entry> ReadEntries(platform::File& journal, std::uint32_t journalOwner);
 // Reads one block's record of `entry` into `record` (kBlockRecordSize bytes).
-void ReadRecord(platform::File& journal, const Entry& entry, std::int64_t block, std::span<std::uint8_t> record);
+void ReadRecord(platform::File& journal, const Entry& entry, std::int64_t block,
+                std::span<std::uint8_t> record);
 // Changes the state of a durable entry in place.
 void SetState(platform::File& journal, std::int64_t offset, EntryState state);
 // Whether the journal was written by a development build's format, which is never applied.

@@ -27,13 +27,6 @@ std::string withoutTrailingSlashes(std::string folder) {
     return folder;
 }
 
-// The reason of a file error without the path it names.
-std::string reasonOf(const platform::FileError& error) {
-    const std::string text = error.what();
-    const std::string prefix = error.path() + ": ";
-    return text.starts_with(prefix) ? text.substr(prefix.size()) : text;
-}
-
 }  // namespace
 
 TJournal::IdentityKey TJournal::keyOf(const platform::File& video) {
@@ -53,7 +46,8 @@ std::unique_ptr<TJournal> TJournal::Create(const std::string& folder, platform::
 
 void TJournal::open() {
     for (int attempt = 0;; ++attempt) {
-        const std::string name = folder_ + "/" + std::to_string(::getpid()) + "-" + std::to_string(randomNumber());
+        const std::string name =
+            folder_ + "/" + std::to_string(::getpid()) + "-" + std::to_string(randomNumber());
         try {
             // Created and locked under a name recovery ignores, then renamed: no other process ever
             // sees it unlocked. Should someone remove it in between, the rename fails and we start over.
@@ -86,7 +80,7 @@ void TJournal::onJournal(Write&& write) {
         write(*file_);
     } catch (const platform::FileError& error) {
         // The file object still carries the name it was created under, before the rename.
-        throw platform::FileError(path_, reasonOf(error), error.errorNumber());
+        throw platform::FileError(path_, error.reason(), error.errorNumber());
     }
 }
 
@@ -104,15 +98,16 @@ bool TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     if (toggle.blocks < 1 || toggle.blocks > kMaxBlocks)
         throw platform::FileError(video.path(), "too many blocks to rewrite safely", EFBIG);
     const std::string videoPath = fileSystem_.canonicalPath(video.path());
-    if (videoPath.size() > kMaxPathLength) throw platform::FileError(video.path(), "path too long", ENAMETOOLONG);
+    if (videoPath.size() > kMaxPathLength)
+        throw platform::FileError(video.path(), "path too long", ENAMETOOLONG);
 
     EntryHeader header{};
     header.state = static_cast<std::uint32_t>(EntryState::Live);
     header.operation = static_cast<std::uint32_t>(toggle.operation);
     header.blockCount = static_cast<std::uint32_t>(toggle.blocks);
-    const auto now = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count());
+    const auto now = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                    std::chrono::system_clock::now().time_since_epoch())
+                                                    .count());
     lastSequence_ = header.sequence = std::max(now, lastSequence_ + 1);
     const auto identity = video.identity();
     header.device = identity.device;
@@ -266,7 +261,8 @@ bool TJournal::SettlePending(platform::File& video) {
         const auto refuse = [&](const std::string& why) {
             return platform::FileError(video.path(),
                                        "holds an unfinished change from an interrupted run that cannot be "
-                                       "undone (" + why + "); left unchanged",
+                                       "undone (" +
+                                           why + "); left unchanged",
                                        EIO);
         };
         if (video.owner() != entry->header.owner) throw refuse("it is owned by another user now");

@@ -18,8 +18,8 @@ namespace {
 constexpr std::int64_t kMaxJournalFile = kCheckpointBytes + kMaxEntryLength;
 
 std::string keptText(const Entry& entry, const std::string& journalPath, const std::string& why) {
-    return "cannot restore " + entry.videoPath + " now: " + why + "; it is left as it is and the entry is kept in " +
-           journalPath;
+    return "cannot restore " + entry.videoPath + " now: " + why +
+           "; it is left as it is and the entry is kept in " + journalPath;
 }
 
 class Recovery {
@@ -48,7 +48,8 @@ public:
             removeUnnamed();
             names = fs_.listFiles(folder_, kJournalSuffix);
         } catch (const std::exception& error) {
-            report_.Problems.push_back(std::string("cannot read the recovery journal folder: ") + error.what());
+            report_.Problems.push_back(std::string("cannot read the recovery journal folder: ") +
+                                       error.what());
             return std::move(report_);
         }
         for (const auto& path : names) openJournal(path);
@@ -93,7 +94,8 @@ private:
         try {
             fs_.renameFile(path, path + suffix);
             removedAny_ = true;
-            report_.Problems.push_back(path + " " + why + "; it was not applied and is set aside as " + path + suffix);
+            report_.Problems.push_back(path + " " + why + "; it was not applied and is set aside as " + path +
+                                       suffix);
         } catch (const std::exception& error) {
             report_.Problems.push_back(path + " " + why + "; it was not applied (" + error.what() + ")");
         }
@@ -110,10 +112,11 @@ private:
                 return setAside(path, kDamagedSuffix, "is in a format only development versions wrote");
             journals_.push_back(std::move(journal));
         } catch (const platform::FileError& error) {
-            if (HeldByLiveProcess(error)) return;  // its owner is alive and may be mid-toggle
+            if (HeldByLiveProcess(error)) return;       // its owner is alive and may be mid-toggle
             if (error.errorNumber() == ENOENT) return;  // another start's recovery finished it
             if (error.errorNumber() == EPERM || error.errorNumber() == ELOOP)
-                return setAside(path, kUntrustedSuffix, "cannot be trusted (" + std::string(error.what()) + ")");
+                return setAside(path, kUntrustedSuffix,
+                                "cannot be trusted (" + std::string(error.what()) + ")");
             report_.Problems.push_back("recovery from " + path + " failed: " + error.what());
         } catch (const std::exception& error) {
             report_.Problems.push_back("recovery from " + path + " failed: " + error.what());
@@ -158,8 +161,8 @@ private:
             const std::string problem = keptText(entry, journalPath, why);
             report_.Problems.push_back(problem);
             report_.Pending[entry.header.inode].push_back({journalPath, entry.offset, entry.videoPath,
-                                                            entry.header.device, entry.header.originalSize,
-                                                            problem});
+                                                           entry.header.device, entry.header.originalSize,
+                                                           problem});
         }
     }
 
@@ -195,8 +198,9 @@ private:
             try {
                 fs_.syncFileSystemOf(sync.first);
             } catch (const std::exception& error) {
-                report_.Problems.push_back("cannot make " + sync.first + " and the videos beside it durable now (" +
-                                           error.what() + "); their recovery entries are kept");
+                report_.Problems.push_back("cannot make " + sync.first +
+                                           " and the videos beside it durable now (" + error.what() +
+                                           "); their recovery entries are kept");
                 for (const auto& ref : sync.second) journals_[ref.journal].settled[ref.entry] = false;
             }
         }

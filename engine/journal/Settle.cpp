@@ -45,10 +45,12 @@ EndState Settler::endOf(const Entry& entry, platform::File& video) {
     video.readAt(original - kTailSize, trailer);
     for (std::size_t i = 0; i < trailer.size(); ++i)
         if (trailer[i] != tailBefore[i] && trailer[i] != 0) return EndState::Neither;
-    return std::equal(trailer.begin(), trailer.end(), tailBefore.begin()) ? EndState::Before : EndState::Partial;
+    return std::equal(trailer.begin(), trailer.end(), tailBefore.begin()) ? EndState::Before
+                                                                          : EndState::Partial;
 }
 
-bool Settler::judgeBlock(platform::File& journal, const Entry& entry, platform::File& video, std::int64_t index) {
+bool Settler::judgeBlock(platform::File& journal, const Entry& entry, platform::File& video,
+                         std::int64_t index) {
     ReadRecord(journal, entry, index, record_);
     video.readAt(index * kBlockSize, now_);
     std::copy(now_.begin(), now_.end(), transformed_.begin());
@@ -118,7 +120,8 @@ Settled Settler::settle(platform::File& journal, const Entry& entry, platform::F
 
     const EndState end = endOf(entry, video);
     std::string why;
-    const SectorState sectors = end == EndState::Neither ? SectorState::Neither : sectorsOf(journal, entry, video, why);
+    const SectorState sectors =
+        end == EndState::Neither ? SectorState::Neither : sectorsOf(journal, entry, video, why);
     if (end == EndState::Neither) why = "its size or its end is neither as before nor as after";
     const Verdict verdict = Decide(end, sectors);
     switch (verdict) {

@@ -39,7 +39,8 @@ private:
     // Judges block `index`; true when every sector is original or transformed and the rebuilt
     // block matches its digest. original() then holds the block's bytes before the toggle.
     bool judgeBlock(platform::File& journal, const Entry& entry, platform::File& video, std::int64_t index);
-    SectorState sectorsOf(platform::File& journal, const Entry& entry, platform::File& video, std::string& why);
+    SectorState sectorsOf(platform::File& journal, const Entry& entry, platform::File& video,
+                          std::string& why);
     void undo(platform::File& journal, const Entry& entry, platform::File& video);
 
     BlockFingerprints fingerprints_;

@@ -18,7 +18,7 @@
 #include "app/KZVApp.h"
 #include "app/PlaceholderWindow.h"
 #include "app/Program.h"
-#include "engine/Journal.h"
+#include "engine/journal/Recover.h"
 #include "lang/Language.h"
 #include "platform/FileIo.h"
 #include "platform/Log.h"

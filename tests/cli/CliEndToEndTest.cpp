@@ -7,8 +7,8 @@
 
 #include "CliProcess.h"
 #include "Version.h"
-#include "engine/Journal.h"
 #include "engine/Trailer.h"
+#include "engine/journal/Recover.h"
 #include "platform/FileIo.h"
 #include "support/DeepFolder.h"
 #include "support/TempDir.h"

@@ -47,11 +47,27 @@ void expectGoldenFields(const Entry& entry) {
 }
 
 // The golden entry's records fit the video it was recorded from: an untouched copy reads as such.
-Verdict settleAgainstCopy(platform::File& journal, const Entry& entry, const std::vector<std::uint8_t>& bytes) {
+Verdict settleAgainstCopy(platform::File& journal, const Entry& entry,
+                          const std::vector<std::uint8_t>& bytes) {
     TempDir dir;
     writeFile(dir.file("copy.mp4"), bytes);
     auto video = openRead(dir.file("copy.mp4"));
     return Settler().settle(journal, entry, *video).verdict;
+}
+
+// Today's encoding of the golden video's entry with `header`.
+std::vector<std::uint8_t> encodeGolden(const EntryHeader& header, const std::string& path) {
+    EntryEncoder encoder(header, path);
+    BlockFingerprints fingerprints;
+    fingerprints.useSalt(header.salt);
+    const auto video = goldenVideo();
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(kBlockRecordSize));
+    for (std::size_t b = 0; b < 2; ++b) {
+        fingerprints.record(std::span(video).subspan(b * kBlock, kBlock), record);
+        encoder.addRecord(record);
+    }
+    encoder.finish();
+    return {encoder.pending().begin(), encoder.pending().end()};
 }
 
 }  // namespace
@@ -66,7 +82,8 @@ TEST(JournalFormat, TheReleasedVersion2EntryIsReadAndTakenAsTheJournalOwners) {
     EXPECT_EQ(settleAgainstCopy(*file, entries[0], goldenVideo()), Verdict::Untouched);
     auto scrambled = goldenVideo();
     std::copy_n(expectedScramble(goldenVideo(), kGoldenKey, 2).begin(), 2 * kBlock, scrambled.begin());
-    const auto after = std::vector<std::uint8_t>(entries[0].tailAfter().begin(), entries[0].tailAfter().end());
+    const auto after =
+        std::vector<std::uint8_t>(entries[0].tailAfter().begin(), entries[0].tailAfter().end());
     scrambled.insert(scrambled.end(), after.begin(), after.end());
     EXPECT_EQ(settleAgainstCopy(*file, entries[0], scrambled), Verdict::Complete);
 }
@@ -83,17 +100,7 @@ TEST(JournalFormat, TodaysEntryIsPinnedByteForByte) {
     expectGoldenFields(entry);
     EXPECT_EQ(entry.header.owner, 1234u);
 
-    EntryEncoder encoder(entry.header, entry.videoPath);
-    BlockFingerprints fingerprints;
-    fingerprints.useSalt(entry.header.salt);
-    const auto video = goldenVideo();
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(kBlockRecordSize));
-    for (std::size_t b = 0; b < 2; ++b) {
-        fingerprints.record(std::span(video).subspan(b * kBlock, kBlock), record);
-        encoder.addRecord(record);
-    }
-    encoder.finish();
-    const auto rebuilt = encoder.pending();
+    const auto rebuilt = encodeGolden(entry.header, entry.videoPath);
     EXPECT_TRUE(std::equal(rebuilt.begin(), rebuilt.end(), golden.begin(), golden.end()));
 
     // The state is the one field outside the checksum; everything else is inside it.
@@ -113,18 +120,9 @@ TEST(JournalFormat, WriteTodaysGoldenEntryWhenAsked) {
     if (!out) GTEST_SKIP() << "set VELMORA_WRITE_GOLDEN to a file name to write the golden entry";
     const auto v2 = openRead(kData + "/entry-v2.vjournal");
     EntryHeader header = ReadEntries(*v2, 1234).at(0).header;
-    EntryEncoder encoder(header, kGoldenPath);
-    BlockFingerprints fingerprints;
-    fingerprints.useSalt(header.salt);
-    const auto video = goldenVideo();
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(kBlockRecordSize));
-    for (std::size_t b = 0; b < 2; ++b) {
-        fingerprints.record(std::span(video).subspan(b * kBlock, kBlock), record);
-        encoder.addRecord(record);
-    }
-    encoder.finish();
+    const auto bytes = encodeGolden(header, kGoldenPath);
     std::ofstream(out, std::ios::binary)
-        .write(reinterpret_cast<const char*>(encoder.pending().data()), static_cast<std::streamsize>(encoder.pending().size()));
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(JournalDecision, EveryStateOfAVideoHasOneVerdict) {
@@ -139,16 +137,25 @@ TEST(JournalDecision, EveryStateOfAVideoHasOneVerdict) {
     // Written from what each state means, not copied from the table: nothing landed, all of it, part
     // of it, or something no toggle produces.
     const Row rows[] = {
-        {Before, S::Original, V::Untouched},      {Before, S::Transformed, V::Undo},
-        {Before, S::Mixed, V::Undo},              {Before, S::Neither, V::LeaveAlone},
-        {After, S::Original, V::Undo},            {After, S::Transformed, V::Complete},
-        {After, S::Mixed, V::Undo},               {After, S::Neither, V::LeaveAlone},
-        {Partial, S::Original, V::Undo},          {Partial, S::Transformed, V::Undo},
-        {Partial, S::Mixed, V::Undo},             {Partial, S::Neither, V::LeaveAlone},
-        {Neither, S::Original, V::LeaveAlone},    {Neither, S::Transformed, V::LeaveAlone},
-        {Neither, S::Mixed, V::LeaveAlone},       {Neither, S::Neither, V::LeaveAlone},
+        {Before, S::Original, V::Untouched},
+        {Before, S::Transformed, V::Undo},
+        {Before, S::Mixed, V::Undo},
+        {Before, S::Neither, V::LeaveAlone},
+        {After, S::Original, V::Undo},
+        {After, S::Transformed, V::Complete},
+        {After, S::Mixed, V::Undo},
+        {After, S::Neither, V::LeaveAlone},
+        {Partial, S::Original, V::Undo},
+        {Partial, S::Transformed, V::Undo},
+        {Partial, S::Mixed, V::Undo},
+        {Partial, S::Neither, V::LeaveAlone},
+        {Neither, S::Original, V::LeaveAlone},
+        {Neither, S::Transformed, V::LeaveAlone},
+        {Neither, S::Mixed, V::LeaveAlone},
+        {Neither, S::Neither, V::LeaveAlone},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Decide(row.end, row.sectors), row.verdict)
-            << ToString(row.end) << " / " << ToString(row.sectors) << ": " << ToString(Decide(row.end, row.sectors));
+            << ToString(row.end) << " / " << ToString(row.sectors) << ": "
+            << ToString(Decide(row.end, row.sectors));
 }

@@ -14,8 +14,8 @@ namespace enginetest {
 
 // XORs sectors [from, to) of block `block` of the open video with the key's pattern, as a toggle
 // that got that far would have.
-inline void transformSectors(platform::File& video, const std::string& key, std::int64_t block, std::size_t from,
-                             std::size_t to) {
+inline void transformSectors(platform::File& video, const std::string& key, std::int64_t block,
+                             std::size_t from, std::size_t to) {
     std::vector<std::uint8_t> bytes(kBlock);
     video.readAt(block * engine::kBlockSize, bytes);
     std::vector<std::uint8_t> transformed = bytes;
@@ -24,7 +24,8 @@ inline void transformSectors(platform::File& video, const std::string& key, std:
     video.writeAt(block * engine::kBlockSize, bytes);
 }
 
-inline std::array<std::uint8_t, engine::kTrailerSize> trailerFor(const std::string& key, std::int32_t blocks) {
+inline std::array<std::uint8_t, engine::kTrailerSize> trailerFor(const std::string& key,
+                                                                 std::int32_t blocks) {
     engine::TKZVTrailer record{};
     std::copy(key.begin(), key.end(), record.Key);
     record.Blocks = blocks;
@@ -39,7 +40,8 @@ inline std::array<std::uint8_t, engine::kTrailerSize> trailerFor(const std::stri
 // Leaves an entry behind as a process that died mid-toggle would: recorded and durable, the video
 // then changed by `change`, the entry never settled.
 inline void dieMidToggle(const std::string& folder, const std::string& video, engine::TJournal::Operation op,
-                         const std::string& key, std::int64_t blocks, const std::function<void(platform::File&)>& change,
+                         const std::string& key, std::int64_t blocks,
+                         const std::function<void(platform::File&)>& change,
                          platform::FileSystem& fs = platform::localFileSystem()) {
     auto journal = engine::TJournal::Create(folder, fs);
     std::vector<std::uint8_t> buffer(kBlock);

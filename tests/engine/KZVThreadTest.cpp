@@ -15,8 +15,8 @@
 #include "JobTestUtil.h"
 #include "JournalTestUtil.h"
 #include "engine/JobSetUp.h"
-#include "engine/journal/Recover.h"
 #include "engine/KZVThread.h"
+#include "engine/journal/Recover.h"
 #include "platform/Utility.h"
 #include "support/FaultyFileSystem.h"
 
@@ -435,7 +435,8 @@ TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
     // Named by what is in the way.
-    const std::string reason = "left unchanged, the recovery journal cannot be used: " + inTheWay + ": is not a folder";
+    const std::string reason =
+        "left unchanged, the recovery journal cannot be used: " + inTheWay + ": is not a folder";
     EXPECT_EQ(job.FailedList,
               (std::vector<TFailedFile>{{files[0], kErrorIo, reason}, {files[1], kErrorIo, reason}}));
     EXPECT_EQ(readFile(files[0]), original);
@@ -519,8 +520,8 @@ TEST(TKZVThread, WhatTheJobSettledOrCompletedIsToldAsANoteNotAFailure) {
     for (const bool failingEnd : {false, true}) {
         SCOPED_TRACE(failingEnd ? "the journal's last write fails" : "a pending entry settled");
         // The journal's last write (marking entries done) fails after every file is complete.
-        testsupport::FaultyFileSystem fs({testsupport::FileOp::Write, failingEnd ? 2 : 1000, EIO, false, true},
-                                         ".vjournal");
+        testsupport::FaultyFileSystem fs(
+            {testsupport::FileOp::Write, failingEnd ? 2 : 1000, EIO, false, true}, ".vjournal");
         Recorder window;
         TKZVThread job(fs);
         fill(job, window, {dir.file("renamed.mp4")}, failingEnd ? flag("") : flag("", ftOnlyUnencrypted));

@@ -72,7 +72,8 @@ TEST(RecoveryTrust, AVideoWhoseDiskCameBackUnderAnotherDeviceNumberIsRestored) {
     journal->AdoptPending(std::move(report.Pending));
     transform.UseJournal(std::move(journal));
     EXPECT_EQ(transform.ProcessFile(renamed, "k").Outcome, TProcessOutcome::Encrypted);
-    EXPECT_EQ(content(readFile(renamed)), expectedScramble(scene.plain, "k", 2)) << "toggled from the original";
+    EXPECT_EQ(content(readFile(renamed)), expectedScramble(scene.plain, "k", 2))
+        << "toggled from the original";
     transform.FinishJournal();
     EXPECT_TRUE(transform.PendingProblems().empty());
 }
@@ -84,8 +85,10 @@ TEST(RecoveryTrust, OnlyTheUsersOwnJournalsAreAppliedToTheUsersOwnVideos) {
         std::function<void(HalfChanged&)> forge;
     };
     const Case cases[] = {
-        {"a journal another user owns", [](HalfChanged& s) { ASSERT_EQ(::chown(s.journal().c_str(), kStranger, kStranger), 0); }},
-        {"a journal others may write", [](HalfChanged& s) { ASSERT_EQ(::chmod(s.journal().c_str(), 0666), 0); }},
+        {"a journal another user owns",
+         [](HalfChanged& s) { ASSERT_EQ(::chown(s.journal().c_str(), kStranger, kStranger), 0); }},
+        {"a journal others may write",
+         [](HalfChanged& s) { ASSERT_EQ(::chmod(s.journal().c_str(), 0666), 0); }},
         {"a journal that is a link",
          [](HalfChanged& s) {
              const auto real = s.dir.file("elsewhere.vjournal");
@@ -97,7 +100,8 @@ TEST(RecoveryTrust, OnlyTheUsersOwnJournalsAreAppliedToTheUsersOwnVideos) {
              std::filesystem::rename(s.folder, s.dir.file("real-journal"));
              std::filesystem::create_symlink(s.dir.file("real-journal"), s.folder);
          }},
-        {"a video that another user owns now", [](HalfChanged& s) { ASSERT_EQ(::chown(s.video.c_str(), kStranger, kStranger), 0); }},
+        {"a video that another user owns now",
+         [](HalfChanged& s) { ASSERT_EQ(::chown(s.video.c_str(), kStranger, kStranger), 0); }},
     };
     for (const auto& c : cases) {
         HalfChanged scene;
@@ -159,7 +163,8 @@ TEST(RecoveryTrust, AFileThatIsNotTheOneRecordedIsNeverWritten) {
     for (const std::int64_t change : {-1, 1, 97, 500}) {
         HalfChanged scene;
         auto bytes = scene.half;
-        bytes.resize(static_cast<std::size_t>(static_cast<std::int64_t>(scene.plain.size()) + 96 + change), 0x33);
+        bytes.resize(static_cast<std::size_t>(static_cast<std::int64_t>(scene.plain.size()) + 96 + change),
+                     0x33);
         auto f = platform::localFileSystem().open(scene.video, platform::FileAccess::ReadWrite);
         f->setSize(static_cast<std::int64_t>(bytes.size()));
         f->writeAt(0, bytes);
@@ -206,11 +211,13 @@ TEST(RecoveryTrust, AnotherProgramOpeningTheVideoWhileItsEntryIsReadGetsItAtOnce
         if (read != 1) return true;
         player = testsupport::spawnShell(R"(cat "$1" > /dev/null)", {video});
         // Its open waits for our lease to break; go on once the kernel says so.
-        for (int i = 0; i < 500 && !file->contended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && !file->contended(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     };
     try {
-        journal->Record(*file, {TJournal::Operation::Encrypt, 6, "k", trailerFor("k", 6), false, goOn}, buffer);
+        journal->Record(*file, {TJournal::Operation::Encrypt, 6, "k", trailerFor("k", 6), false, goOn},
+                        buffer);
         ADD_FAILURE() << "the whole range was read while another program waited";
     } catch (const platform::FileError& error) {
         EXPECT_EQ(error.path(), video);
