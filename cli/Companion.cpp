@@ -206,7 +206,8 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     return job.FailedList.empty() && !listener.errorFails ? kExitOk : kExitFailed;
 }
 
-int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {
+int RunStatus(const TCliOptions& options, const TCliDefaults& defaults,
+              const engine::TPendingEntries& pending) {
     int status = kExitOk;
     std::vector<platform::TSearchProblem> unread;
     const std::vector<std::string> files =
@@ -218,6 +219,10 @@ int RunStatus(const TCliOptions& options, const TCliDefaults& defaults) {
     for (const auto& path : files) {
         std::string line;
         try {
+            // Half changed by an interrupted run: neither state is the truth until it is restored.
+            if (const auto problem = engine::PendingProblemFor(pending, path))
+                throw std::runtime_error("holds an unfinished change from an interrupted run (" + *problem +
+                                         ")");
             line = (engine::IsEncryptedFile(path) ? "encrypted\t" : "plain\t") + EscapedForLine(path) + "\n";
         } catch (const std::exception& error) {
             line = "error\t" + EscapedForLine(path) + "\t" + EscapedForLine(error.what()) + "\n";

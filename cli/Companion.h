@@ -8,6 +8,7 @@
 
 #include "cli/CliDefaults.h"
 #include "cli/CommandLine.h"
+#include "engine/journal/Journal.h"
 #include "platform/FileSearch.h"
 
 namespace cli {
@@ -26,7 +27,8 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
 int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder);
 
 // Prints one line per file: "encrypted", "plain" or "error", a tab, the path (a tab and the message).
-int RunStatus(const TCliOptions& options, const TCliDefaults& defaults);
+int RunStatus(const TCliOptions& options, const TCliDefaults& defaults,
+              const engine::TPendingEntries& pending = {});
 
 // A file name (or a message holding one) fit for a one-line-per-file output: backslash, tab, line
 // breaks and other control characters written as escapes ("\\", "\t", "\n", "\x1b"), everything

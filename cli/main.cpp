@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
 
     const cli::TCliDefaults defaults = cli::LoadCliDefaults();
     const int status = options.Action == cli::TCliAction::Status
-                           ? cli::RunStatus(options, defaults)
+                           ? cli::RunStatus(options, defaults, recovery.Pending)
                            : cli::RunJob(options, defaults, journalFolder);
     platform::LogObj.reset();
     return cli::FinishOutput(status);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <stdexcept>
 
@@ -229,6 +230,20 @@ bool mayDescribe(const TPendingEntry& pending, const std::string& canonical, std
 }
 
 }  // namespace
+
+std::optional<std::string> PendingProblemFor(const TPendingEntries& pending, const std::string& path,
+                                             platform::FileSystem& fileSystem) {
+    const auto identity = fileSystem.identityOf(path);
+    if (!identity) return std::nullopt;
+    const auto it = pending.find(identity->inode);
+    if (it == pending.end()) return std::nullopt;
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
+    const std::string canonical = fileSystem.canonicalPath(path);
+    for (const auto& entry : it->second)
+        if (mayDescribe(entry, canonical, identity->device, error ? -1 : size)) return entry.Problem;
+    return std::nullopt;
+}
 
 bool TJournal::SettlePending(platform::File& video) {
     const auto identity = video.identity();

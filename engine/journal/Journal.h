@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ struct TPendingEntry {
 };
 // By the video's inode, newest first. Not by device: a disk can come back under another number.
 using TPendingEntries = std::map<std::uint64_t, std::vector<TPendingEntry>>;
+
+// What the user was told of a pending entry that may describe the file at `path`, if any: such a
+// file is neither plain nor encrypted until the entry is applied.
+std::optional<std::string> PendingProblemFor(const TPendingEntries& pending, const std::string& path,
+                                             platform::FileSystem& fileSystem = platform::localFileSystem());
 
 class TJournal {
 public:

@@ -329,6 +329,31 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     EXPECT_EQ(status.err, "");
     EXPECT_TRUE(platform::listFiles(dataFolder + "Journal", engine::kJournalSuffix).empty());
     EXPECT_TRUE(engine::IsEncryptedFile(video));
+
+    // Half changed again, then renamed: recovery cannot find it, so --status must not call it plain
+    // or encrypted, and a run settles it first and says nothing of it as not restored.
+    {
+        auto journal = engine::TJournal::Create(dataFolder + "Journal");
+        auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
+        std::vector<std::uint8_t> buffer(kBlock);
+        journal->Record(*file, {engine::TJournal::Operation::Decrypt, 2, "", {}, false}, buffer);
+        journal->Commit();
+        std::vector<std::uint8_t> head(kBlock);
+        file->readAt(0, head);
+        for (auto& b : head) b = static_cast<std::uint8_t>(~b);
+        file->writeAt(0, head);
+        journal->Unsettled(*file);
+    }
+    const auto renamed = dir.file("renamed.mp4");
+    std::filesystem::rename(video, renamed);
+    const auto unsure = runCli({"--status", renamed});
+    EXPECT_TRUE(unsure.out.starts_with("error\t" + renamed + "\t")) << unsure.out;
+    EXPECT_EQ(unsure.exitCode, 1);
+    const auto run = runCli({renamed});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Not restored yet"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Decrypted: 1"), std::string::npos) << run.out;
+    EXPECT_EQ(readFile(renamed), plain) << "restored from its half, then decrypted whole";
 }
 
 // File managers go on showing a video's cached picture while its last-write time is unchanged, which

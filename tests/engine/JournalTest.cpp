@@ -312,13 +312,17 @@ TEST(Journal, AJournalThatCannotBeWrittenLeavesTheVideoUntouchedAndSaysWhyOnce) 
                               FaultyFileSystem::Fault{FileOp::Sync, 1, EIO, false, true}}) {
         FaultyFileSystem fs(fault, ".vjournal");
         TFileTransform transform(flag("key"), false, fs);
-        transform.UseJournal(TJournal::Create(dir.file("journal"), fs));
+        auto journal = TJournal::Create(dir.file("journal") + "/", fs);  // as the settings give it
+        const std::string journalPath = journal->path();
+        transform.UseJournal(std::move(journal));
         EXPECT_THROW(transform.ProcessFile(video, "key"), platform::FileError);
         EXPECT_THROW(transform.ProcessFile(video, "key"), platform::FileError);
         EXPECT_EQ(readFile(video), plain);
         ASSERT_EQ(transform.Notices().size(), 1u) << "told once, however many files it refused";
-        EXPECT_NE(transform.Notices()[0].find(dir.file("journal")), std::string::npos)
+        // It names the journal as it exists: its final name, one slash.
+        EXPECT_NE(transform.Notices()[0].find(journalPath + ":"), std::string::npos)
             << transform.Notices()[0];
+        EXPECT_EQ(journalPath, dir.file("journal") + journalPath.substr(journalPath.rfind('/')));
     }
     EXPECT_TRUE(RecoverJournals(dir.file("journal")).Restored.empty());
 }
