@@ -15,6 +15,7 @@
 
 #include "BenchRatio.h"
 #include "engine/FileTransform.h"
+#include "engine/journal/Recover.h"
 
 namespace {
 
