@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/journal/JournalFile.h"
+#include "engine/journal/Settle.h"
 
 namespace engine {
 

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/journal/Fingerprint.h"
 #include "engine/journal/Format.h"
-#include "engine/journal/Settle.h"
 #include "platform/FileIo.h"
 
 namespace engine {
