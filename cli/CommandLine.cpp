@@ -144,7 +144,8 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
 After a run it prints "Encrypted: N", "Decrypted: N", "Failed: N", "Processed file size: ..." and
 "Time escaped: ...", then one line per failed file: the path in double quotes and its error code
 (1 failed to read or write, 2 encryption key incorrect, 3 file too small).
-Ctrl+C stops after the file in hand; a long toggle (more than )" +
+Ctrl+C stops after the file in hand, and so do SIGTERM and a terminal that closes
+(SIGHUP); a long toggle (more than )" +
            std::to_string(engine::kFinishBlocks) + R"( blocks) is stopped part way and
 finished or put back, whichever is quicker. The summary still prints.
 Unless the Options dialog says otherwise, the desktop's cached pictures of each encrypted file are

@@ -151,7 +151,8 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     QEventLoop loop;
     JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
     // Ctrl+C and SIGTERM ask the job to stop after the file in hand (part way through a long one).
-    platform::TSignalCatcher catcher({SIGINT, SIGTERM});
+    // Closing the terminal (SIGHUP) is a stop like Ctrl+C, not a kill in the middle of a file.
+    platform::TSignalCatcher catcher({SIGINT, SIGTERM, SIGHUP});
     QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
 
     engine::TKZVThread job;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -230,39 +231,43 @@ TEST(VelmoraCli, VersionHelpAndUsageErrors) {
 }
 
 TEST(VelmoraCli, CtrlCStopsAfterTheFileInHandAndStillPrintsTheSummary) {
-    TempDir dir;
-    const auto path = dir.file("clip.mp4");
-    const auto original = patternBytes(kBlock);
-    writeFile(path, original);
-    // The same file many times over: each pass toggles it, so its final state tells how many ran.
-    CliRun run;
-    run.args.assign(3000, path);
-    run.errOnTerminal = true;
-    bool sent = false;
-    run.onErr = [&](const std::string& err, int pid) {
-        if (!sent && err.find("[1/3000]") != std::string::npos) {
-            ::kill(pid, SIGINT);
-            sent = true;
-        }
-    };
-    const auto result = runCli(run);
-    ASSERT_TRUE(sent) << "no progress display on a terminal: " << result.err;
-    EXPECT_EQ(result.termSignal, SIGINT) << "ends as interrupted, so that a calling script stops too";
+    // Ctrl+C, and a terminal closed under it, alike.
+    for (const int stop : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(stop));
+        TempDir dir;
+        const auto path = dir.file("clip.mp4");
+        const auto original = patternBytes(kBlock);
+        writeFile(path, original);
+        // The same file many times over: each pass toggles it, so its final state tells how many ran.
+        CliRun run;
+        run.args.assign(3000, path);
+        run.errOnTerminal = true;
+        bool sent = false;
+        run.onErr = [&](const std::string& err, int pid) {
+            if (!sent && err.find("[1/3000]") != std::string::npos) {
+                ::kill(pid, stop);
+                sent = true;
+            }
+        };
+        const auto result = runCli(run);
+        ASSERT_TRUE(sent) << "no progress display on a terminal: " << result.err;
+        EXPECT_EQ(result.termSignal, stop) << "ends as interrupted, so that a calling script stops too";
 
-    const Lines out = lines(result.out);
-    ASSERT_GE(out.size(), 5u) << result.out;
-    std::size_t encrypted = 0;
-    std::size_t decrypted = 0;
-    ASSERT_EQ(std::sscanf(out[0].c_str(), "Encrypted: %zu", &encrypted), 1);
-    ASSERT_EQ(std::sscanf(out[1].c_str(), "Decrypted: %zu", &decrypted), 1);
-    EXPECT_EQ(out[2], "Failed: 0");
-    EXPECT_GE(encrypted + decrypted, 1u);
-    EXPECT_LT(encrypted + decrypted, 3000u) << "not canceled";
-    EXPECT_EQ(engine::IsEncryptedFile(path), encrypted > decrypted) << "the last file was finished";
-    if (encrypted == decrypted) {
-        EXPECT_EQ(readFile(path), original);
+        const Lines out = lines(result.out);
+        ASSERT_GE(out.size(), 5u) << result.out;
+        std::size_t encrypted = 0;
+        std::size_t decrypted = 0;
+        ASSERT_EQ(std::sscanf(out[0].c_str(), "Encrypted: %zu", &encrypted), 1);
+        ASSERT_EQ(std::sscanf(out[1].c_str(), "Decrypted: %zu", &decrypted), 1);
+        EXPECT_EQ(out[2], "Failed: 0");
+        EXPECT_GE(encrypted + decrypted, 1u);
+        EXPECT_LT(encrypted + decrypted, 3000u) << "not canceled";
+        EXPECT_EQ(engine::IsEncryptedFile(path), encrypted > decrypted) << "the last file was finished";
+        if (encrypted == decrypted) {
+            EXPECT_EQ(readFile(path), original);
+        }
+        EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
     }
-    EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
 }
 
 TEST(VelmoraCli, AJournalThatCannotBeMadeSaysWhyOnceAndChangesNothing) {
