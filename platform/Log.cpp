@@ -93,6 +93,13 @@ void TLog::LogMsg(const QString& text) {
 
     const QString path = QString::fromLocal8Bit(fileName_);
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // A dangling link would have the append create whatever it names.
+    if (QString problem; !IsReplaceableFile(path, &problem)) {
+        if (!toldNotRegular_)
+            std::fprintf(stderr, "velmora: %s; nothing is logged there\n", qPrintable(problem));
+        toldNotRegular_ = true;
+        return;
+    }
     // Without blocking: a FIFO in the log's place would hold the program in open() until a reader came.
     const int fd = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) return;

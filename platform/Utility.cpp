@@ -112,10 +112,18 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, QSt
     return bytes;
 }
 
-bool IsMissingOrRegularFile(const QString& path) {
+bool IsReplaceableFile(const QString& path, QString* problem) {
+    const auto refuse = [&](const QString& why) {
+        if (problem) *problem = path + QStringLiteral(": ") + why;
+        return false;
+    };
+    const QByteArray local = path.toLocal8Bit();
     struct stat st {};
-    if (::stat(path.toLocal8Bit().constData(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode);
+    if (::lstat(local.constData(), &st) != 0)
+        return errno == ENOENT || refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(st.st_mode) && ::stat(local.constData(), &st) != 0)
+        return refuse(QStringLiteral("a symbolic link to something that does not exist"));
+    return S_ISREG(st.st_mode) || refuse(QStringLiteral("not a regular file"));
 }
 
 std::int64_t GetFileSize(const std::string& path) {

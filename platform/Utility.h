@@ -53,9 +53,10 @@ std::string PureFileName(const std::string& path);
 // nullopt for anything else (missing, a folder, a FIFO or a device, larger, unreadable), with the
 // reason in `problem` when given. Never blocks on a FIFO and never reads more than limit + 1 bytes.
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, QString* problem = nullptr);
-// Whether `path` is missing or a regular file (links followed): anything else is never opened as one
-// of the program's own files.
-bool IsMissingOrRegularFile(const QString& path);
+// Whether a file of the program's own may be written whole at `path`: nothing is there, a regular
+// file is, or a symbolic link to one (written through, so the link stays a link). Anything else (a
+// FIFO, a device, a folder, a dangling link) is never replaced; `problem` then says why.
+bool IsReplaceableFile(const QString& path, QString* problem = nullptr);
 
 // The file's size in bytes, or -1 when it cannot be read.
 std::int64_t GetFileSize(const std::string& path);

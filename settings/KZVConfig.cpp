@@ -101,14 +101,14 @@ void TKZVConfig::Loaded() {
 void TKZVConfig::TakeInstallerLanguage(const QString& programFolder, const QString& dataFolder) {
     const QString source = programFolder + QLatin1String(kSetupLangIni);
     const QString copy = dataFolder + QLatin1String(kSetupLangIni);
-    if (QFileInfo::exists(source) && !QFileInfo::exists(copy)) {
-        platform::CopyFileEx(platform::ToLocal8Bit(source), platform::ToLocal8Bit(copy));
+    QString problem;
+    if (!platform::IsReplaceableFile(copy, &problem)) {
+        platform::MsgOut(problem + QStringLiteral("; the installer's language choice is not read"));
+        return;
     }
-
-    if (!platform::IsMissingOrRegularFile(copy)) {
-        platform::MsgOut(
-            copy + QStringLiteral(" is not a regular file; the installer's language choice is not read"));
-    } else if (QFileInfo::exists(copy)) {
+    if (QFileInfo::exists(source) && !QFileInfo::exists(copy))
+        platform::CopyFileEx(platform::ToLocal8Bit(source), platform::ToLocal8Bit(copy));
+    if (QFileInfo::exists(copy)) {
         QSettings ini(copy, QSettings::IniFormat);
         if (!ReadIniBool(ini, kReadKey, true)) {
             langFileId_ = ReadIniString(ini, kLangIdKey, langFileId_);

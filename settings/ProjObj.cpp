@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Log.h"
 #include "platform/Utility.h"
 #include "settings/BaseObjList.h"
 
@@ -416,7 +417,17 @@ bool TProjObj::SaveDocument(const pugi::xml_document& doc, const QString& fileNa
         return false;
     }
 
-    // Written beside the old file and renamed over it only once complete.
+    // Never over what is not a settings file (a FIFO, a device, a folder): the settings stay in
+    // memory and the thing stays where it is.
+    QString problem;
+    if (!platform::IsReplaceableFile(fileName, &problem)) {
+        if (!silent)
+            throw EFileCreateError("Cannot write file \"" + fileName.toStdString() + "\". " +
+                                   problem.toStdString());
+        platform::MsgOut(QStringLiteral("The settings are not saved: ") + problem);
+        return false;
+    }
+    // Written beside the old file (or the file a link names) and renamed over it only once complete.
     QSaveFile file(fileName);
     // Unbuffered: a buffered write that fails only when flushed at commit() goes unnoticed by
     // QSaveFile in Qt 6.4, which would then replace the old file with a truncated one.

@@ -930,6 +930,9 @@ QString TMainForm::WriteDetailFile(int which) const {
             line(platform::ToLocal8Bit(engine::FailedLine(platform::FromLocal8Bit(failed.Path), failed.Code,
                                                           texts, platform::FromLocal8Bit(failed.Reason))));
     }
+    if (QString problem; !platform::IsReplaceableFile(path, &problem))
+        platform::RaiseError(
+            platform::ToLocal8Bit(QStringLiteral("Cannot write \"%1\": %2").arg(path, problem)));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         platform::RaiseError(

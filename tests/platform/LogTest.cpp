@@ -134,6 +134,13 @@ TEST(TLog, ALogNameTakenByAFifoHoldsNothingUp) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A link to nothing: the append must not create what it names.
+    const std::string dangling = dir.file("Log2.txt");
+    std::filesystem::create_symlink(dir.file("elsewhere"), dangling);
+    TLog linked(dangling, "MX_Test_Log7");
+    linked.LogMsg(QStringLiteral("not here"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("elsewhere")));
 }
 
 TEST(LogFileNameIn, NamesWithNumbersNoRunReachesAreNotCountedOn) {

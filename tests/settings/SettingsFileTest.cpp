@@ -8,7 +8,11 @@
 #include <QString>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <filesystem>
 
 #include "TestObjects.h"
 #include "support/TempDir.h"
@@ -147,3 +151,41 @@ TEST_F(SettingsFileTest, AFullDiskLeavesTheOldFileWhole) {
 }
 
 }  // namespace
+
+TEST_F(SettingsFileTest, WhatIsNotASettingsFileIsNeverReplacedAndALinkStaysALink) {
+    // Each is left as it is; the settings stay in memory. Decoys of the test's own, never /dev.
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.file("folder");
+    std::filesystem::create_directory(folder);
+    const std::string dangling = dir.file("dangling");
+    std::filesystem::create_symlink(dir.file("nothing"), dangling);
+    const std::string toFifo = dir.file("to-fifo");
+    std::filesystem::create_symlink(fifo, toFifo);
+    for (const std::string& target : {fifo, folder, dangling, toFifo}) {
+        SCOPED_TRACE(target);
+        const auto before = std::filesystem::symlink_status(target).type();
+        auto config = NewConfig();
+        config->SetFileName(QString::fromStdString(target));
+        config->SetLevel(7);
+        EXPECT_FALSE(config->Save(true));
+        EXPECT_THROW(config->Save(false), settings::EFileCreateError);
+        EXPECT_EQ(std::filesystem::symlink_status(target).type(), before);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("nothing"))) << "written through a dangling link";
+        EXPECT_EQ(config->Level(), 7);
+    }
+    // A link to a settings file elsewhere: written through, and still a link.
+    const std::string real = dir.file("real.set");
+    WriteBytes(QString::fromStdString(real), "<Config/>");
+    const std::string link = dir.file("link.set");
+    std::filesystem::create_symlink(real, link);
+    auto config = NewConfig();
+    config->SetFileName(QString::fromStdString(link));
+    config->SetLevel(9);
+    ASSERT_TRUE(config->Save(true));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    auto reread = NewConfig();
+    reread->SetFileName(QString::fromStdString(real));
+    reread->Load();
+    EXPECT_EQ(reread->Level(), 9);
+}
