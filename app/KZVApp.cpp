@@ -37,8 +37,26 @@ constexpr const char* kLogMutex = "MX_KZV_Log";
 constexpr int kHandOverTimeoutMs = 1000;
 // How long a second start waits for a running instance that is still starting (recovering) to listen.
 constexpr int kHandOverWaitMs = 5000;
+// How long a later start waits for the running instance to say how many paths it took.
+constexpr int kHandOverAnswerMs = 10000;
 // Far more than a command line holds: a longer message is no later start of ours.
 constexpr qsizetype kMaxHandOverBytes = 64 * 1024 * 1024;
+// What all later starts' connections together may hold at once; beyond it new data is refused.
+constexpr qint64 kMaxHandOverBytesInAll = 2 * kMaxHandOverBytes;
+constexpr qsizetype kHeaderBytes = 3 * sizeof(qint32);
+
+// Whether `message` holds a whole hand-over. A start with paths says how many bytes follow the
+// header; one that does not (an earlier version) is whole only once it hangs up.
+bool IsWholeHandOver(const QByteArray& message) {
+    if (message.size() < kHeaderBytes) return false;
+    QDataStream in(message.left(kHeaderBytes));
+    qint32 id = 0;
+    qint32 count = 0;
+    qint32 length = 0;
+    in >> id >> count >> length;
+    if (count == 0) return true;
+    return length > 0 && message.size() >= kHeaderBytes + length;
+}
 
 }  // namespace
 
@@ -103,23 +121,39 @@ bool TApp::IsFirstInstance() {
 
 bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activationToken) const {
     if (InstanceServerName().isEmpty()) return false;
+    QByteArray texts;
+    if (!paths.isEmpty()) {
+        // Each text ends with a zero byte, which no path and no token holds (the caller drops a path
+        // that would).
+        texts += activationToken.toUtf8() + '\0';
+        for (const QString& path : paths) texts += QFile::encodeName(path) + '\0';
+    }
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
-    out << qint32(WM_INSTANCE_STARTED) << qint32(paths.size()) << qint32(0);
-    if (!paths.isEmpty()) {
-        // Each text ends with a zero byte, which no path and no token holds.
-        message += activationToken.toUtf8() + '\0';
-        for (const QString& path : paths) message += QFile::encodeName(path) + '\0';
-    }
+    out << qint32(WM_INSTANCE_STARTED) << qint32(paths.size()) << qint32(texts.size());
+    message += texts;
     QDeadlineTimer deadline(kHandOverWaitMs);
     do {
         QLocalSocket socket;
         socket.connectToServer(InstanceServerName());
         if (socket.waitForConnected(kHandOverTimeoutMs)) {
             socket.write(message);
-            const bool sent = socket.waitForBytesWritten(kHandOverTimeoutMs);
+            // A large message leaves in many writes: all of them before anything else.
+            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kHandOverTimeoutMs)) {
+            }
+            if (socket.bytesToWrite() > 0) return false;
+            if (paths.isEmpty()) {  // nothing to confirm: the window only comes to the front
+                socket.disconnectFromServer();
+                return true;
+            }
+            // The running instance answers with the number of paths it took.
+            while (socket.bytesAvailable() < qint64(sizeof(qint32)) &&
+                   socket.waitForReadyRead(kHandOverAnswerMs)) {
+            }
+            qint32 taken = -1;
+            if (socket.bytesAvailable() >= qint64(sizeof(qint32))) QDataStream(&socket) >> taken;
             socket.disconnectFromServer();
-            return sent;
+            return taken == paths.size();
         }
         QThread::msleep(100);
     } while (!deadline.hasExpired());
@@ -127,15 +161,15 @@ bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activa
 }
 
 std::optional<THandOver> ParseHandOver(const QByteArray& message) {
-    constexpr qsizetype kHeaderBytes = 3 * sizeof(qint32);
     if (message.size() < kHeaderBytes) return std::nullopt;
     QDataStream in(message.left(kHeaderBytes));
     qint32 id = 0;
     qint32 count = 0;
-    qint32 unused = 0;
-    in >> id >> count >> unused;
+    qint32 length = 0;  // of the texts; 0 from an earlier version, which did not say
+    in >> id >> count >> length;
     if (id != qint32(WM_INSTANCE_STARTED) || count < 0) return std::nullopt;
     const QByteArray texts = message.mid(kHeaderBytes);
+    if (length != 0 && texts.size() != length) return std::nullopt;
     if (count == 0) return texts.isEmpty() ? std::optional<THandOver>(THandOver{}) : std::nullopt;
     if (!texts.endsWith('\0')) return std::nullopt;
     const QList<QByteArray> parts = texts.chopped(1).split('\0');
@@ -158,28 +192,63 @@ void TApp::ListenForInstances(std::function<void(const QStringList&, const QStri
         instanceServer_->listen(InstanceServerName());
     }
     QLocalServer* server = instanceServer_.get();
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, openPaths] {
+    // What every connection holds at once, so that many large ones cannot take the memory.
+    auto heldInAll = std::make_shared<qint64>(0);
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, openPaths, heldInAll] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
-            // The message is whole once the later start has hung up.
-            auto message = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, message] {
-                *message += socket->readAll();
-                if (message->size() > kMaxHandOverBytes) {
-                    platform::MsgOut(QStringLiteral("A later start's hand-over was too large; ignored"));
-                    socket->abort();
-                }
-            });
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, [socket, message, openPaths] {
-                socket->deleteLater();
-                *message += socket->readAll();
-                if (message->size() > kMaxHandOverBytes) return;
-                const std::optional<THandOver> handOver = ParseHandOver(*message);
-                if (!handOver) {
+            struct Connection {
+                QByteArray message;
+                bool done = false;  // taken, refused or answered: nothing more is read
+            };
+            auto connection = std::make_shared<Connection>();
+            const auto release = [heldInAll, connection] {
+                *heldInAll -= connection->message.size();
+                connection->message = {};
+                connection->done = true;
+            };
+            const auto take = [socket, connection, openPaths, release] {
+                const std::optional<THandOver> handOver = ParseHandOver(connection->message);
+                release();
+                if (!handOver)
                     platform::MsgOut(QStringLiteral("A malformed hand-over from a later start; ignored"));
-                } else if (!handOver->Paths.isEmpty() && openPaths) {
-                    openPaths(handOver->Paths, handOver->ActivationToken);
+                // The later start learns how many paths were taken, and says which were not.
+                QByteArray answer;
+                QDataStream(&answer, QIODevice::WriteOnly) << qint32(handOver ? handOver->Paths.size() : -1);
+                if (socket->state() == QLocalSocket::ConnectedState) {
+                    socket->write(answer);
+                    socket->flush();
                 }
-            });
+                if (handOver && !handOver->Paths.isEmpty() && openPaths)
+                    openPaths(handOver->Paths, handOver->ActivationToken);
+            };
+            QObject::connect(
+                socket, &QLocalSocket::readyRead, socket, [socket, connection, heldInAll, release, take] {
+                    const QByteArray chunk = socket->readAll();
+                    if (connection->done) return;
+                    if (connection->message.size() + chunk.size() > kMaxHandOverBytes ||
+                        *heldInAll + chunk.size() > kMaxHandOverBytesInAll) {
+                        platform::MsgOut(
+                            QStringLiteral("A later start's hand-over was too large, or came with too many "
+                                           "others at once; refused"));
+                        release();
+                        socket->abort();
+                        return;
+                    }
+                    *heldInAll += chunk.size();
+                    connection->message += chunk;
+                    if (IsWholeHandOver(connection->message)) take();
+                });
+            QObject::connect(socket, &QLocalSocket::disconnected, socket,
+                             [socket, connection, heldInAll, release, take] {
+                                 socket->deleteLater();
+                                 if (connection->done) return;
+                                 // An earlier version's message is whole once it hangs up.
+                                 const QByteArray rest = socket->readAll();
+                                 *heldInAll += rest.size();
+                                 connection->message += rest;
+                                 if (connection->message.size() > kMaxHandOverBytes) return release();
+                                 take();
+                             });
         }
     });
 }

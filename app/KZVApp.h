@@ -36,11 +36,13 @@ public:
     const QString& RuntimeProblem() const noexcept { return runtimeProblem_; }
     // The second start's hand-over: posts message 1125 to the running instance, waiting a few seconds
     // for one that is still starting to listen. Without paths both parameters are 0; with paths the
-    // first is their number, and `activationToken` and the paths follow, each ended by a zero byte. Returns
-    // without waiting for any answer; false when nobody took the message.
+    // first is their number, the second the bytes that follow: `activationToken` and the paths, each
+    // ended by a zero byte (so no path may hold one). With paths it waits for the instance to answer
+    // how many it took. True when every path was taken (or, without paths, the message was sent).
     bool NotifyRunningInstance(const QStringList& paths = {}, const QString& activationToken = {}) const;
-    // The first instance's application window: accepts what later starts post. Paths go to
-    // `openPaths`; a message without paths is ignored, as is anything malformed.
+    // The first instance's application window: accepts what later starts post and answers each with the
+    // number of paths it took. Paths go to `openPaths`; a message without paths is ignored, as is
+    // anything malformed (answered with -1). What all connections hold at once is bounded.
     void ListenForInstances(
         std::function<void(const QStringList& paths, const QString& token)> openPaths = {});
     // Where the running instance listens: built from "TApplication", the title and the user, in the

@@ -100,8 +100,18 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     settings::Settings = settings::TProjObj::Create<settings::TKZVConfig>();
 
     QStringList unknownOptions;
-    const QStringList paths =
+    QStringList paths =
         PathsFromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath(), &unknownOptions);
+    // A file name never holds a zero byte (one can come from a URL's %00): such a path names no file
+    // and cannot be handed over; it is dropped alone, and said.
+    const qsizetype given = paths.size();
+    paths.removeIf([](const QString& path) {
+        if (!path.contains(QChar(0))) return false;
+        std::fprintf(stderr, "velmora: not added, a file name cannot hold a zero byte: %s\n",
+                     qPrintable(QString(path).replace(QChar(0), QStringLiteral("%00"))));
+        return true;
+    });
+    const bool droppedAny = paths.size() != given;
     for (const QString& option : unknownOptions)
         std::fprintf(
             stderr,
@@ -122,13 +132,16 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         // It may have ended meanwhile: then this start takes its place rather than lose the paths.
         first = App->IsFirstInstance();
         if (!first && !paths.isEmpty()) {
-            const QString text = App->GetProductName() +
-                                 QStringLiteral(" is running but did not answer; these were not added:\n") +
-                                 paths.join(QLatin1Char('\n'));
+            const QString text =
+                App->GetProductName() +
+                QStringLiteral(" is running but did not take them; these were not added:\n") +
+                paths.join(QLatin1Char('\n'));
             std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
             ShowErrorBox(text);
+            exitCode = 1;
         }
     }
+    if (!first && droppedAny) exitCode = 1;
     if (first) {
         // A logout or a shutdown ends the program as a close would, but without asking anything: the
         // event loops end, the main window goes (stopping a job after the file in hand and saving the

@@ -2,6 +2,10 @@
 // single-instance lock with its hand-over.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
+#include <thread>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -195,16 +199,31 @@ TEST_F(AppTest, TheHandOverPostsMessage1125WithZeros) {
 // A start with paths: the first parameter counts them, the paths and the launch's activation token
 // follow. Whatever else arrives on the socket is no hand-over.
 TEST_F(AppTest, AHandOverWithPathsCarriesThemAndTheActivationToken) {
-    QLocalServer server;
-    ASSERT_TRUE(server.listen(TApp::InstanceServerName()));
     const QStringList paths{QStringLiteral("/v/a clip.mp4"), QStringLiteral("/v/\u6771\u4eac"),
                             QStringLiteral("/v/new\nline.mkv")};
+    // A running instance of its own, on another thread: reads the whole message and answers with
+    // the number of paths it took, as the real one does.
+    QByteArray message;
+    std::thread instance([&message] {
+        QLocalServer server;
+        if (!server.listen(TApp::InstanceServerName()) || !server.waitForNewConnection(5000)) return;
+        QLocalSocket* socket = server.nextPendingConnection();
+        while (socket->bytesAvailable() < 12 && socket->waitForReadyRead(2000)) {
+        }
+        qint32 header[3] = {};
+        QDataStream(socket->peek(12)) >> header[0] >> header[1] >> header[2];
+        while (socket->bytesAvailable() < 12 + header[2] && socket->waitForReadyRead(2000)) {
+        }
+        message = socket->readAll();
+        QByteArray answer;
+        QDataStream(&answer, QIODevice::WriteOnly) << header[1];
+        socket->write(answer);
+        socket->waitForBytesWritten(2000);
+        socket->waitForDisconnected(2000);
+    });
+    QTest::qWait(200);  // listening
     EXPECT_TRUE(TApp().NotifyRunningInstance(paths, QStringLiteral("launch_TIME1234")));
-    ASSERT_TRUE(server.waitForNewConnection(5000));
-    QLocalSocket* socket = server.nextPendingConnection();
-    while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(2000)) {
-    }
-    const QByteArray message = socket->readAll();
+    instance.join();
     const std::optional<app::THandOver> handOver = app::ParseHandOver(message);
     ASSERT_TRUE(handOver.has_value());
     EXPECT_EQ(handOver->Paths, paths);
@@ -228,7 +247,49 @@ TEST_F(AppTest, AHandOverWithPathsCarriesThemAndTheActivationToken) {
     EXPECT_FALSE(app::ParseHandOver(lying));
     QByteArray plain = message.left(12);
     plain[7] = 0;
+    for (int i = 8; i < 12; ++i) plain[i] = 0;  // no texts follow
     EXPECT_TRUE(app::ParseHandOver(plain).has_value()) << "the plain message of a start without paths";
+}
+
+TEST_F(AppTest, AHundredThousandPathsArriveWholeAndTheLaterStartKnows) {
+    TApp first;
+    ASSERT_TRUE(first.IsFirstInstance());
+    QStringList received;
+    first.ListenForInstances([&received](const QStringList& paths, const QString&) { received += paths; });
+    QStringList paths;
+    for (int i = 0; i < 100'000; ++i) paths << QStringLiteral("/videos/season %1/episode.mp4").arg(i);
+    std::atomic<int> taken = -1;
+    std::thread later([&] { taken = TApp().NotifyRunningInstance(paths, QStringLiteral("token")) ? 1 : 0; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken >= 0; }, 60'000));
+    later.join();
+    EXPECT_EQ(taken, 1) << "the later start was not told that every path was taken";
+    EXPECT_EQ(received, paths);
+}
+
+TEST_F(AppTest, WhatAllHandOversHoldAtOnceIsBounded) {
+    // Each below the limit of one, together above the limit of all: the one that goes over is refused.
+    TApp first;
+    ASSERT_TRUE(first.IsFirstInstance());
+    first.ListenForInstances();
+    constexpr qint32 kDeclared = 60 << 20;
+    const QByteArray part(50 << 20, 'x');
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    for (int i = 0; i < 3; ++i) {
+        auto client = std::make_unique<QLocalSocket>();
+        client->connectToServer(TApp::InstanceServerName());
+        ASSERT_TRUE(client->waitForConnected(5000));
+        QByteArray header;
+        QDataStream(&header, QIODevice::WriteOnly) << qint32(1125) << qint32(1) << kDeclared;
+        client->write(header + part);  // never whole: held until the limit says otherwise
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return client->bytesToWrite() == 0 || client->state() != QLocalSocket::ConnectedState; },
+            20000));
+        clients.push_back(std::move(client));
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(clients[0]->state(), QLocalSocket::ConnectedState);
+    EXPECT_EQ(clients[1]->state(), QLocalSocket::ConnectedState);
+    EXPECT_NE(clients[2]->state(), QLocalSocket::ConnectedState) << "a third 50 MiB was held as well";
 }
 
 TEST_F(AppTest, AHandOverWithNobodyListeningEndsAfterAShortWait) {
