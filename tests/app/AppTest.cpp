@@ -241,8 +241,10 @@ TEST_F(AppTest, AHandOverWithPathsCarriesThemAndTheActivationToken) {
     EXPECT_FALSE(app::ParseHandOver(message.left(message.size() - 3))) << "cut short";
     EXPECT_FALSE(app::ParseHandOver(QByteArray("not a message at all")));
     QByteArray lying = message;
-    lying[7] = 5;
-    EXPECT_FALSE(app::ParseHandOver(lying)) << "a count that does not match the paths";
+    for (const char count : {5, 1}) {
+        lying[7] = count;
+        EXPECT_FALSE(app::ParseHandOver(lying)) << "a count of " << int(count) << " for 3 paths";
+    }
     lying[7] = char(0xff);  // a count no memory could hold
     EXPECT_FALSE(app::ParseHandOver(lying));
     QByteArray plain = message.left(12);

@@ -18,6 +18,23 @@ using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
+namespace {
+
+// Whether the kernel is breaking a lease on `path`: another process's open of it waits for us.
+bool leaseBreaking(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos &&
+            line.find(inode) != std::string::npos)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 TEST(ProcessFile, RoundTripsAroundTheBlockBoundaries) {
     TempDir dir;
     const auto path = dir.file("clip.mp4");
@@ -247,18 +264,6 @@ TEST(ProcessFile, AProgramOpeningTheFileDuringAToggleGetsItWholeByTheShorterWay)
         const auto seen = dir.file("seen.bin");
         const auto plain = patternBytes(static_cast<std::size_t>(c.blocks) * kBlock + 100);
         writeFile(video, plain);
-        struct stat st {};
-        ASSERT_EQ(::stat(video.c_str(), &st), 0);
-        const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-        const auto breaking = [&inode] {
-            std::ifstream locks("/proc/locks");
-            for (std::string line; std::getline(locks, line);)
-                if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos &&
-                    line.find(inode) != std::string::npos)
-                    return true;
-            return false;
-        };
-
         engine::TFileTransform transform(flag({}, engine::ftBoth, static_cast<std::int32_t>(c.blocks)),
                                          false);
         pid_t reader = -1;
@@ -268,7 +273,7 @@ TEST(ProcessFile, AProgramOpeningTheFileDuringAToggleGetsItWholeByTheShorterWay)
             reader = testsupport::spawnShell(R"(cat "$1" > "$2")", {video, seen});
             // The reader's open now waits for this process's lease to break; go on once the kernel
             // says so.
-            for (int i = 0; i < 500 && !breaking(); ++i)
+            for (int i = 0; i < 500 && !leaseBreaking(video); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         });
         try {
@@ -288,6 +293,37 @@ TEST(ProcessFile, AProgramOpeningTheFileDuringAToggleGetsItWholeByTheShorterWay)
         else
             EXPECT_EQ(content(now), expectedScramble(plain, {}, static_cast<std::size_t>(c.blocks)));
     }
+}
+
+TEST(ProcessFiles, AFileOpenedAheadThatAnotherProgramAsksForMeanwhileIsLeftUntouched) {
+    // The group's files are held open while their entries are made durable; a player that asks for
+    // the second one by then gets it as it was, before a single byte changes.
+    TempDir dir;
+    const std::vector<std::string> files = {dir.file("first.mp4"), dir.file("second.mp4")};
+    const auto plain = patternBytes(2 * kBlock + 10);
+    for (const auto& f : files) writeFile(f, plain);
+    engine::TFileTransform transform(flag({}, engine::ftBoth, 2), false);
+    transform.UseJournal(engine::TJournal::Create(dir.file("journal")));
+    pid_t player = -1;
+    int recorded = 0;
+    transform.SetStepHookForTesting([&](engine::TToggleStep step) {
+        if (step != engine::TToggleStep::JournalRecorded || ++recorded != 2) return;
+        player = testsupport::spawnShell(R"(cat "$1" > /dev/null)", {files[1]});
+        for (int i = 0; i < 500 && !leaseBreaking(files[1]); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    std::vector<engine::TFileOutcome> outcomes(2);
+    transform.ProcessFiles(
+        files, {}, [] { return false; },
+        [&](std::size_t i, const engine::TFileOutcome& outcome) { outcomes[i] = outcome; });
+    transform.FinishJournal();
+    ASSERT_GE(player, 0);
+    EXPECT_EQ(testsupport::waitExit(player), 0);
+    EXPECT_TRUE(outcomes[0].Result.has_value());
+    EXPECT_FALSE(outcomes[1].Result.has_value());
+    EXPECT_NE(outcomes[1].Error.find("being used by another process"), std::string::npos)
+        << outcomes[1].Error;
+    EXPECT_EQ(readFile(files[1]), plain);
 }
 
 TEST(ProcessFile, OneTransformServesManyFilesAndKeys) {

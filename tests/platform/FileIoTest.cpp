@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 
 #include "platform/FileIo.h"
 #include "support/OtherProcess.h"
@@ -74,6 +79,78 @@ TEST(FileIo, AFileAnotherProcessHasOpenIsRefused) {
         EXPECT_FALSE(file->contended());
     }
     EXPECT_EQ(testsupport::readFile(path), content);
+}
+
+// An open never waits: not for a FIFO's other end, not for another holder's lease to break (the
+// kernel's break time is 45 s). Each is refused at once.
+TEST(FileIo, AnOpenThatWouldWaitIsRefusedAtOnce) {
+    TempDir dir;
+    const auto fifo = dir.file("fifo.mp4");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto leased = dir.file("leased.mp4");
+    testsupport::writeFile(leased, bytes({1, 2, 3}));
+    // Another process of ours holds the second file as a toggle does, lease and all.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        auto held = localFileSystem().open(leased, FileAccess::ReadWrite);
+        (void)!::write(ready[1], "r", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+    for (const std::string& path : {fifo, leased}) {
+        SCOPED_TRACE(path);
+        auto opening = std::async(std::launch::async, [&path] {
+            try {
+                localFileSystem().open(path, FileAccess::Read);
+            } catch (const FileError&) {
+                return true;
+            }
+            return false;
+        });
+        const bool answered = opening.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        EXPECT_TRUE(answered) << "the open waited";
+        if (!answered && path == fifo) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // free it
+        EXPECT_TRUE(opening.get()) << "refused";
+    }
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+// Where no lease can be had (here: a file another account owns, opened by a user without the right
+// to lease it; on network and FUSE file systems alike), the advisory lock alone keeps two opens apart.
+TEST(FileIo, WithoutALeaseTheLockStillKeepsASecondOpenOut) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir dir;
+    const auto path = dir.file("theirs.mp4");
+    testsupport::writeFile(path, bytes({1, 2, 3}));
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(12345) != 0 || ::setuid(12345) != 0) ::_exit(3);
+        try {
+            auto first = localFileSystem().open(path, FileAccess::ReadWrite);
+            try {
+                localFileSystem().open(path, FileAccess::ReadWrite);
+            } catch (const FileError&) {
+                ::_exit(0);  // kept out
+            }
+            ::_exit(1);
+        } catch (const FileError&) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: both opens held the file at once; 2: the first failed; 3: no user";
 }
 
 TEST(FileIo, OpenFailuresCarryThePathAndTheSystemText) {
