@@ -123,7 +123,9 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     if (!App->RuntimeProblem().isEmpty()) {
         const QString text =
             App->RuntimeProblem() +
-            QStringLiteral(" Running without the single-instance check; remove that folder to mend it.");
+            QStringLiteral(
+                " Running without the single-instance check until that folder is the user's alone "
+                "(mode 700).");
         platform::MsgOut(text);
         std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
     }

@@ -47,15 +47,23 @@ QString UserName() {
 }
 
 QString RuntimeFolder(QString* problem) {
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/');
-    const QString folder = QDir::tempPath() + QStringLiteral("/velmora-") + QString::number(::getuid());
+    // The session's folder, or one of our own in the temporary folder; either is used only while it
+    // is the user's alone, and checked the same way.
+    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString folder = session.isEmpty()
+                         ? QDir::tempPath() + QStringLiteral("/velmora-") + QString::number(::getuid())
+                         : session;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
     const auto refuse = [&](const QString& why) {
-        if (problem) *problem = QStringLiteral("The folder %1 %2.").arg(folder, why);
+        if (problem)
+            *problem = session.isEmpty()
+                           ? QStringLiteral("The folder %1 %2.").arg(folder, why)
+                           : QStringLiteral("The folder %1 (XDG_RUNTIME_DIR) %2.").arg(folder, why);
         return QString();
     };
+    if (!QDir::isAbsolutePath(folder)) return refuse(QStringLiteral("is not an absolute path"));
     const QByteArray local = folder.toLocal8Bit();
-    if (::mkdir(local.constData(), 0700) != 0 && errno != EEXIST)
+    if (session.isEmpty() && ::mkdir(local.constData(), 0700) != 0 && errno != EEXIST)
         return refuse(QStringLiteral("cannot be made: ") + QString::fromLocal8Bit(std::strerror(errno)));
     // Looked at through a handle that does not follow a link, so what is checked is what is used.
     const int fd = ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

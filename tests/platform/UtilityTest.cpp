@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include <QLocale>
 #include <QObject>
 #include <QTimer>
@@ -164,6 +167,27 @@ TEST(Utility, RuntimeFolderWithoutTheSessionsIsTheUsersOwn) {
         problem.clear();
         EXPECT_TRUE(RuntimeFolder(&problem).isEmpty());
         EXPECT_NE(problem.toStdString().find("another account"), std::string::npos) << problem.toStdString();
+    }
+}
+
+TEST(Utility, TheSessionsRuntimeFolderIsUsedOnlyWhileItIsTheUsersOwn) {
+    TempDir temp;
+    const std::string session = temp.file("session");
+    ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
+    const ScopedEnv given("XDG_RUNTIME_DIR", session.c_str());
+    QString problem;
+    EXPECT_EQ(RuntimeFolder(&problem).toStdString(), session + "/");
+    EXPECT_TRUE(problem.isEmpty());
+    // Never "/" nor a folder others share: empty, and said as for the folder of our own.
+    std::vector<std::function<void()>> spoil = {[&] { ::chmod(session.c_str(), 0777); }};
+    if (::getuid() == 0) spoil.push_back([&] { ::chown(session.c_str(), 65534, 65534); });
+    for (const auto& change : spoil) {
+        ::chmod(session.c_str(), 0700);
+        change();
+        problem.clear();
+        EXPECT_TRUE(RuntimeFolder(&problem).isEmpty());
+        EXPECT_NE(problem.toStdString().find(session + " (XDG_RUNTIME_DIR)"), std::string::npos)
+            << problem.toStdString();
     }
 }
 
