@@ -44,7 +44,8 @@ public:
     JobListener(QEventLoop& loop, bool showProgress) : loop_(loop), showProgress_(showProgress) {}
 
     QString errorText;
-    bool errorFails = false;  // an error, not only a note
+    bool errorFails = false;                          // an error, not only a note
+    const std::vector<std::string>* files = nullptr;  // the job's, to name the file in hand
 
 protected:
     bool event(QEvent* event) override {
@@ -105,12 +106,28 @@ private:
         const std::string place = inFile_ ? std::to_string(fileIndex_ + 1) + "/" + std::to_string(count_) +
                                                 " " + std::to_string(percent_) + "%"
                                           : std::to_string(index_ + 1) + "/" + std::to_string(count_);
-        const std::string line = "\r\x1b[K[" + place + "] Encrypted: " + std::to_string(encrypted_) +
-                                 "  Decrypted: " + std::to_string(decrypted_) +
-                                 "  Failed: " + std::to_string(failed_) + "  " +
-                                 local8(engine::FormatMegabytes(mib_, QLocale::c()));
+        const std::string line =
+            "\r\x1b[K[" + place + "] " + nameInHand() + "  Encrypted: " + std::to_string(encrypted_) +
+            "  Decrypted: " + std::to_string(decrypted_) + "  Failed: " + std::to_string(failed_) + "  " +
+            local8(engine::FormatMegabytes(mib_, QLocale::c()));
         print(stderr, line);
         std::fflush(stderr);
+    }
+
+    // The name of the file in hand (the next one once a file is done), short enough for one line.
+    std::string nameInHand() const {
+        if (!files || files->empty()) return {};
+        const std::size_t index = inFile_ ? fileIndex_ : std::min(index_ + 1, count_ - 1);
+        if (index >= files->size()) return {};
+        std::string name = EscapedForLine(std::filesystem::path((*files)[index]).filename().string());
+        constexpr std::size_t kMostShown = 40;
+        if (name.size() > kMostShown) {
+            // Cut at a character's start, so the line shows no broken one.
+            std::size_t cut = kMostShown;
+            while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+            name = name.substr(0, cut) + "...";
+        }
+        return name;
     }
 
     QEventLoop& loop_;
@@ -158,6 +175,7 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
     engine::TKZVThread job;
     std::vector<platform::TSearchProblem> unread;
     job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
+    listener.files = &job.FileList;
     for (auto& folder : unread) job.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
     engine::SetUpJob(job, {.Key = options.Key,
                            .FileType = options.FileType,
@@ -198,6 +216,12 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
                           local8(listener.errorText) + "\n");
 
     if (const int signal = catcher.Received(); signal != 0) {
+        if (job.StoppedAt.empty())
+            print(stderr, "velmora-cli: stopped between two files\n");
+        else
+            print(stderr, "velmora-cli: stopped; the file in hand was " +
+                              std::string(job.StoppedPutBack ? "left as it was: " : "finished: ") +
+                              job.StoppedAt + "\n");
         // Ended as interrupted, so that a calling shell script stops too instead of going on.
         FinishOutput(kExitFailed);
         std::fflush(stderr);

@@ -162,6 +162,12 @@ void TKZVThread::SafeExecute() {
                         break;
                 }
             }
+            if (Terminated() && StoppedAt.empty()) {
+                StoppedAt = path;
+                // Anything but a complete toggle leaves the file as it was: untouched, or put back.
+                StoppedPutBack = !outcome.Result || (outcome.Result->Outcome != TProcessOutcome::Encrypted &&
+                                                     outcome.Result->Outcome != TProcessOutcome::Decrypted);
+            }
             fileInHand_.reset();  // the next file's time starts when it does
             PostNotify(TJobProgress{i, count});
             PostNotify(TJobCounts{EncryptedList.size(), DecryptedList.size()});

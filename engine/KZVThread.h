@@ -81,6 +81,11 @@ public:
     // refused or not yet restorable because of an interrupted run); a copy is posted with WM_JOB_ERROR
     // just before WM_JOB_FINISHED.
     QString Notice;
+    // After a stop: the file that was in hand when it came, and whether it is as it was (a long toggle
+    // stopped part way and put back, or a file that failed) rather than finished. Empty when the stop
+    // came between files.
+    std::string StoppedAt;
+    bool StoppedPutBack = false;
     bool NoticeIsFailure = false;    // the notice says a video is not as it should be
     std::int64_t TotalBytes = 0;     // sum of the toggled files' sizes after their toggle
     std::uint32_t Ticks = 0;         // tick count at the start; the elapsed milliseconds at the end

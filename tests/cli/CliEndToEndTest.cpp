@@ -267,6 +267,9 @@ TEST(VelmoraCli, CtrlCStopsAfterTheFileInHandAndStillPrintsTheSummary) {
             EXPECT_EQ(readFile(path), original);
         }
         EXPECT_NE(result.err.find("stopping after the file in hand"), std::string::npos) << result.err;
+        // What the stop did, and which file the progress line was on.
+        EXPECT_NE(result.err.find("the file in hand was finished: " + path), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("] clip.mp4  Encrypted: "), std::string::npos) << result.err;
     }
 }
 

@@ -577,7 +577,10 @@ TEST(TKZVThread, ALongToggleTellsHowFarItIsAndACancelLeavesItWholeOrAsItWas) {
     EXPECT_GT(first.Done, 0);
     EXPECT_EQ(window.messages.back(), finished(true));
     EXPECT_EQ(readFile(next), plain);
-    // Wherever the cancel landed, the file is either untouched or completely toggled.
+    // Wherever the cancel landed, the file is either untouched or completely toggled, and the job
+    // says which.
+    EXPECT_EQ(job.StoppedAt, video);
+    EXPECT_EQ(job.StoppedPutBack, job.EncryptedList.empty());
     if (job.EncryptedList.empty()) {
         EXPECT_EQ(readFile(video), plain);
     } else {
