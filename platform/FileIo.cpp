@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <utility>
 
 #include <csignal>
@@ -15,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -216,9 +219,30 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// Whether an open file somewhere holds a lease on `path` (read from /proc/locks). Opening it, even
+// only to look, would start breaking that lease, and its holder (a toggle: this program's, another
+// instance's, or velmora-cli's) would give up its change. False where it cannot be told.
+bool leasedElsewhere(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream in(line);
+        std::string number, kind, state, type, pid, where;
+        in >> number >> kind >> state >> type >> pid >> where;
+        if (kind == "LEASE" && where == id) return true;  // a waiter's line starts with "->" instead
+    }
+    return false;
+}
+
 // Opens a regular file and holds it without sharing. A private one is never reached through a
 // symbolic link, and must be the user's own alone.
 std::unique_ptr<File> openHeld(const std::string& path, int flags, bool privateFile) {
+    // Refused as the kernel would refuse it, but without disturbing the holder.
+    if (leasedElsewhere(path)) throw FileError(path, kInUseText, EWOULDBLOCK);
     if (privateFile) flags |= O_NOFOLLOW;
     int fd = -1;
     do {

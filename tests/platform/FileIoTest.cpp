@@ -82,7 +82,8 @@ TEST(FileIo, AFileAnotherProcessHasOpenIsRefused) {
 }
 
 // An open never waits: not for a FIFO's other end, not for another holder's lease to break (the
-// kernel's break time is 45 s). Each is refused at once.
+// kernel's break time is 45 s). Each is refused at once, and a holder's lease is not even disturbed:
+// a look (velmora-cli --status, the window's lock icons) must not make a running toggle give up.
 TEST(FileIo, AnOpenThatWouldWaitIsRefusedAtOnce) {
     TempDir dir;
     const auto fifo = dir.file("fifo.mp4");
@@ -91,13 +92,16 @@ TEST(FileIo, AnOpenThatWouldWaitIsRefusedAtOnce) {
     testsupport::writeFile(leased, bytes({1, 2, 3}));
     // Another process of ours holds the second file as a toggle does, lease and all.
     int ready[2];
+    int looked[2];
     ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(looked), 0);
     const pid_t holder = ::fork();
     if (holder == 0) {
         auto held = localFileSystem().open(leased, FileAccess::ReadWrite);
         (void)!::write(ready[1], "r", 1);
-        ::pause();
-        ::_exit(0);
+        char done = 0;
+        (void)!::read(looked[0], &done, 1);
+        ::_exit(held->contended() ? 1 : 0);
     }
     char answer = 0;
     ASSERT_EQ(::read(ready[0], &answer, 1), 1);
@@ -116,10 +120,11 @@ TEST(FileIo, AnOpenThatWouldWaitIsRefusedAtOnce) {
         if (!answered && path == fifo) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // free it
         EXPECT_TRUE(opening.get()) << "refused";
     }
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
+    (void)!::write(looked[1], "d", 1);
+    int status = -1;
+    ::waitpid(holder, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the holder was asked to give the file up";
+    for (const int fd : {ready[0], ready[1], looked[0], looked[1]}) ::close(fd);
 }
 
 // Where no lease can be had (here: a file another account owns, opened by a user without the right
