@@ -2,9 +2,6 @@
 // are read back field by field, today's is rebuilt byte for byte, and the table is checked whole.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
 #include "EngineTestUtil.h"
 #include "engine/journal/Decision.h"
 #include "engine/journal/Format.h"
@@ -112,17 +109,6 @@ TEST(JournalFormat, TodaysEntryIsPinnedByteForByte) {
         auto j = openRead(dir.file("j.vjournal"));
         EXPECT_EQ(ReadEntries(*j, 0).size(), at == 8 ? 1u : 0u) << "byte " << at;
     }
-}
-
-// Writes tests/engine/data/entry-v3.vjournal anew; run once when the format gets a new version.
-TEST(JournalFormat, WriteTodaysGoldenEntryWhenAsked) {
-    const char* out = std::getenv("VELMORA_WRITE_GOLDEN");
-    if (!out) GTEST_SKIP() << "set VELMORA_WRITE_GOLDEN to a file name to write the golden entry";
-    const auto v2 = openRead(kData + "/entry-v2.vjournal");
-    EntryHeader header = ReadEntries(*v2, 1234).at(0).header;
-    const auto bytes = encodeGolden(header, kGoldenPath);
-    std::ofstream(out, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(JournalDecision, EveryStateOfAVideoHasOneVerdict) {
