@@ -44,6 +44,8 @@ constexpr qsizetype kMaxHandOverBytes = 64 * 1024 * 1024;
 // What all later starts' connections together may hold at once; beyond it new data is refused.
 constexpr qint64 kMaxHandOverBytesInAll = 2 * kMaxHandOverBytes;
 constexpr qsizetype kHeaderBytes = 3 * sizeof(qint32);
+// Marks a name that no file can have: paths are absolute and never begin with it.
+constexpr char kUnusableMark = '\x01';
 
 // Whether `message` holds a whole hand-over. A start with paths says how many bytes follow the
 // header; one that does not (an earlier version) is whole only once it hangs up.
@@ -54,8 +56,8 @@ bool IsWholeHandOver(const QByteArray& message) {
     qint32 count = 0;
     qint32 length = 0;
     in >> id >> count >> length;
-    if (count == 0) return true;
-    return length > 0 && message.size() >= kHeaderBytes + length;
+    if (length > 0) return message.size() >= kHeaderBytes + length;
+    return count == 0;
 }
 
 }  // namespace
@@ -119,14 +121,16 @@ bool TApp::IsFirstInstance() {
     return true;
 }
 
-bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activationToken) const {
+bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activationToken,
+                                 const QStringList& unusable) const {
     if (InstanceServerName().isEmpty()) return false;
     QByteArray texts;
-    if (!paths.isEmpty()) {
-        // Each text ends with a zero byte, which no path and no token holds (the caller drops a path
-        // that would).
+    if (!paths.isEmpty() || !unusable.isEmpty()) {
+        // Each text ends with a zero byte, which no path and no token holds (the caller takes a path
+        // that would out, into `unusable`).
         texts += activationToken.toUtf8() + '\0';
         for (const QString& path : paths) texts += QFile::encodeName(path) + '\0';
+        for (const QString& name : unusable) texts += kUnusableMark + name.toUtf8() + '\0';
     }
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
@@ -142,7 +146,7 @@ bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activa
             while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kHandOverTimeoutMs)) {
             }
             if (socket.bytesToWrite() > 0) return false;
-            if (paths.isEmpty()) {  // nothing to confirm: the window only comes to the front
+            if (texts.isEmpty()) {  // nothing to confirm: the window only comes to the front
                 socket.disconnectFromServer();
                 return true;
             }
@@ -170,19 +174,23 @@ std::optional<THandOver> ParseHandOver(const QByteArray& message) {
     if (id != qint32(WM_INSTANCE_STARTED) || count < 0) return std::nullopt;
     const QByteArray texts = message.mid(kHeaderBytes);
     if (length != 0 && texts.size() != length) return std::nullopt;
-    if (count == 0) return texts.isEmpty() ? std::optional<THandOver>(THandOver{}) : std::nullopt;
+    if (texts.isEmpty()) return count == 0 ? std::optional<THandOver>(THandOver{}) : std::nullopt;
     if (!texts.endsWith('\0')) return std::nullopt;
     const QList<QByteArray> parts = texts.chopped(1).split('\0');
-    if (parts.size() != qsizetype(count) + 1) return std::nullopt;
-    THandOver handOver{{}, QString::fromUtf8(parts.front())};
+    THandOver handOver{{}, QString::fromUtf8(parts.front()), {}};
     for (qsizetype i = 1; i < parts.size(); ++i) {
         if (parts[i].isEmpty()) return std::nullopt;
-        handOver.Paths << QFile::decodeName(parts[i]);
+        if (parts[i].front() == kUnusableMark)
+            handOver.Unusable << QString::fromUtf8(parts[i].mid(1));
+        else
+            handOver.Paths << QFile::decodeName(parts[i]);
     }
+    if (handOver.Paths.size() != qsizetype(count)) return std::nullopt;
     return handOver;
 }
 
-void TApp::ListenForInstances(std::function<void(const QStringList&, const QString&)> openPaths) {
+void TApp::ListenForInstances(
+    std::function<void(const QStringList&, const QString&, const QStringList&)> openPaths) {
     if (instanceServer_ || InstanceServerName().isEmpty()) return;
     instanceServer_ = std::make_unique<QLocalServer>();
     instanceServer_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -218,8 +226,8 @@ void TApp::ListenForInstances(std::function<void(const QStringList&, const QStri
                     socket->write(answer);
                     socket->flush();
                 }
-                if (handOver && !handOver->Paths.isEmpty() && openPaths)
-                    openPaths(handOver->Paths, handOver->ActivationToken);
+                if (handOver && (!handOver->Paths.isEmpty() || !handOver->Unusable.isEmpty()) && openPaths)
+                    openPaths(handOver->Paths, handOver->ActivationToken, handOver->Unusable);
             };
             QObject::connect(
                 socket, &QLocalSocket::readyRead, socket, [socket, connection, heldInAll, release, take] {

@@ -39,12 +39,15 @@ public:
     // first is their number, the second the bytes that follow: `activationToken` and the paths, each
     // ended by a zero byte (so no path may hold one). With paths it waits for the instance to answer
     // how many it took. True when every path was taken (or, without paths, the message was sent).
-    bool NotifyRunningInstance(const QStringList& paths = {}, const QString& activationToken = {}) const;
+    // `unusable` (names no file can have) follow, each marked by a leading byte 1, to be told.
+    bool NotifyRunningInstance(const QStringList& paths = {}, const QString& activationToken = {},
+                               const QStringList& unusable = {}) const;
     // The first instance's application window: accepts what later starts post and answers each with the
     // number of paths it took. Paths go to `openPaths`; a message without paths is ignored, as is
     // anything malformed (answered with -1). What all connections hold at once is bounded.
     void ListenForInstances(
-        std::function<void(const QStringList& paths, const QString& token)> openPaths = {});
+        std::function<void(const QStringList& paths, const QString& token, const QStringList& unusable)>
+            openPaths = {});
     // Where the running instance listens: built from "TApplication", the title and the user, in the
     // runtime folder; empty without a safe runtime folder (the program then does not listen).
     static QString InstanceServerName();
@@ -85,6 +88,7 @@ private:
 struct THandOver {
     QStringList Paths;
     QString ActivationToken;
+    QStringList Unusable;  // names no file can have, to be told
 };
 // Reads one hand-over message (see NotifyRunningInstance); nullopt for anything else.
 std::optional<THandOver> ParseHandOver(const QByteArray& message);

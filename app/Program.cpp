@@ -102,16 +102,16 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
     QStringList unknownOptions;
     QStringList paths =
         PathsFromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath(), &unknownOptions);
-    // A file name never holds a zero byte (one can come from a URL's %00): such a path names no file
-    // and cannot be handed over; it is dropped alone, and said.
-    const qsizetype given = paths.size();
-    paths.removeIf([](const QString& path) {
+    // A file name never holds a zero byte (one can come from a URL's %00): such a path names no file;
+    // it is dropped alone, and said here and in the window.
+    QStringList unusable;
+    paths.removeIf([&unusable](const QString& path) {
         if (!path.contains(QChar(0))) return false;
+        unusable << QString(path).replace(QChar(0), QStringLiteral("%00"));
         std::fprintf(stderr, "velmora: not added, a file name cannot hold a zero byte: %s\n",
-                     qPrintable(QString(path).replace(QChar(0), QStringLiteral("%00"))));
+                     qPrintable(unusable.back()));
         return true;
     });
-    const bool droppedAny = paths.size() != given;
     for (const QString& option : unknownOptions)
         std::fprintf(
             stderr,
@@ -129,7 +129,7 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         platform::MsgOut(text);
         std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
     }
-    if (!first && !App->NotifyRunningInstance(paths, ActivationToken())) {
+    if (!first && !App->NotifyRunningInstance(paths, ActivationToken(), unusable)) {
         platform::MsgOut(QStringLiteral("The running instance did not take the hand-over"));
         // It may have ended meanwhile: then this start takes its place rather than lose the paths.
         first = App->IsFirstInstance();
@@ -143,7 +143,7 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
             exitCode = 1;
         }
     }
-    if (!first && droppedAny) exitCode = 1;
+    if (!first && !unusable.isEmpty()) exitCode = 1;
     if (first) {
         // A logout or a shutdown ends the program as a close would, but without asking anything: the
         // event loops end, the main window goes (stopping a job after the file in hand and saving the
@@ -167,6 +167,7 @@ int RunProgram(const TMainWindowFactory& createMainWindow) {
         QCoreApplication::setApplicationName(App->GetAppTitle());
         QCoreApplication::setOrganizationName(App->GetCompanyName());
         startup.Paths = paths;
+        startup.Unusable = unusable;
 
         TMainWindow mainWindow = createMainWindow(startup);
         // Later starts are heard once there is a window to take what they bring.

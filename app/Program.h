@@ -23,11 +23,14 @@ struct TStartup {
     QStringList Recovered;     // videos that recovery put back as they were before an interrupted run
     QStringList NotRecovered;  // what recovery could not apply yet, in words
     QStringList Paths;         // the files and folders named on the command line, made absolute
+    QStringList Unusable;      // names on the command line that no file can have, %00 for the zero byte
 };
 
 // Takes files and folders that a later start of the program named, with that start's activation
 // token (see platform::UseActivationToken).
-using TOpenPaths = std::function<void(const QStringList& paths, const QString& activationToken)>;
+// `unusable` are names it was given that no file can have (they hold a zero byte): told, never added.
+using TOpenPaths = std::function<void(const QStringList& paths, const QString& activationToken,
+                                      const QStringList& unusable)>;
 
 // The main window, and what it does with the paths of later starts (nothing, without OpenPaths).
 struct TMainWindow {

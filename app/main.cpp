@@ -10,9 +10,11 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     return app::RunProgram([](const app::TStartup& startup) -> app::TMainWindow {
         std::unique_ptr<ui::TMainForm> window = ui::CreateMainForm(startup.Recovered, startup.NotRecovered);
-        window->OpenPaths(startup.Paths);
+        window->OpenPaths(startup.Paths, {}, startup.Unusable);
         ui::TMainForm* form = window.get();
         return {std::move(window),
-                [form](const QStringList& paths, const QString& token) { form->OpenPaths(paths, token); }};
+                [form](const QStringList& paths, const QString& token, const QStringList& unusable) {
+                    form->OpenPaths(paths, token, unusable);
+                }};
     });
 }

@@ -1265,21 +1265,32 @@ void TMainForm::showEvent(QShowEvent* event) {
     if (!pathsToOpen_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::OpenPathsNow);
 }
 
-void TMainForm::OpenPaths(const QStringList& paths, const QString& activationToken) {
+void TMainForm::OpenPaths(const QStringList& paths, const QString& activationToken,
+                          const QStringList& unusable) {
     pathsToOpen_ << paths;
+    unusableToTell_ << unusable;
     if (!activationToken.isEmpty()) activationToken_ = activationToken;
     // Never inside the caller (a socket's handler, the start-up): an error box waits on the user.
     if (isVisible()) QTimer::singleShot(0, this, &TMainForm::OpenPathsNow);
 }
 
 void TMainForm::OpenPathsNow() {
-    if (pathsToOpen_.isEmpty()) return;
     const QStringList paths = std::exchange(pathsToOpen_, {});
-    platform::MsgOut(QStringLiteral("Opening %1 path(s) from the command line").arg(paths.size()));
-    btnFilesClick();
+    const QStringList unusable = std::exchange(unusableToTell_, {});
+    if (paths.isEmpty() && unusable.isEmpty()) return;
     BringToFront();
-    odFilesList = VideosAmong(paths);
-    if (!odFilesList.isEmpty()) btnAddClick(nullptr);
+    if (!paths.isEmpty()) {
+        platform::MsgOut(QStringLiteral("Opening %1 path(s) from the command line").arg(paths.size()));
+        btnFilesClick();
+        odFilesList = VideosAmong(paths);
+        if (!odFilesList.isEmpty()) btnAddClick(nullptr);
+    }
+    // Told once the others are in the list.
+    if (!unusable.isEmpty()) {
+        platform::MsgOut(QStringLiteral("Not added, a file name cannot hold a zero byte: ") +
+                         unusable.join(QStringLiteral(", ")));
+        MsgBox(texts_.NotAdded + QLatin1Char('\n') + unusable.join(QLatin1Char('\n')), kMbOk, kIconFailure);
+    }
 }
 
 void TMainForm::BringToFront() {

@@ -86,7 +86,9 @@ public:
     // videos join the list as a drop's do (a folder gives the videos in it), once the window is shown;
     // the window comes to the front. `activationToken`: what the launcher of that start gave it, which
     // lets the window take the focus where the desktop asks for one (Wayland).
-    void OpenPaths(const QStringList& paths, const QString& activationToken = {});
+    // `unusable`: names a later start was given that no file can have; told, never added.
+    void OpenPaths(const QStringList& paths, const QString& activationToken = {},
+                   const QStringList& unusable = {});
 
 protected:
     bool event(QEvent* event) override;
@@ -286,7 +288,8 @@ private:
     bool keyBandOpen_ = true;
     QStringList recovered_;
     QStringList notRecovered_;
-    QStringList pathsToOpen_;  // named on a command line, waiting for the window to show
+    QStringList pathsToOpen_;     // named on a command line, waiting for the window to show
+    QStringList unusableToTell_;  // names no file can have, from a later start
     QString activationToken_;
     std::unique_ptr<lang::TLanguageMenu> languageMenu_;
     std::vector<QAction*> languageItems_;                // the entries of languageMenu_, in its order

@@ -64,6 +64,9 @@ const std::array kRows{
     TTextRow{"RUI_TMainForm_Second", "s", None, "", 0, &T::Second},
     TTextRow{"RUI_TMainForm_AddFile", "Add your video files first.", None, "", 0, &T::AddFile},
     TTextRow{"RUI_TMainForm_AddDir", "Enter a directory first.", None, "", 0, &T::AddDir},
+    // Followed by the names a later start was given, each on a line.
+    TTextRow{"RUI_TMainForm_NotAdded", "Not added: a file name cannot hold a zero byte.", None, "", 0,
+             &T::NotAdded},
     TTextRow{"RUI_TMainForm_Searching", "Searching… %d videos found", None, "", 0, &T::Searching},
     TTextRow{"RUI_TMainForm_FailedRead", "failed to read or write", None, "", 0, &T::FailedRead},
     TTextRow{"RUI_TMainForm_IncorrectKey", "encryption key incorrect", None, "", 0, &T::IncorrectKey},

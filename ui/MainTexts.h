@@ -26,6 +26,7 @@ struct TMainTexts {
     QString Size;
     QString Time;
     QString Canceled;
+    QString NotAdded;
     QString Finished;
     QString FinishedFailed;  // the end of a job in which files failed; %d is how many
     QString FileFilter;

@@ -257,7 +257,8 @@ TEST_F(AppTest, AHundredThousandPathsArriveWholeAndTheLaterStartKnows) {
     TApp first;
     ASSERT_TRUE(first.IsFirstInstance());
     QStringList received;
-    first.ListenForInstances([&received](const QStringList& paths, const QString&) { received += paths; });
+    first.ListenForInstances(
+        [&received](const QStringList& paths, const QString&, const QStringList&) { received += paths; });
     QStringList paths;
     for (int i = 0; i < 100'000; ++i) paths << QStringLiteral("/videos/season %1/episode.mp4").arg(i);
     std::atomic<int> taken = -1;

@@ -11,6 +11,7 @@
 #include "AppTestUtil.h"
 #include "app/Program.h"
 #include "ui/FileListView.h"
+#include "ui/GuiUtility.h"
 #include "ui/MainForm.h"
 
 namespace {
@@ -38,6 +39,14 @@ TEST_F(HandOverTest, ALaterStartsFilesAndFoldersJoinTheRunningWindowsList) {
     MakeVideo("shell/season/cover.jpg");
 
     ui::TMainForm* window = nullptr;
+    // The window's boxes, answered at once and kept.
+    QStringList boxes;
+    ui::TShellCalls calls = ui::DefaultShellCalls();
+    calls.MsgBox = [&boxes](const QString& text, int, int) {
+        boxes << text;
+        return ui::kIdOk;
+    };
+    const ui::TShellCallsScope shell(std::move(calls));
     int secondExit = -1;
     QString secondErrors;
     QStringList listed;
@@ -61,14 +70,20 @@ TEST_F(HandOverTest, ALaterStartsFilesAndFoldersJoinTheRunningWindowsList) {
     const int exitCode = app::RunProgram([&](const app::TStartup&) -> app::TMainWindow {
         std::unique_ptr<ui::TMainForm> form = ui::CreateMainForm();
         window = form.get();
-        return {std::move(form), [&window](const QStringList& paths, const QString& token) {
-                    window->OpenPaths(paths, token);
+        return {std::move(form),
+                [&window](const QStringList& paths, const QString& token, const QStringList& unusable) {
+                    window->OpenPaths(paths, token, unusable);
                 }};
     });
 
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(secondExit, 1) << "not everything was added: " << secondErrors.toStdString();
     EXPECT_TRUE(secondErrors.contains(QStringLiteral("zero byte"))) << secondErrors.toStdString();
+    // Told where the user looks, too: Open With shows no standard error.
+    ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("zero byte")) &&
+                boxes[0].contains(QStringLiteral("%00b.mp4")))
+        << boxes[0].toStdString();
     EXPECT_EQ(listed, (QStringList{relative, inFolder1, inFolder2, byUri}));
     const QStringList log = LogLines(DataFolder() + QStringLiteral("Log.txt"));
     EXPECT_TRUE(log.contains(QStringLiteral("Opening 3 path(s) from the command line")))
