@@ -299,6 +299,25 @@ TEST(VelmoraCli, AJournalThatCannotBeMadeSaysWhyOnceAndChangesNothing) {
     EXPECT_EQ(readFile(second), plain);
 }
 
+namespace {
+
+// Leaves what a keyless toggle of two blocks leaves when its process dies after the first block: the
+// entry recorded and durable, the first block inverted, nobody to settle the entry.
+void dieAfterTheFirstBlock(const std::string& journalFolder, const std::string& video,
+                           engine::TJournal::Operation operation) {
+    auto journal = engine::TJournal::Create(journalFolder);
+    auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
+    std::vector<std::uint8_t> head(kBlock);
+    journal->Record(*file, {operation, 2, "", {}, false}, head);
+    journal->Commit();
+    file->readAt(0, head);
+    for (auto& b : head) b = static_cast<std::uint8_t>(~b);
+    file->writeAt(0, head);
+    journal->Unsettled(*file);
+}
+
+}  // namespace
+
 TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     TempDir dir;
     // A data folder of this test's own, so that no other companion run recovers the entry first.
@@ -309,19 +328,8 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
     const auto video = dir.file("clip.mp4");
     const auto plain = patternBytes(2 * kBlock);
     writeFile(video, plain);
-    {
-        // A run that died mid-encryption: its entry recorded, the video's head already scrambled.
-        auto journal = engine::TJournal::Create(dataFolder + "Journal");
-        auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
-        std::vector<std::uint8_t> buffer(kBlock);
-        journal->Record(*file, {engine::TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
-        journal->Commit();
-        std::vector<std::uint8_t> head(kBlock);
-        file->readAt(0, head);
-        for (auto& b : head) b = static_cast<std::uint8_t>(~b);  // the first block inverted, as a toggle does
-        file->writeAt(0, head);
-        journal->Unsettled(*file);  // the process died: nobody settles its entry
-    }
+    // A run that died mid-encryption: its entry recorded, the video's head already scrambled.
+    dieAfterTheFirstBlock(dataFolder + "Journal", video, engine::TJournal::Operation::Encrypt);
 
     const auto result = runCli({"--status", video});
     EXPECT_EQ(result.out, "plain\t" + video + "\n");
@@ -342,18 +350,7 @@ TEST(VelmoraCli, UndoesAnInterruptedToggleBeforeLookingAtAnyFile) {
 
     // Half changed again, then renamed: recovery cannot find it, so --status must not call it plain
     // or encrypted, and a run settles it first and says nothing of it as not restored.
-    {
-        auto journal = engine::TJournal::Create(dataFolder + "Journal");
-        auto file = platform::localFileSystem().open(video, platform::FileAccess::ReadWrite);
-        std::vector<std::uint8_t> buffer(kBlock);
-        journal->Record(*file, {engine::TJournal::Operation::Decrypt, 2, "", {}, false}, buffer);
-        journal->Commit();
-        std::vector<std::uint8_t> head(kBlock);
-        file->readAt(0, head);
-        for (auto& b : head) b = static_cast<std::uint8_t>(~b);
-        file->writeAt(0, head);
-        journal->Unsettled(*file);
-    }
+    dieAfterTheFirstBlock(dataFolder + "Journal", video, engine::TJournal::Operation::Decrypt);
     const auto renamed = dir.file("renamed.mp4");
     std::filesystem::rename(video, renamed);
     const auto unsure = runCli({"--status", renamed});

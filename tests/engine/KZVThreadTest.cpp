@@ -507,15 +507,8 @@ TEST(TKZVThread, WhatTheJobSettledOrCompletedIsToldAsANoteNotAFailure) {
     // find it, and the job meets it under its new name.
     const auto files = makeFiles(dir, 1, kBlock * 2);
     const auto plain = readFile(files[0]);
-    {
-        auto journal = TJournal::Create(journalFolder);
-        auto file = platform::localFileSystem().open(files[0], platform::FileAccess::ReadWrite);
-        std::vector<std::uint8_t> buffer(kBlock);
-        journal->Record(*file, {TJournal::Operation::Encrypt, 2, "", {}, false}, buffer);
-        journal->Commit();
-        enginetest::transformSectors(*file, "", 0, 0, 2);  // two sectors of the first block
-        journal->Unsettled(*file);
-    }
+    enginetest::dieMidToggle(journalFolder, files[0], TJournal::Operation::Encrypt, "", 2,
+                             [](platform::File& f) { enginetest::transformSectors(f, "", 0, 0, 2); });
     std::filesystem::rename(files[0], dir.file("renamed.mp4"));
     for (const bool failingEnd : {false, true}) {
         SCOPED_TRACE(failingEnd ? "the journal's last write fails" : "a pending entry settled");

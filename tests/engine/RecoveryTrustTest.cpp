@@ -47,6 +47,16 @@ struct HalfChanged {
     std::string journal() const { return platform::listFiles(folder, kJournalSuffix).at(0); }
 };
 
+// What a job's start does after recovery has to leave an entry waiting: its journal knows that entry.
+std::unique_ptr<TJournal> startJob(const std::string& folder,
+                                   platform::FileSystem& fs = platform::localFileSystem()) {
+    auto report = RecoverJournals(folder, fs);
+    EXPECT_EQ(report.Pending.size(), 1u) << "the entry waits for its video";
+    auto journal = TJournal::Create(folder, fs);
+    journal->AdoptPending(std::move(report.Pending));
+    return journal;
+}
+
 }  // namespace
 
 TEST(RecoveryTrust, AVideoWhoseDiskCameBackUnderAnotherDeviceNumberIsRestored) {
@@ -65,12 +75,8 @@ TEST(RecoveryTrust, AVideoWhoseDiskCameBackUnderAnotherDeviceNumberIsRestored) {
     std::filesystem::rename(scene.video, renamed);
     FaultyFileSystem moved;
     moved.ShiftDevices(7);
-    auto report = RecoverJournals(scene.folder, moved);
-    ASSERT_EQ(report.Pending.size(), 1u);
     TFileTransform transform(flag("k"), false, moved);
-    auto journal = TJournal::Create(scene.folder, moved);
-    journal->AdoptPending(std::move(report.Pending));
-    transform.UseJournal(std::move(journal));
+    transform.UseJournal(startJob(scene.folder, moved));
     EXPECT_EQ(transform.ProcessFile(renamed, "k").Outcome, TProcessOutcome::Encrypted);
     EXPECT_EQ(content(readFile(renamed)), expectedScramble(scene.plain, "k", 2))
         << "toggled from the original";
@@ -116,10 +122,8 @@ TEST(RecoveryTrust, OnlyTheUsersOwnJournalsAreAppliedToTheUsersOwnVideos) {
         HalfChanged scene;
         const auto renamed = scene.dir.file("renamed.mp4");
         std::filesystem::rename(scene.video, renamed);
-        auto report = RecoverJournals(scene.folder);
+        auto journal = startJob(scene.folder);
         ASSERT_EQ(::chown(renamed.c_str(), kStranger, kStranger), 0);
-        auto journal = TJournal::Create(scene.folder);
-        journal->AdoptPending(std::move(report.Pending));
         auto file = platform::localFileSystem().open(renamed, platform::FileAccess::ReadWrite);
         EXPECT_THROW(journal->SettlePending(*file), platform::FileError);
         file.reset();
@@ -187,10 +191,8 @@ TEST(RecoveryTrust, AVideoFoundWholeIsOnTheDiskBeforeItsPendingEntryGoes) {
     });
     const auto renamed = dir.file("renamed.mp4");
     std::filesystem::rename(video, renamed);
-    auto report = RecoverJournals(folder);
     FaultyFileSystem counting;
-    auto journal = TJournal::Create(folder, counting);
-    journal->AdoptPending(std::move(report.Pending));
+    auto journal = startJob(folder, counting);
     auto file = counting.open(renamed, platform::FileAccess::ReadWrite);
     const int syncsBefore = counting.calls(FileOp::Sync);
     EXPECT_FALSE(journal->SettlePending(*file));
