@@ -24,11 +24,6 @@ std::uint64_t randomNumber() {
     return (static_cast<std::uint64_t>(random()) << 32) ^ random();
 }
 
-std::string withoutTrailingSlashes(std::string folder) {
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
-}
-
 }  // namespace
 
 TJournal::IdentityKey TJournal::keyOf(const platform::File& video) {
@@ -37,7 +32,7 @@ TJournal::IdentityKey TJournal::keyOf(const platform::File& video) {
 }
 
 TJournal::TJournal(std::string folder, platform::FileSystem& fileSystem)
-    : folder_(withoutTrailingSlashes(std::move(folder))), fileSystem_(fileSystem) {}
+    : folder_(FolderName(std::move(folder))), fileSystem_(fileSystem) {}
 
 std::unique_ptr<TJournal> TJournal::Create(const std::string& folder, platform::FileSystem& fileSystem) {
     std::unique_ptr<TJournal> journal(new TJournal(folder, fileSystem));

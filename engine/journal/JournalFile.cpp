@@ -31,6 +31,11 @@ void OpenJournal::finish(platform::FileSystem& fs) {
     file.reset();
 }
 
+std::string FolderName(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
 bool HeldByLiveProcess(const platform::FileError& error) {
     return error.errorNumber() == EWOULDBLOCK;
 }

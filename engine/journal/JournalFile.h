@@ -32,6 +32,9 @@ struct OpenJournal {
     void finish(platform::FileSystem& fs);
 };
 
+// The journal folder as its messages name it: settings give it with a trailing slash.
+std::string FolderName(std::string folder);
+
 // Whether an open failed only because a live process holds the journal.
 bool HeldByLiveProcess(const platform::FileError& error);
 

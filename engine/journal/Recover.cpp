@@ -24,10 +24,10 @@ std::string keptText(const Entry& entry, const std::string& journalPath, const s
 
 class Recovery {
 public:
-    Recovery(std::string folder, platform::FileSystem& fs) : folder_(std::move(folder)), fs_(fs) {}
+    Recovery(std::string folder, platform::FileSystem& fs)
+        : folder_(FolderName(std::move(folder))), fs_(fs) {}
 
     TRecoveryReport run() {
-        while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
         try {
             try {
                 fs_.checkPrivateFolder(folder_);
