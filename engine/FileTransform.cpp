@@ -471,6 +471,7 @@ void TFileTransform::FinishJournal() {
         notices_.push_back(std::string("The recovery journal could not be closed (") + error.what() +
                            "); the changed videos are complete, and the next start checks them against it.");
     }
+    for (const auto& problem : journal_->WriteBackDone()) notices_.push_back(problem);
     journal_.reset();
 }
 

@@ -98,7 +98,7 @@ void TKZVThread::SafeExecute() {
         try {
             // What an earlier job of this process, or a process that died since the start, left
             // unfinished is settled first; what cannot be applied by its path waits for its video.
-            TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_);
+            TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_, TDoneEntries::Keep);
             restored = std::move(report.Restored);
             for (const auto& problem : report.Problems)
                 platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));

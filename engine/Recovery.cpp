@@ -11,7 +11,7 @@ std::vector<std::string> RecoverInterruptedToggles(const std::string& journalFol
 }
 
 TRecoveryReport RecoverInterruptedTogglesReport(const std::string& journalFolder) {
-    TRecoveryReport report = RecoverJournals(journalFolder);
+    TRecoveryReport report = RecoverJournals(journalFolder, platform::localFileSystem(), TDoneEntries::Keep);
     for (const auto& path : report.Restored)
         platform::MsgOut(QStringLiteral("Restored after an interrupted run: ") +
                          platform::FromLocal8Bit(path));

@@ -1,6 +1,8 @@
 #pragma once
 // Start-up recovery, shared by the window and velmora-cli: before anything else touches a file, every
-// toggle that an earlier process left unfinished is undone.
+// toggle that an earlier process left unfinished is undone. Toggles complete in this boot are not
+// waited for: their entries stay for a job to write back (see TDoneEntries), so a start never waits
+// on the disk.
 
 #include <string>
 #include <vector>

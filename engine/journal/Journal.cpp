@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -225,6 +226,22 @@ bool mayDescribe(const TPendingEntry& pending, const std::string& canonical, std
            size == original + kTailSize || size == original - kTailSize;
 }
 
+// Settles the done entries at `offsets` of the journal at `path`, whose videos are written back. A
+// journal that another start's recovery holds, or has settled already, is left to it.
+void settleDone(platform::FileSystem& fs, const std::string& path, const std::set<std::int64_t>& offsets) {
+    OpenJournal journal;
+    try {
+        journal = OpenJournal::Open(fs, path);
+    } catch (const platform::FileError& error) {
+        if (error.errorNumber() == ENOENT || HeldByLiveProcess(error)) return;
+        throw;
+    }
+    for (std::size_t i = 0; i < journal.entries.size(); ++i)
+        if (offsets.contains(journal.entries[i].offset) && journal.entries[i].state() == EntryState::Done)
+            journal.settled[i] = true;
+    journal.finish(fs);
+}
+
 }  // namespace
 
 std::optional<std::string> PendingProblemFor(const TPendingEntries& pending, const std::string& path,
@@ -237,7 +254,8 @@ std::optional<std::string> PendingProblemFor(const TPendingEntries& pending, con
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
     const std::string canonical = fileSystem.canonicalPath(path);
     for (const auto& entry : it->second)
-        if (mayDescribe(entry, canonical, identity->device, error ? -1 : size)) return entry.Problem;
+        if (!entry.Done && mayDescribe(entry, canonical, identity->device, error ? -1 : size))
+            return entry.Problem;
     return std::nullopt;
 }
 
@@ -253,6 +271,14 @@ bool TJournal::SettlePending(platform::File& video) {
     for (auto pending = entries.begin(); pending != entries.end();) {  // newest first
         if (!mayDescribe(*pending, canonical, identity.device, size)) {
             ++pending;
+            continue;
+        }
+        if (pending->Done) {
+            // Its toggle is complete but perhaps not on the disk yet: written back before this run
+            // records and changes the video again, so that no entry meets a mix of three states.
+            video.sync();
+            writtenBack_[pending->JournalPath].insert(pending->Offset);  // settled at the job's end
+            pending = entries.erase(pending);
             continue;
         }
         OpenJournal journal;
@@ -291,7 +317,41 @@ bool TJournal::SettlePending(platform::File& video) {
 std::vector<std::string> TJournal::PendingProblems() const {
     std::vector<std::string> problems;
     for (const auto& [inode, entries] : pending_)
-        for (const auto& pending : entries) problems.push_back(pending.Problem);
+        for (const auto& pending : entries)
+            if (!pending.Done) problems.push_back(pending.Problem);
+    return problems;
+}
+
+std::vector<std::string> TJournal::WriteBackDone() {
+    std::vector<std::string> problems;
+    std::map<std::string, std::set<std::int64_t>> settled = std::move(writtenBack_);  // by journal
+    writtenBack_.clear();
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        auto& entries = it->second;
+        for (auto pending = entries.begin(); pending != entries.end();) {
+            if (!pending->Done) {
+                ++pending;
+                continue;
+            }
+            try {
+                WriteBackVideo(fileSystem_, pending->VideoPath, it->first);
+                settled[pending->JournalPath].insert(pending->Offset);
+            } catch (const std::exception& error) {
+                // Kept: after a power cut the next start checks the video against it.
+                problems.push_back("cannot make " + pending->VideoPath + " durable now (" + error.what() +
+                                   "); its recovery entry is kept");
+            }
+            pending = entries.erase(pending);
+        }
+        it = entries.empty() ? pending_.erase(it) : std::next(it);
+    }
+    for (const auto& [path, offsets] : settled) {
+        try {
+            settleDone(fileSystem_, path, offsets);
+        } catch (const std::exception& error) {
+            problems.push_back("recovery from " + path + " failed: " + error.what());
+        }
+    }
     return problems;
 }
 

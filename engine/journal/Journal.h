@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -37,7 +38,8 @@ inline constexpr std::int64_t kMaxJournalBlocks = journal::kMaxBlocks;
 inline constexpr std::int64_t kCheckpointBytes = std::int64_t{64} << 20;
 
 // An entry that recovery could not apply, waiting for its video: a job that meets a file that it may
-// describe applies it first, or refuses the file.
+// describe applies it first, or refuses the file. Or one of a toggle complete in this boot, whose
+// video a job writes back before touching it.
 struct TPendingEntry {
     std::string JournalPath;
     std::int64_t Offset = 0;
@@ -45,6 +47,8 @@ struct TPendingEntry {
     std::uint64_t Device = 0;
     std::int64_t OriginalSize = 0;
     std::string Problem;  // what the user was told about it
+    // Complete in this boot: it waits only for its video's data to be written back, and is no problem.
+    bool Done = false;
 };
 // By the video's inode, newest first. Not by device: a disk can come back under another number.
 using TPendingEntries = std::map<std::uint64_t, std::vector<TPendingEntry>>;
@@ -89,6 +93,9 @@ public:
     bool SettlePending(platform::File& video);
     // What the user was told of entries that are still pending.
     std::vector<std::string> PendingProblems() const;
+    // The done entries of earlier runs that no toggle of this job met: their videos written back
+    // (our own files' data only) and the entries settled. Problems come back in words.
+    std::vector<std::string> WriteBackDone();
 
     // Whether `video` was recorded since the last checkpoint; if so, Checkpoint() must come first.
     bool Holds(const platform::File& video) const;
@@ -148,6 +155,7 @@ private:
     std::map<std::uint64_t, std::string> devices_;  // a video path on each file system written to
     bool finished_ = false;
     TPendingEntries pending_;
+    std::map<std::string, std::set<std::int64_t>> writtenBack_;  // done entries met, by journal: to settle
     journal::BlockFingerprints fingerprints_;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <set>
 
 #include "engine/journal/JournalFile.h"
@@ -24,8 +23,8 @@ std::string keptText(const Entry& entry, const std::string& journalPath, const s
 
 class Recovery {
 public:
-    Recovery(std::string folder, platform::FileSystem& fs)
-        : folder_(FolderName(std::move(folder))), fs_(fs) {}
+    Recovery(std::string folder, platform::FileSystem& fs, TDoneEntries done)
+        : folder_(FolderName(std::move(folder))), fs_(fs), keepDone_(done == TDoneEntries::Keep) {}
 
     TRecoveryReport run() {
         try {
@@ -54,7 +53,7 @@ public:
         }
         for (const auto& path : names) openJournal(path);
         applyNewestFirst();
-        syncDone();
+        writeBackDone();
         for (auto& journal : journals_) {
             try {
                 removedAny_ |= journal.allSettled();
@@ -143,8 +142,17 @@ private:
                 why = "a newer change of it is not restored yet";
             } else if (entry.state() == EntryState::Done && !boot.empty() && entry.bootId() == boot) {
                 // No power was lost since: the page cache holds the complete toggle.
-                done_[entry.header.device].first = entry.videoPath;
-                done_[entry.header.device].second.push_back(ref);
+                if (keepDone_) {
+                    report_.Pending[entry.header.inode].push_back({journalPath,
+                                                                   entry.offset,
+                                                                   entry.videoPath,
+                                                                   entry.header.device,
+                                                                   entry.header.originalSize,
+                                                                   {},
+                                                                   true});
+                    continue;
+                }
+                done_.push_back(ref);
                 settled = true;
             } else {
                 try {
@@ -192,16 +200,16 @@ private:
         return true;
     }
 
-    // Entries done in this boot: one write-back of each file system makes their videos durable.
-    void syncDone() {
-        for (const auto& [device, sync] : done_) {
+    // Entries done in this boot: their videos' data written back, and nothing of other programs'.
+    void writeBackDone() {
+        for (const auto& ref : done_) {
+            const Entry& entry = entryOf(ref);
             try {
-                fs_.syncFileSystemOf(sync.first);
+                WriteBackVideo(fs_, entry.videoPath, entry.header.inode);
             } catch (const std::exception& error) {
-                report_.Problems.push_back("cannot make " + sync.first +
-                                           " and the videos beside it durable now (" + error.what() +
-                                           "); their recovery entries are kept");
-                for (const auto& ref : sync.second) journals_[ref.journal].settled[ref.entry] = false;
+                report_.Problems.push_back("cannot make " + entry.videoPath + " durable now (" +
+                                           error.what() + "); its recovery entry is kept");
+                journals_[ref.journal].settled[ref.entry] = false;
             }
         }
     }
@@ -210,15 +218,17 @@ private:
     platform::FileSystem& fs_;
     TRecoveryReport report_;
     std::vector<OpenJournal> journals_;
-    std::map<std::uint64_t, std::pair<std::string, std::vector<Ref>>> done_;
+    bool keepDone_;
+    std::vector<Ref> done_;
     Settler settler_;
     bool removedAny_ = false;
 };
 
 }  // namespace
 
-TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem& fileSystem) {
-    return Recovery(folder, fileSystem).run();
+TRecoveryReport RecoverJournals(const std::string& folder, platform::FileSystem& fileSystem,
+                                TDoneEntries done) {
+    return Recovery(folder, fileSystem, done).run();
 }
 
 }  // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/journal/Settle.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace engine::journal {
 
@@ -141,6 +142,20 @@ Settled Settler::settle(platform::File& journal, const Entry& entry, platform::F
     // What the entry's going rests on must be on the disk first.
     video.sync();
     return {verdict, {}};
+}
+
+void WriteBackVideo(platform::FileSystem& fs, const std::string& path, std::uint64_t inode) {
+    try {
+        const auto video = fs.open(path, platform::FileAccess::Read);
+        if (video->identity().inode == inode) {
+            video->sync();
+            return;
+        }
+    } catch (const platform::FileError& error) {
+        // Gone from its path, or not to be opened now: the disk is written back below instead.
+        if (error.errorNumber() == EIO) throw;
+    }
+    fs.syncFileSystemOf(path);
 }
 
 }  // namespace engine::journal

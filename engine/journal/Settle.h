@@ -51,4 +51,10 @@ private:
     bool anyOriginal_ = false, anyTransformed_ = false;
 };
 
+// Makes a video whose toggle completed in this boot durable, so that its done entry may go: the data
+// of the file at `path` when it still has `inode`, and nothing of other programs'. A video moved,
+// replaced or removed since is reached only by writing back its whole disk. Raises FileError when
+// neither can be done.
+void WriteBackVideo(platform::FileSystem& fs, const std::string& path, std::uint64_t inode);
+
 }  // namespace engine::journal

@@ -196,6 +196,7 @@ std::vector<std::string> PowerLossFileSystem::listFiles(const std::string& folde
 void PowerLossFileSystem::syncFileSystemOf(const std::string& path) {
     Change(path);
     ++syncs_;
+    ++diskSyncs_;
     for (auto& [id, node] : inodes_) {
         if (node->pending.empty()) continue;
         node->durable = node->current;

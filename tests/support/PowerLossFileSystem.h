@@ -63,6 +63,7 @@ public:
     bool PowerLost() const noexcept { return lost_; }
     std::int64_t Changes() const noexcept { return changes_; }
     std::int64_t Syncs() const noexcept { return syncs_; }
+    std::int64_t DiskSyncs() const noexcept { return diskSyncs_; }  // syncFileSystemOf only
 
     // The disk as the next start finds it: everything synced, and a random choice of the rest.
     std::unique_ptr<PowerLossFileSystem> AfterPowerLoss(std::mt19937_64& random) const;
@@ -120,6 +121,7 @@ private:
     std::int64_t changes_ = 0;
     std::int64_t failAt_ = 0;
     std::int64_t syncs_ = 0;
+    std::int64_t diskSyncs_ = 0;
     bool lost_ = false;
     int boot_ = 1;
 };
