@@ -92,14 +92,12 @@ const TKeyPattern& TFileTransform::patternFor(const std::string& effectiveKey) {
 
 void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                                      Progress& progress) {
+    const auto block = blockOf(buffer_);
     bool finishing = false;  // another program waits, and the rest is shorter than an undo
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t offset = i * kBlockSize;
-        const bool held = i < static_cast<std::int64_t>(progress.held.size());
-        const auto block = held ? progress.held[static_cast<std::size_t>(i)] : blockOf(buffer_);
-        if (!held) file.readAt(offset, block);
+        file.readAt(offset, block);
         pattern.apply(block);
-        progress.inFlight = block;
         progress.writing = true;
         file.writeAt(offset, block);
         progress.writing = false;
@@ -125,13 +123,13 @@ bool TFileTransform::stopHere(std::int64_t done, std::int64_t count) const {
 
 void TFileTransform::undo(platform::File& file, const Progress& progress, const TKeyPattern& pattern,
                           std::int64_t originalSize, const TKZVTrailer* cutTrailer) {
-    if (progress.writing) {
-        // The interrupted write may have landed in part; its buffer still holds what it was to write,
-        // so transforming it again gives the block's original bytes.
-        pattern.apply(progress.inFlight);
-        file.writeAt(progress.blocksDone * kBlockSize, progress.inFlight);
-    }
     const auto block = blockOf(buffer_);
+    if (progress.writing) {
+        // The interrupted write may have landed in part; the buffer still holds what it was to write,
+        // so transforming it again gives the block's original bytes.
+        pattern.apply(block);
+        file.writeAt(progress.blocksDone * kBlockSize, block);
+    }
     for (std::int64_t i = progress.blocksDone - 1; i >= 0; --i) {
         const std::int64_t offset = i * kBlockSize;
         file.readAt(offset, block);
@@ -149,17 +147,17 @@ void TFileTransform::undo(platform::File& file, const Progress& progress, const 
     }
 }
 
-TContentKind TFileTransform::contentKindOf(platform::File& file, std::int64_t size,
-                                           std::span<std::uint8_t> first) {
+TContentKind TFileTransform::contentKindOf(platform::File& file, std::int64_t size) {
     // The first block, and the one right after the setting's head: where a player that skips the
     // scrambled head starts looking.
-    file.readAt(0, first);
-    if (const TContentKind kind = ContentKindOf(first); kind != TContentKind::HeaderBound) return kind;
-    const std::int64_t afterHead = std::int64_t{std::max(params_.Blocks, 1)} * kBlockSize;
-    if (afterHead + kBlockSize > size) return TContentKind::HeaderBound;
     const auto block = blockOf(buffer_);
-    file.readAt(afterHead, block);
-    return ContentKindOf(block);
+    const std::int64_t afterHead = std::int64_t{std::max(params_.Blocks, 1)} * kBlockSize;
+    for (const std::int64_t at : {std::int64_t{0}, afterHead}) {
+        if (at > 0 && at + kBlockSize > size) break;
+        file.readAt(at, block);
+        if (const TContentKind kind = ContentKindOf(block); kind != TContentKind::HeaderBound) return kind;
+    }
+    return TContentKind::HeaderBound;
 }
 
 std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(const std::string& path,
@@ -210,9 +208,7 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
         if (params_.FileType == ftOnlyEncrypted) return TProcessResult{TProcessOutcome::Skipped, size};
         checkKeyStorable(path, key);
         record = TKZVTrailer{};
-        // The first block is read once: for its kind, its fingerprints and its rewriting.
-        if (journal_) p.held = held_.Take(1);
-        const TContentKind kind = contentKindOf(file, size, p.held.empty() ? blockOf(buffer_) : p.held[0]);
+        const TContentKind kind = contentKindOf(file, size);
         std::int64_t blocks = HeadBlocks(kind, params_.Blocks);
         // Whole, as far as one journal entry reaches: a stream of more than 2 TiB keeps its tail.
         if (params_.WholeStreams && IsStream(kind))
@@ -232,8 +228,6 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
     p.isLong = p.blocks > kFinishBlocks;
 
     if (journal_) {
-        const auto alreadyHeld = static_cast<std::int64_t>(p.held.size());
-        p.held = held_.Extend(p.held, p.blocks);
         // A long toggle goes in a group of its own, so that the files before it are not held open
         // (nor left unchanged) while its entry is read, and its progress is the batch's.
         if (journal_->HasUncommitted() && p.isLong) throw GroupFull{};
@@ -251,11 +245,11 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
                 if (p.isLong) tellProgress(read, p.steps);
                 return !stopHere(0, p.blocks);  // nothing has changed yet: a long toggle stops at once
             };
-            if (!journal_->Record(file,
-                                  {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt,
-                                   p.blocks, p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(),
-                                   goOn, p.held, alreadyHeld},
-                                  blockOf(buffer_)))
+            if (!journal_->Record(
+                    file,
+                    {p.decrypt ? TJournal::Operation::Decrypt : TJournal::Operation::Encrypt, p.blocks,
+                     p.effectiveKey, after, keepFileTime_ && p.savedTime.has_value(), goOn},
+                    blockOf(buffer_)))
                 return TProcessResult{TProcessOutcome::Stopped, size};
         } catch (const platform::FileError& error) {
             // The video's own failures (unreadable, asked for by another program) are the file's;
@@ -296,7 +290,7 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
     // Opened ahead with its group: another program that has asked for it since gets it untouched.
     if (file.contended()) throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
     reserveRoom(file, fileSystem_, p.blocks * kBlockSize, p.size, !p.decrypt);
-    Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps, .tell = p.isLong, .held = p.held};
+    Progress progress{.stepsBefore = p.steps - p.blocks, .steps = p.steps, .tell = p.isLong};
     // Every rewritten block back, the size and the time too; raises when that fails.
     const auto putBack = [&](const std::string& what) {
         try {
@@ -341,7 +335,6 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
 }
 
 TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
-    held_.Release();
     auto decided = prepare(path, key);
     if (auto* result = std::get_if<TProcessResult>(&decided)) return *result;
     auto& prepared = std::get<Prepared>(decided);
@@ -374,7 +367,6 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
     std::size_t next = 0;
     while (next < paths.size() && !stop()) {
         // Gather a group: without a journal, one file at a time.
-        held_.Release();
         std::vector<Slot> group;
         std::int64_t bytes = 0;
         const auto started = std::chrono::steady_clock::now();

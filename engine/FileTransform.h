@@ -12,7 +12,6 @@
 #include <variant>
 #include <vector>
 
-#include "engine/HeldBlocks.h"
 #include "engine/KeyPattern.h"
 #include "engine/ScrambledHead.h"
 #include "engine/Trailer.h"
@@ -94,8 +93,7 @@ using TFileProgress = std::function<void(std::size_t index, std::int64_t done, s
 
 // How a batch groups the journal's syncs: a group ends at `files` files, `bytes` bytes to rewrite or
 // `seconds` of preparing, whichever comes first; a checkpoint follows a group once the journal holds
-// more than `checkpointBytes`. The blocks of a group are held in memory from the journal's reading to
-// their rewriting up to `bytes` (one long toggle's beyond that are read twice).
+// more than `checkpointBytes`.
 struct TGroupLimits {
     std::size_t files = 64;
     std::int64_t bytes = std::int64_t{256} << 20;
@@ -134,10 +132,7 @@ public:
     void FinishJournal();
     // The journal that could not be created: every file is refused, and the user hears why once.
     void JournalUnavailable(std::string folder, const std::string& reason);
-    void SetGroupLimits(TGroupLimits limits) {
-        limits_ = limits;
-        held_ = THeldBlocks(limits.bytes);
-    }
+    void SetGroupLimits(TGroupLimits limits) { limits_ = limits; }
 
     // What the user should hear once, at the end of the job: a journal that could not be written,
     // videos restored or refused because of an interrupted run, a checkpoint that failed.
@@ -167,8 +162,6 @@ private:
         std::int64_t blocks = 0;
         std::int64_t steps = 0;  // for progress: the journal's reading and the rewriting
         bool isLong = false;     // more than kFinishBlocks blocks
-        // The first blocks as the journal read them, rewritten from memory (see THeldBlocks).
-        std::span<const std::span<std::uint8_t>> held;
     };
     // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
     // ProcessFile commits at once, so it never meets it.
@@ -197,12 +190,9 @@ private:
         std::int64_t stepsBefore = 0;  // steps of the file done before its blocks: the journal's reading
         std::int64_t steps = 0;        // the file's steps in all
         bool tell = false;             // a long toggle: progress is told
-        std::span<const std::span<std::uint8_t>> held;  // the first blocks, read already
-        std::span<std::uint8_t> inFlight;               // the block being written, transformed
     };
     // The kind of a plain file by its content, for how many blocks it needs (see ScrambledHead.h).
-    // Its first block is read into `first`.
-    TContentKind contentKindOf(platform::File& file, std::int64_t size, std::span<std::uint8_t> first);
+    TContentKind contentKindOf(platform::File& file, std::int64_t size);
     void transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                          Progress& progress);
     void step(TToggleStep s) const {
@@ -227,7 +217,6 @@ private:
     std::unique_ptr<TJournal> journal_;
     std::string journalUnavailable_;  // why no journal could be made; every file is refused then
     TGroupLimits limits_;
-    THeldBlocks held_{limits_.bytes};
     bool toldJournalFailure_ = false;
     std::vector<std::string> notices_;
     bool noticesFail_ = false;

@@ -138,10 +138,8 @@ bool TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     fingerprints_.useSalt(header.salt);
     std::vector<std::uint8_t> record(static_cast<std::size_t>(kBlockRecordSize));
     for (std::int64_t i = 0; i < toggle.blocks; ++i) {
-        const bool held = i < static_cast<std::int64_t>(toggle.held.size());
-        const std::span<std::uint8_t> block = held ? toggle.held[static_cast<std::size_t>(i)] : buffer;
-        if (!held || i >= toggle.alreadyHeld) video.readAt(i * kBlockSize, block);
-        fingerprints_.record(block, record);
+        video.readAt(i * kBlockSize, buffer);
+        fingerprints_.record(buffer, record);
         entry.addRecord(record);
         if (entry.full()) flush();
         // Nothing has changed yet: another program asking for the video gets it now, not after a

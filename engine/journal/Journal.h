@@ -72,11 +72,6 @@ public:
         // Told the blocks read so far after each one; false stops the recording. Reading a whole
         // large file for its fingerprints takes as long as the toggle's own reading.
         std::function<bool(std::int64_t blocksRead)> goOn = {};
-        // Where the blocks read are kept (block i in held[i], as far as it reaches), so that the
-        // toggle rewrites them without reading them again; the first `alreadyHeld` hold the video's
-        // blocks already and are not read.
-        std::span<const std::span<std::uint8_t>> held = {};
-        std::int64_t alreadyHeld = 0;
     };
 
     // Creates this process's journal file in `folder` (made if missing, only the user's), locked
@@ -110,9 +105,9 @@ public:
     bool IsUnsettled(const platform::File& video) const;
 
     // Appends the entry for the next toggle of `video`; not yet durable. `buffer` (one block) is
-    // scratch space for the blocks that toggle.held has no room for. Raises when the entry cannot be written,
-    // or when another program asks for the video while it is read (it gets it at once, untouched). Returns
-    // false, with nothing recorded, when the toggle's goOn said to stop.
+    // scratch space. Raises when the entry cannot be written, or when another program asks for the
+    // video while it is read (it gets it at once, untouched). Returns false, with nothing recorded,
+    // when the toggle's goOn said to stop.
     bool Record(platform::File& video, const Toggle& toggle, std::span<std::uint8_t> buffer);
     // Makes every entry recorded so far durable with one sync. Raises when it cannot: no video of
     // the group may then be touched, and their entries are forgotten.

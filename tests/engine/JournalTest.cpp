@@ -296,44 +296,6 @@ TEST(Journal, ATransformWithAJournalLeavesNothingBehind) {
     EXPECT_EQ(journalFiles(journalFolder), 0u);
 }
 
-TEST(Journal, EachRewrittenBlockIsReadOnceForTheEntryAndTheToggle) {
-    // The journal fingerprints the very blocks that are then transformed and written; only a
-    // group's blocks beyond the memory bound are read a second time.
-    struct Case {
-        const char* name;
-        std::int64_t heldBytes;  // the group's bound
-        std::int64_t rereadBlocks;
-    };
-    const Case cases[] = {{"all held", std::int64_t{256} << 20, 0}, {"a bound of 4 blocks", 4 * kBlock, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        std::vector<std::string> videos;
-        std::vector<std::vector<std::uint8_t>> plains;
-        for (int i = 0; i < 3; ++i) {
-            videos.push_back(dir.file("clip" + std::to_string(i) + ".mp4"));
-            // Three blocks and a part: nothing past the head for the content sniffing to read.
-            plains.push_back(patternBytes(kBlock * 3 + 700, static_cast<std::uint32_t>(i + 1)));
-            writeFile(videos.back(), plains.back());
-        }
-        for (const char* way : {"encrypt", "decrypt"}) {
-            FaultyFileSystem fs;
-            TFileTransform transform(flag("key", ftBoth, 3), false, fs);
-            transform.UseJournal(TJournal::Create(dir.file("journal"), fs));
-            transform.SetGroupLimits({.bytes = c.heldBytes});
-            transform.ProcessFiles(
-                videos, "key", [] { return false; }, [](std::size_t, const TFileOutcome&) {});
-            transform.FinishJournal();
-            // Each video's blocks once, and its last bytes (the trailer, and the journal's copy of them).
-            const std::int64_t expected = 3 * 3 * kBlock + c.rereadBlocks * kBlock;
-            const std::int64_t read = fs.bytesRead("clip");
-            EXPECT_GE(read, expected) << way;
-            EXPECT_LE(read, expected + 3 * 2 * kTrailerSize) << way;
-        }
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(readFile(videos[i]), plains[i]);
-    }
-}
-
 TEST(Journal, AJournalThatCannotBeWrittenLeavesTheVideoUntouchedAndSaysWhyOnce) {
     TempDir dir;
     const auto video = dir.file("clip.mp4");

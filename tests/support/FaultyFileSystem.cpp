@@ -17,7 +17,6 @@ public:
     void readAt(std::int64_t offset, std::span<std::uint8_t> buffer) override {
         owner_.countAndCheck(FileOp::Read, path());
         inner_->readAt(offset, buffer);
-        owner_.countRead(path(), buffer.size());
     }
 
     void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override {

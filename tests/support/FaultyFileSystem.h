@@ -44,17 +44,6 @@ public:
         return id;
     }
 
-    // Bytes read from the files whose path contains `pathPart`.
-    std::int64_t bytesRead(const std::string& pathPart) const {
-        std::int64_t sum = 0;
-        for (const auto& [path, bytes] : bytesRead_)
-            if (path.find(pathPart) != std::string::npos) sum += bytes;
-        return sum;
-    }
-    void countRead(const std::string& path, std::size_t bytes) {
-        bytesRead_[path] += static_cast<std::int64_t>(bytes);
-    }
-
     int calls(FileOp op) const {
         const auto it = calls_.find(op);
         return it == calls_.end() ? 0 : it->second;
@@ -68,7 +57,6 @@ public:
 private:
     std::optional<Fault> fault_;
     std::map<FileOp, int> calls_;
-    std::map<std::string, std::int64_t> bytesRead_;
     std::string onlyPaths_;
     int matching_ = 0;
     std::uint64_t deviceShift_ = 0;
