@@ -266,7 +266,7 @@ bool TJournal::SettlePending(platform::File& video) {
     const std::string canonical = fileSystem_.canonicalPath(video.path());
     const std::int64_t size = video.size();
     bool restored = false;
-    Settler settler;
+    std::optional<Settler> settler;  // its buffers are large: laid out only for an entry to apply
     auto& entries = it->second;
     for (auto pending = entries.begin(); pending != entries.end();) {  // newest first
         if (!mayDescribe(*pending, canonical, identity.device, size)) {
@@ -303,7 +303,8 @@ bool TJournal::SettlePending(platform::File& video) {
                                        EIO);
         };
         if (video.owner() != entry->header.owner) throw refuse("it is owned by another user now");
-        const Settled settled = settler.settle(*journal.file, *entry, video);
+        if (!settler) settler.emplace();
+        const Settled settled = settler->settle(*journal.file, *entry, video);
         if (settled.verdict == Verdict::LeaveAlone) throw refuse(settled.why);
         restored |= settled.verdict == Verdict::Undo;
         journal.settled[static_cast<std::size_t>(entry - journal.entries.begin())] = true;
