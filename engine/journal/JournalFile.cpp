@@ -24,10 +24,15 @@ void OpenJournal::finish(platform::FileSystem& fs) {
         file.reset();
         return;
     }
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (settled[i] && entries[i].state() != EntryState::Void)
-            SetState(*file, entries[i].offset, EntryState::Void);
-    file->sync();
+    // A journal left as it was is not synced: a sync of it may wait on the disk for other programs'
+    // data, and a start passes over the kept entries of many earlier runs.
+    bool changed = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!settled[i] || entries[i].state() == EntryState::Void) continue;
+        SetState(*file, entries[i].offset, EntryState::Void);
+        changed = true;
+    }
+    if (changed) file->sync();
     file.reset();
 }
 

@@ -175,6 +175,9 @@ TEST_F(PowerLoss, AJobInTheSameBootWritesBackAnEarlierToggleBeforeChangingItsVid
     // apart. A cut anywhere in B leaves every video in one of them, with no entry left.
     PowerLossFileSystem clean = freshDisk();
     runJob(clean, paths_, kKey, ftOnlyEncrypted);
+    const std::int64_t changesOfA = clean.Changes();
+    EXPECT_TRUE(RecoverJournals(kJournal, clean, TDoneEntries::Keep).Problems.empty());
+    EXPECT_EQ(clean.Changes(), changesOfA) << "a start wrote or synced for entries already done";
     std::vector<std::string> touched;
     for (int i = 1; i < kFiles; i += 2) touched.push_back(paths_[i]);
     const std::int64_t changesBefore = clean.Changes();
