@@ -127,8 +127,9 @@ public:
     // From now on every toggle is recorded in the journal before the video changes, so that a crash
     // or a power cut at any moment can be undone.
     void UseJournal(std::unique_ptr<TJournal> journal) { journal_ = std::move(journal); }
-    // The job's end: the journal's entries marked done and left for the next recovery, which settles
-    // them with one sync in this boot (see TJournal::Finish). Problems become notices.
+    // The job's end: the journal's entries marked done and left for a later job, which writes their
+    // videos back (see TJournal::Finish); the done entries of earlier runs that this job did not meet
+    // are written back and settled now. Problems become notices.
     void FinishJournal();
     // The journal that could not be created: every file is refused, and the user hears why once.
     void JournalUnavailable(std::string folder, const std::string& reason);

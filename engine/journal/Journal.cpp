@@ -149,9 +149,8 @@ bool TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
     }
     entry.finish();
     flush();
-    recorded_[keyOf(video)] = {end_, false};
+    recorded_[keyOf(video)] = {end_, false, videoPath};
     uncommitted_.push_back(keyOf(video));
-    devices_.emplace(identity.device, videoPath);
     end_ = at;
     return true;
 }
@@ -178,8 +177,8 @@ void TJournal::Checkpoint(const std::function<void()>& videosSynced) {
     if (!file_ || recorded_.empty()) return;
     // Emptying the journal would take the entries of videos not yet toggled with it.
     if (!uncommitted_.empty()) throw std::logic_error("a checkpoint amid a group of entries");
-    for (const auto& [device, path] : devices_) fileSystem_.syncFileSystemOf(path);
-    devices_.clear();
+    for (const auto& [identity, recorded] : recorded_)
+        if (!recorded.unsettled) WriteBackVideo(fileSystem_, recorded.path, identity.second);
     if (videosSynced) videosSynced();
     const bool anyUnsettled =
         std::any_of(recorded_.begin(), recorded_.end(), [](const auto& r) { return r.second.unsettled; });

@@ -9,7 +9,8 @@
 // one sync (Commit), then toggles the videos without syncing them. Entries stay until a checkpoint
 // makes every changed video durable and empties the journal: when the journal grows large, and before
 // a video already in it is recorded again. At the job's end the videos are not waited for: the
-// entries are marked done and the file is left to the next recovery (Recovery.h).
+// entries are marked done and the file is left for a later job, which writes each video back with a
+// sync of that file alone before it changes it again (Recover.h).
 //
 // Each process writes its own journal file, in a folder only the user can write, and holds it locked
 // while it lives; the file appears under its final name only once it is locked, so a recovery running
@@ -114,9 +115,9 @@ public:
     void Commit();
     // The toggle of `video` failed and could not be undone here: its entry must outlive the job.
     void Unsettled(const platform::File& video);
-    // Makes every video recorded so far durable (one sync per file system; then `videosSynced`) and
-    // empties the journal. Raises when it cannot; the entries then stay, which is safe: recovery finds
-    // those toggles complete.
+    // Makes every video recorded so far durable (each with a sync of its own: nothing of other
+    // programs' data is waited for; then `videosSynced`) and empties the journal. Raises when it cannot; the
+    // entries then stay, which is safe: recovery finds those toggles complete.
     void Checkpoint(const std::function<void()>& videosSynced = {});
     // The job's end: entries of complete toggles are marked done, and the file (unlocked) is left to
     // the next recovery; a journal that never held an entry is removed. Raises on failure, which is
@@ -150,9 +151,9 @@ private:
     struct Recorded {
         std::int64_t offset;
         bool unsettled;
+        std::string path;  // canonical, as the entry names it
     };
-    std::map<IdentityKey, Recorded> recorded_;      // entries since the last checkpoint
-    std::map<std::uint64_t, std::string> devices_;  // a video path on each file system written to
+    std::map<IdentityKey, Recorded> recorded_;  // entries since the last checkpoint
     bool finished_ = false;
     TPendingEntries pending_;
     std::map<std::string, std::set<std::int64_t>> writtenBack_;  // done entries met, by journal: to settle
