@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <set>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -157,6 +156,7 @@ bool TJournal::Record(platform::File& video, const Toggle& toggle, std::span<std
 
 void TJournal::Commit() {
     try {
+        for (auto& [path, journal] : heldJournals_) journal.voidSettled();
         onJournal([](platform::File& file) { file.sync(); });
     } catch (...) {
         // None of these videos will be touched: their entries are forgotten and written over.
@@ -225,22 +225,6 @@ bool mayDescribe(const TPendingEntry& pending, const std::string& canonical, std
            size == original + kTailSize || size == original - kTailSize;
 }
 
-// Settles the done entries at `offsets` of the journal at `path`, whose videos are written back. A
-// journal that another start's recovery holds, or has settled already, is left to it.
-void settleDone(platform::FileSystem& fs, const std::string& path, const std::set<std::int64_t>& offsets) {
-    OpenJournal journal;
-    try {
-        journal = OpenJournal::Open(fs, path);
-    } catch (const platform::FileError& error) {
-        if (error.errorNumber() == ENOENT || HeldByLiveProcess(error)) return;
-        throw;
-    }
-    for (std::size_t i = 0; i < journal.entries.size(); ++i)
-        if (offsets.contains(journal.entries[i].offset) && journal.entries[i].state() == EntryState::Done)
-            journal.settled[i] = true;
-    journal.finish(fs);
-}
-
 }  // namespace
 
 std::optional<std::string> PendingProblemFor(const TPendingEntries& pending, const std::string& path,
@@ -276,22 +260,16 @@ bool TJournal::SettlePending(platform::File& video) {
             // Its toggle is complete but perhaps not on the disk yet: written back before this run
             // records and changes the video again, so that no entry meets a mix of three states.
             video.sync();
-            writtenBack_[pending->JournalPath].insert(pending->Offset);  // settled at the job's end
+            settleDone(pending->JournalPath, pending->Offset);
             pending = entries.erase(pending);
             continue;
         }
-        OpenJournal journal;
-        try {
-            journal = OpenJournal::Open(fileSystem_, pending->JournalPath);
-        } catch (const platform::FileError& error) {
-            if (error.errorNumber() != ENOENT) throw;
+        OpenJournal* const journal = heldJournal(pending->JournalPath);
+        const auto entry = journal ? std::find_if(journal->entries.begin(), journal->entries.end(),
+                                                  [&](const Entry& e) { return e.offset == pending->Offset; })
+                                   : std::vector<Entry>::iterator{};
+        if (!journal || entry == journal->entries.end() || entry->state() == EntryState::Void) {
             pending = entries.erase(pending);  // another start's recovery settled it
-            continue;
-        }
-        const auto entry = std::find_if(journal.entries.begin(), journal.entries.end(),
-                                        [&](const Entry& e) { return e.offset == pending->Offset; });
-        if (entry == journal.entries.end() || entry->state() == EntryState::Void) {  // settled meanwhile
-            pending = entries.erase(pending);
             continue;
         }
         const auto refuse = [&](const std::string& why) {
@@ -303,11 +281,11 @@ bool TJournal::SettlePending(platform::File& video) {
         };
         if (video.owner() != entry->header.owner) throw refuse("it is owned by another user now");
         if (!settler) settler.emplace();
-        const Settled settled = settler->settle(*journal.file, *entry, video);
+        const Settled settled = settler->settle(*journal->file, *entry, video);
         if (settled.verdict == Verdict::LeaveAlone) throw refuse(settled.why);
         restored |= settled.verdict == Verdict::Undo;
-        journal.settled[static_cast<std::size_t>(entry - journal.entries.begin())] = true;
-        journal.finish(fileSystem_);
+        journal->settled[static_cast<std::size_t>(entry - journal->entries.begin())] = true;
+        journal->voidSettled();
         pending = entries.erase(pending);
     }
     if (entries.empty()) pending_.erase(it);
@@ -322,10 +300,35 @@ std::vector<std::string> TJournal::PendingProblems() const {
     return problems;
 }
 
+OpenJournal* TJournal::heldJournal(const std::string& path) {
+    auto it = heldJournals_.find(path);
+    if (it == heldJournals_.end()) {
+        try {
+            it = heldJournals_.emplace(path, OpenJournal::Open(fileSystem_, path)).first;
+        } catch (const platform::FileError& error) {
+            if (error.errorNumber() == ENOENT) return nullptr;  // another start's recovery finished it
+            throw;
+        }
+    }
+    return &it->second;
+}
+
+void TJournal::settleDone(const std::string& journalPath, std::int64_t offset) {
+    OpenJournal* journal = nullptr;
+    try {
+        journal = heldJournal(journalPath);
+    } catch (const platform::FileError& error) {
+        // Held by another start's recovery, which settles it.
+        if (!HeldByLiveProcess(error)) throw;
+    }
+    if (!journal) return;
+    for (std::size_t i = 0; i < journal->entries.size(); ++i)
+        if (journal->entries[i].offset == offset && journal->entries[i].state() == EntryState::Done)
+            journal->settled[i] = true;
+}
+
 std::vector<std::string> TJournal::WriteBackDone() {
     std::vector<std::string> problems;
-    std::map<std::string, std::set<std::int64_t>> settled = std::move(writtenBack_);  // by journal
-    writtenBack_.clear();
     for (auto it = pending_.begin(); it != pending_.end();) {
         auto& entries = it->second;
         for (auto pending = entries.begin(); pending != entries.end();) {
@@ -335,7 +338,7 @@ std::vector<std::string> TJournal::WriteBackDone() {
             }
             try {
                 WriteBackVideo(fileSystem_, pending->VideoPath, it->first);
-                settled[pending->JournalPath].insert(pending->Offset);
+                settleDone(pending->JournalPath, pending->Offset);
             } catch (const std::exception& error) {
                 // Kept: after a power cut the next start checks the video against it.
                 problems.push_back("cannot make " + pending->VideoPath + " durable now (" + error.what() +
@@ -345,13 +348,14 @@ std::vector<std::string> TJournal::WriteBackDone() {
         }
         it = entries.empty() ? pending_.erase(it) : std::next(it);
     }
-    for (const auto& [path, offsets] : settled) {
+    for (auto& [path, journal] : heldJournals_) {
         try {
-            settleDone(fileSystem_, path, offsets);
+            journal.finish(fileSystem_);
         } catch (const std::exception& error) {
             problems.push_back("recovery from " + path + " failed: " + error.what());
         }
     }
+    heldJournals_.clear();
     return problems;
 }
 

@@ -21,13 +21,13 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "engine/journal/Fingerprint.h"
 #include "engine/journal/Format.h"
+#include "engine/journal/JournalFile.h"
 #include "platform/FileIo.h"
 
 namespace engine {
@@ -156,7 +156,13 @@ private:
     std::map<IdentityKey, Recorded> recorded_;  // entries since the last checkpoint
     bool finished_ = false;
     TPendingEntries pending_;
-    std::map<std::string, std::set<std::int64_t>> writtenBack_;  // done entries met, by journal: to settle
+    // The journals of earlier runs that this job settles entries of, held from the first one met to
+    // the job's end. A done entry met is voided with the next Commit, before its video changes
+    // again: a power cut must never find two entries of one video, the older matching neither of
+    // the video's states.
+    std::map<std::string, journal::OpenJournal> heldJournals_;
+    journal::OpenJournal* heldJournal(const std::string& path);  // nullptr: it is gone
+    void settleDone(const std::string& journalPath, std::int64_t offset);
     journal::BlockFingerprints fingerprints_;
 };
 

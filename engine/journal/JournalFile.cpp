@@ -18,21 +18,22 @@ bool OpenJournal::allSettled() const {
     return std::all_of(settled.begin(), settled.end(), [](bool s) { return s; });
 }
 
-void OpenJournal::finish(platform::FileSystem& fs) {
-    if (allSettled()) {
-        fs.removeFile(path);  // while still locked, so no one else picks it up meanwhile
-        file.reset();
-        return;
-    }
-    // A journal left as it was is not synced: a sync of it may wait on the disk for other programs'
-    // data, and a start passes over the kept entries of many earlier runs.
+void OpenJournal::voidSettled() {
     bool changed = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!settled[i] || entries[i].state() == EntryState::Void) continue;
         SetState(*file, entries[i].offset, EntryState::Void);
+        entries[i].header.state = static_cast<std::uint32_t>(EntryState::Void);
         changed = true;
     }
     if (changed) file->sync();
+}
+
+void OpenJournal::finish(platform::FileSystem& fs) {
+    // Voided first, even when the file goes: a removal is durable only once its folder is synced, and
+    // a journal that comes back after a power cut must not bring back entries already settled.
+    voidSettled();
+    if (allSettled()) fs.removeFile(path);  // while still locked, so no one else picks it up meanwhile
     file.reset();
 }
 

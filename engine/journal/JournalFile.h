@@ -28,7 +28,10 @@ struct OpenJournal {
     // (EWOULDBLOCK), not the user's alone, or any other reason.
     static OpenJournal Open(platform::FileSystem& fs, const std::string& path);
     bool allSettled() const;
-    // Removes the journal when every entry is settled, else voids the settled ones and keeps it.
+    // Voids the settled entries in the file, made durable; a journal left as it was is not synced: a
+    // sync may wait on the disk for other programs' data.
+    void voidSettled();
+    // Voids the settled entries, then removes the journal when every entry is settled.
     void finish(platform::FileSystem& fs);
 };
 
