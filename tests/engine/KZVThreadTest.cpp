@@ -512,9 +512,10 @@ TEST(TKZVThread, WhatTheJobSettledOrCompletedIsToldAsANoteNotAFailure) {
     std::filesystem::rename(files[0], dir.file("renamed.mp4"));
     for (const bool failingEnd : {false, true}) {
         SCOPED_TRACE(failingEnd ? "the journal's last write fails" : "a pending entry settled");
-        // The journal's last write (marking entries done) fails after every file is complete.
+        // The journal's last write (marking entries done) fails after every file is complete; before
+        // it come the settled entry voided in the dead run's journal and this job's own entry.
         testsupport::FaultyFileSystem fs(
-            {testsupport::FileOp::Write, failingEnd ? 2 : 1000, EIO, false, true}, ".vjournal");
+            {testsupport::FileOp::Write, failingEnd ? 3 : 1000, EIO, false, true}, ".vjournal");
         Recorder window;
         TKZVThread job(fs);
         fill(job, window, {dir.file("renamed.mp4")}, failingEnd ? flag("") : flag("", ftOnlyUnencrypted));
