@@ -90,7 +90,7 @@ const TKeyPattern& TFileTransform::patternFor(const std::string& effectiveKey) {
     return keyed_;
 }
 
-void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
+bool TFileTransform::transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                                      Progress& progress) {
     const auto block = blockOf(buffer_);
     bool finishing = false;  // another program waits, and the rest is shorter than an undo
@@ -112,8 +112,9 @@ void TFileTransform::transformBlocks(platform::File& file, std::int64_t count, c
                 throw platform::FileError(file.path(), platform::kFileInUseText, EBUSY);
             finishing = true;
         }
-        if (!finishing && i + 1 < count && stopHere(i + 1, count)) throw StopRequested{};
+        if (!finishing && i + 1 < count && stopHere(i + 1, count)) return false;
     }
+    return true;
 }
 
 bool TFileTransform::stopHere(std::int64_t done, std::int64_t count) const {
@@ -160,8 +161,8 @@ TContentKind TFileTransform::contentKindOf(platform::File& file, std::int64_t si
     return TContentKind::HeaderBound;
 }
 
-std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(const std::string& path,
-                                                                               const std::string& key) {
+std::variant<TProcessResult, TFileTransform::Prepared, TFileTransform::NextGroup> TFileTransform::prepare(
+    const std::string& path, const std::string& key) {
     if (!journalUnavailable_.empty())
         throw TransformError(path +
                              ": left unchanged, the recovery journal cannot be used: " + journalUnavailable_);
@@ -230,12 +231,12 @@ std::variant<TProcessResult, TFileTransform::Prepared> TFileTransform::prepare(c
     if (journal_) {
         // A long toggle goes in a group of its own, so that the files before it are not held open
         // (nor left unchanged) while its entry is read, and its progress is the batch's.
-        if (journal_->HasUncommitted() && p.isLong) throw GroupFull{};
+        if (journal_->HasUncommitted() && p.isLong) return NextGroup{};
         // A video already in the journal is made durable, and its entry settled, before it is
         // recorded again: two live entries for one video could not tell which state is whose.
         if (journal_->Holds(file)) {
             // The group gathered so far goes first; the video is then recorded in the next one.
-            if (journal_->HasUncommitted()) throw GroupFull{};
+            if (journal_->HasUncommitted()) return NextGroup{};
             journal_->Checkpoint();
         }
         std::array<std::uint8_t, kTrailerSize> after{};
@@ -308,6 +309,7 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
             }
         }
     };
+    bool complete = false;
     try {
         // The trailer goes on first: appending it claims its room on any file system, so a full
         // disk shows before a single block has changed, and the undo below only has to cut it.
@@ -315,17 +317,18 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
             WriteTrailer(file, p.record);
             step(TToggleStep::TrailerAppended);
         }
-        transformBlocks(file, p.blocks, pattern, progress);
-        if (p.decrypt) {
+        complete = transformBlocks(file, p.blocks, pattern, progress);
+        if (complete && p.decrypt) {
             file.setSize(p.size - kTrailerSize);
             step(TToggleStep::TrailerCut);
         }
-    } catch (const StopRequested&) {
-        putBack(p.path + ": stopped part way");
-        return {TProcessOutcome::Stopped, p.size};
     } catch (const std::exception& error) {
         putBack(error.what());
         throw;
+    }
+    if (!complete) {  // stopped part way
+        putBack(p.path + ": stopped part way");
+        return {TProcessOutcome::Stopped, p.size};
     }
     const TProcessOutcome outcome = p.decrypt ? TProcessOutcome::Decrypted : TProcessOutcome::Encrypted;
     const std::int64_t sizeAfter = file.size();
@@ -337,7 +340,7 @@ TProcessResult TFileTransform::toggle(Prepared& p) {
 TProcessResult TFileTransform::ProcessFile(const std::string& path, const std::string& key) {
     auto decided = prepare(path, key);
     if (auto* result = std::get_if<TProcessResult>(&decided)) return *result;
-    auto& prepared = std::get<Prepared>(decided);
+    auto& prepared = std::get<Prepared>(decided);  // nothing uncommitted here: never NextGroup
     if (journal_) {
         try {
             journal_->Commit();
@@ -385,6 +388,7 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
             index_ = next;
             try {
                 auto decided = prepare(paths[next], key);
+                if (std::holds_alternative<NextGroup>(decided)) break;
                 if (auto* result = std::get_if<TProcessResult>(&decided)) {
                     slot.outcome.Result = *result;
                     if (result->Outcome == TProcessOutcome::Stopped) {
@@ -401,8 +405,6 @@ void TFileTransform::ProcessFiles(const std::vector<std::string>& paths, const s
                         break;
                     }
                 }
-            } catch (const GroupFull&) {
-                break;
             } catch (const platform::FileError& error) {
                 // Held by this group already (listed twice, or a second name of it): in the next one.
                 const bool heldHere = std::any_of(group.begin(), group.end(),

@@ -164,11 +164,9 @@ private:
         std::int64_t steps = 0;  // for progress: the journal's reading and the rewriting
         bool isLong = false;     // more than kFinishBlocks blocks
     };
-    // Raised by prepare() when a file must wait for the next group. Never escapes a batch; a single
-    // ProcessFile commits at once, so it never meets it.
-    struct GroupFull {};
-    // Raised between two blocks when the batch is stopped part way through a long toggle.
-    struct StopRequested {};
+    // What prepare() decides when a file must wait for the next group. A single ProcessFile commits
+    // at once, so it never meets it.
+    struct NextGroup {};
     struct Slot {
         std::size_t index;
         TFileOutcome outcome;              // when decided without a change
@@ -176,7 +174,8 @@ private:
     };
 
     // Opens and decides. A refusal or a skip comes back as a result, with nothing held open.
-    std::variant<TProcessResult, Prepared> prepare(const std::string& path, const std::string& key);
+    std::variant<TProcessResult, Prepared, NextGroup> prepare(const std::string& path,
+                                                              const std::string& key);
     TProcessResult toggle(Prepared& prepared);
     void checkpoint();
     void journalFailed(const std::exception& error);
@@ -194,7 +193,8 @@ private:
     };
     // The kind of a plain file by its content, for how many blocks it needs (see ScrambledHead.h).
     TContentKind contentKindOf(platform::File& file, std::int64_t size);
-    void transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
+    // False when the batch was stopped part way through a long toggle, which must then be undone.
+    bool transformBlocks(platform::File& file, std::int64_t count, const TKeyPattern& pattern,
                          Progress& progress);
     void step(TToggleStep s) const {
         if (stepHook_) stepHook_(s);
