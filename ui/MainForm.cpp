@@ -1261,7 +1261,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 
 void TMainForm::showEvent(QShowEvent* event) {
     TBaseForm::showEvent(event);
-    if (!recovered_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
+    if (!recovered_.isEmpty() || !notRecovered_.isEmpty())
+        QTimer::singleShot(0, this, &TMainForm::ShowRecoveredNow);
     if (!pathsToOpen_.isEmpty()) QTimer::singleShot(0, this, &TMainForm::OpenPathsNow);
 }
 

@@ -533,6 +533,16 @@ TEST_F(MainRunTest, RestoredFilesAreToldOnceAfterTheWindowIsShown) {
     EXPECT_EQ(boxes[2].icon, kIconFailure);
 }
 
+TEST_F(MainRunTest, AnEntryRecoveryCouldNotApplyIsToldOnceTheWindowIsShownEvenWithNothingRestored) {
+    form->ShowRecoveredFiles({}, {QStringLiteral("/v/d.mp4: held by another program")});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.empty());
+    form->show();
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/v/d.mp4: held by another program")));
+    EXPECT_EQ(boxes[0].icon, kIconFailure);
+}
+
 TEST_F(MainRunTest, TheProgramsWindowTellsWhatStartUpRecoveryRestored) {
     const auto window = ui::CreateMainForm({QStringLiteral("/v/restored.mp4")});
     window->show();
