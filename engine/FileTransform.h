@@ -98,7 +98,7 @@ struct TGroupLimits {
     std::size_t files = 64;
     std::int64_t bytes = std::int64_t{256} << 20;
     double seconds = 0.5;
-    std::int64_t checkpointBytes = std::int64_t{64} << 20;
+    std::int64_t checkpointBytes = kCheckpointBytes;
 };
 
 // One job's transform. Holds the block buffer and the key streams, laid out once and reused for every

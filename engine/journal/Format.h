@@ -36,6 +36,7 @@ inline constexpr std::array<char, 8> kMagicV1 = {'V', 'M', 'J', 'R', 'N', 'L', '
 
 inline constexpr std::uint32_t kMaxPathLength = 4096;
 inline constexpr std::uint32_t kMaxKeyLength = 64;
+static_assert(kMaxKeyLength == kKeyFieldSize, "an entry holds any key a trailer can");
 // The most blocks one entry describes (2 TiB rewritten): entries claiming more are damaged.
 inline constexpr std::int64_t kMaxBlocks = std::int64_t{1} << 22;
 inline constexpr std::size_t kBootIdSize = 40;
