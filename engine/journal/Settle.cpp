@@ -1,7 +1,6 @@
 #include "engine/journal/Settle.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace engine::journal {
 
@@ -145,16 +144,14 @@ Settled Settler::settle(platform::File& journal, const Entry& entry, platform::F
 }
 
 void WriteBackVideo(platform::FileSystem& fs, const std::string& path, std::uint64_t inode) {
+    std::unique_ptr<platform::File> video;
     try {
-        const auto video = fs.open(path, platform::FileAccess::Read);
-        if (video->identity().inode == inode) {
-            video->sync();
-            return;
-        }
-    } catch (const platform::FileError& error) {
-        // Gone from its path, or not to be opened now: the disk is written back below instead.
-        if (error.errorNumber() == EIO) throw;
+        video = fs.open(path, platform::FileAccess::Read);
+    } catch (const platform::FileError&) {
+        // Gone from its path, or not to be opened now: its disk is written back below instead.
     }
+    // A failing sync raises: the data it could not write is not on the disk, whatever a later sync says.
+    if (video && video->identity().inode == inode) return video->sync();
     fs.syncFileSystemOf(path);
 }
 
