@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "BareToggle.h"
 #include "BenchRatio.h"
 #include "engine/FileTransform.h"
 #include "engine/journal/Recover.h"
@@ -115,18 +116,7 @@ Scratch& scratch() {
 // The bare toggle: every open, read and write of a toggle, the bytes written back unchanged.
 void bareBatch(bool encrypt) {
     std::vector<std::uint8_t> block(static_cast<std::size_t>(engine::kBlockSize));
-    std::vector<std::uint8_t> trailer(engine::kTrailerSize);
-    for (const auto& path : scratch().videos) {
-        const auto file = platform::localFileSystem().open(path, platform::FileAccess::ReadWrite);
-        const auto size = file->size();
-        file->readAt(size - engine::kTrailerSize, trailer);
-        if (encrypt) file->writeAt(size, trailer);
-        for (std::int64_t i = 0; i < kBlocks; ++i) {
-            file->readAt(i * engine::kBlockSize, block);
-            file->writeAt(i * engine::kBlockSize, block);
-        }
-        if (!encrypt) file->setSize(size - engine::kTrailerSize);
-    }
+    for (const auto& path : scratch().videos) benchfloor::BareToggle(path, encrypt, kBlocks, false, block);
 }
 
 void BM_BareToggle(benchmark::State& state) {
