@@ -341,8 +341,7 @@ std::vector<std::string> TJournal::WriteBackDone() {
                 settleDone(pending->JournalPath, pending->Offset);
             } catch (const std::exception& error) {
                 // Kept: after a power cut the next start checks the video against it.
-                problems.push_back("cannot make " + pending->VideoPath + " durable now (" + error.what() +
-                                   "); its recovery entry is kept");
+                problems.push_back(NotWrittenBackText(pending->VideoPath, error));
             }
             pending = entries.erase(pending);
         }

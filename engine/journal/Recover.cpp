@@ -207,8 +207,7 @@ private:
             try {
                 WriteBackVideo(fs_, entry.videoPath, entry.header.inode);
             } catch (const std::exception& error) {
-                report_.Problems.push_back("cannot make " + entry.videoPath + " durable now (" +
-                                           error.what() + "); its recovery entry is kept");
+                report_.Problems.push_back(NotWrittenBackText(entry.videoPath, error));
                 journals_[ref.journal].settled[ref.entry] = false;
             }
         }

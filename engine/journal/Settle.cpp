@@ -155,4 +155,8 @@ void WriteBackVideo(platform::FileSystem& fs, const std::string& path, std::uint
     fs.syncFileSystemOf(path);
 }
 
+std::string NotWrittenBackText(const std::string& path, const std::exception& error) {
+    return "cannot make " + path + " durable now (" + error.what() + "); its recovery entry is kept";
+}
+
 }  // namespace engine::journal

@@ -8,6 +8,7 @@
 // written.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,7 @@ private:
 // replaced or removed since is reached only by writing back its whole disk. Raises FileError when
 // neither can be done.
 void WriteBackVideo(platform::FileSystem& fs, const std::string& path, std::uint64_t inode);
+// What the user is told when WriteBackVideo failed and the entry stays.
+std::string NotWrittenBackText(const std::string& path, const std::exception& error);
 
 }  // namespace engine::journal
