@@ -138,7 +138,7 @@ void BM_JobMemory(benchmark::State& state) {
         for (std::size_t i = 0; i < count; ++i) job->FileList.push_back(files().paths[i % kDistinctFiles]);
         job->Params.Key = "a key";
         job->Params.NotifyWnd = &listener;
-        job->KeepFileTime = false;
+        job->Params.KeepFileTime = false;
         resetPeak();
         const long before = statusKiB("VmRSS:");
         const std::uint64_t callsBefore = newCalls;

@@ -1,22 +1,20 @@
-#include "cli/CliDefaults.h"
+#include "cli/CliJobOptions.h"
 
-#include "platform/Utility.h"
+#include "jobs/JobOptionsFromSettings.h"
 #include "settings/KZVConfig.h"
 
 namespace cli {
 
-TCliDefaults LoadCliDefaults() {
-    // The user's settings as the window left them, or the defaults without a readable file. Loading
-    // only reads: the window alone writes the settings file.
+engine::TJobOptions JobOptionsFor(const TCliOptions& flags) {
+    // Loading only reads: the window alone writes the settings file.
     const auto config = settings::TProjObj::Create<settings::TKZVConfig>();
     config->Load();
-    TCliDefaults defaults;
-    defaults.Blocks = config->Blocks();
-    defaults.KeepFileTime = config->KeepFileTime();
-    defaults.RemoveThumbnails = config->RemoveThumbnails();
-    defaults.WholeStreams = config->WholeStreams();
-    defaults.VideoMask = platform::ToLocal8Bit(config->GetVideoMask());
-    return defaults;
+    engine::TJobOptions options = jobs::JobOptionsFromSettings(*config);
+    options.Key = flags.Key;
+    options.FileType = flags.FileType;
+    options.Blocks = flags.Blocks.value_or(options.Blocks);
+    options.WholeStreams = options.WholeStreams || flags.WholeStreams;
+    return options;
 }
 
 }  // namespace cli

@@ -1,20 +1,13 @@
 #pragma once
-// What velmora-cli takes from the user's settings when the command line does not say otherwise.
+// The job's options as velmora-cli runs it: the user's settings as the window left them, with the
+// command line's flags on top.
 
-#include <cstdint>
-#include <string>
+#include "cli/CommandLine.h"
+#include "engine/JobOptions.h"
 
 namespace cli {
 
-struct TCliDefaults {
-    std::int32_t Blocks = 8;       // block limit for new encryptions
-    bool KeepFileTime = true;      // restore each toggled file's last-write time
-    bool RemoveThumbnails = true;  // take scrambled videos' pictures out of the thumbnail cache
-    bool WholeStreams = false;     // scramble MPEG transport and program streams whole
-    std::string VideoMask;         // "*.asf;*.avi;...": which files a directory argument yields
-};
-
-// The defaults, read once at start. Never writes anything.
-TCliDefaults LoadCliDefaults();
+// Reads the settings file once (never writes it); without a readable one the defaults serve.
+engine::TJobOptions JobOptionsFor(const TCliOptions& flags);
 
 }  // namespace cli

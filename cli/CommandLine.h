@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliDefaults.h"
 #include "settings/KZVConfig.h"
 
 namespace cli {

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
-#include <variant>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,10 +18,9 @@
 #include "engine/JobFormat.h"
 #include "engine/JobMessages.h"
 #include "engine/JobSetUp.h"
-#include "engine/KZVThread.h"
 #include "engine/Trailer.h"
+#include "jobs/JobController.h"
 #include "platform/FileSearch.h"
-#include "platform/Messages.h"
 #include "platform/SignalCatcher.h"
 #include "platform/Utility.h"
 
@@ -38,88 +36,20 @@ std::string local8(const QString& text) {
     return platform::ToLocal8Bit(text);
 }
 
-// Stands for the window: hears the job's messages, shows progress on a terminal, ends the loop.
-class JobListener : public QObject {
-public:
-    JobListener(QEventLoop& loop, bool showProgress) : loop_(loop), showProgress_(showProgress) {}
+// A terminal can take a line per file, but there is no use in more than ten a second.
+constexpr std::uint32_t kProgressLineMs = 100;
 
-    QString errorText;
-    bool errorFails = false;                          // an error, not only a note
-    const std::vector<std::string>* files = nullptr;  // the job's, to name the file in hand
-
-protected:
-    bool event(QEvent* event) override {
-        const engine::TJobMessage* message = engine::AsJobMessage(event);
-        if (message == nullptr) return QObject::event(event);
-        std::visit(platform::TOverloaded{
-                       [this](const engine::TJobProgress& progress) {
-                           index_ = progress.Index;
-                           count_ = progress.Count;
-                           inFile_ = false;
-                       },
-                       [this](const engine::TJobFileProgress& progress) {
-                           fileIndex_ = progress.Index;
-                           count_ = progress.Count;
-                           percent_ = progress.Total > 0
-                                          ? static_cast<int>(100 * progress.Done / progress.Total)
-                                          : 0;
-                           inFile_ = true;
-                           showProgress(false);
-                       },
-                       [this](const engine::TJobCounts& counts) {
-                           encrypted_ = counts.Encrypted;
-                           decrypted_ = counts.Decrypted;
-                       },
-                       [this](const engine::TJobFailedSize& failedSize) {
-                           failed_ = failedSize.Failed;
-                           mib_ = static_cast<std::int32_t>(failedSize.Mib);
-                           showProgress(false);
-                       },
-                       [this](const engine::TJobError& error) {
-                           errorText = error.Text;
-                           errorFails |= error.Failure;
-                       },
-                       [this](const engine::TJobFinished&) {
-                           showProgress(true);
-                           loop_.quit();
-                       },
-                       // The command line finds its files before the job starts: no search to show.
-                       [](const engine::TJobSearching&) {},
-                   },
-                   *message);
-        return true;
-    }
-
-private:
-    void showProgress(bool done) {
-        if (!showProgress_) return;
-        if (done) {
-            print(stderr, "\r\x1b[K");
-            return;
-        }
-        // A terminal can take a line per file, but there is no use in more than ten a second.
-        const std::uint32_t now = platform::GetTickCount();
-        if (shown_ && now - lastShown_ < 100 && index_ + 1 < count_) return;
-        shown_ = true;
-        lastShown_ = now;
-        // A long toggle shows the file it is on and how far into it.
-        const std::string place = inFile_ ? std::to_string(fileIndex_ + 1) + "/" + std::to_string(count_) +
-                                                " " + std::to_string(percent_) + "%"
-                                          : std::to_string(index_ + 1) + "/" + std::to_string(count_);
-        const std::string line =
-            "\r\x1b[K[" + place + "] " + nameInHand() + "  Encrypted: " + std::to_string(encrypted_) +
-            "  Decrypted: " + std::to_string(decrypted_) + "  Failed: " + std::to_string(failed_) + "  " +
-            local8(engine::FormatMegabytes(mib_, QLocale::c()));
-        print(stderr, line);
-        std::fflush(stderr);
-    }
-
-    // The name of the file in hand (the next one once a file is done), short enough for one line.
-    std::string nameInHand() const {
-        if (!files || files->empty()) return {};
-        const std::size_t index = inFile_ ? fileIndex_ : std::min(index_ + 1, count_ - 1);
-        if (index >= files->size()) return {};
-        std::string name = EscapedForLine(std::filesystem::path((*files)[index]).filename().string());
+// The progress line on a terminal: the file in hand (how far into it during a long toggle), its name
+// short enough for one line, and the counts so far.
+std::string progressLine(const jobs::TJobProgressState& state, const std::vector<std::string>& files) {
+    // Between files the files done so far; during a long toggle the file in hand and how far into it.
+    const std::size_t inHand = jobs::FileInHand(state);
+    std::string place =
+        std::to_string(state.InFile ? inHand + 1 : state.Index + 1) + "/" + std::to_string(state.Count);
+    if (state.InFile) place += " " + std::to_string(jobs::FilePercent(state)) + "%";
+    std::string name;
+    if (inHand < files.size()) {
+        name = EscapedForLine(std::filesystem::path(files[inHand]).filename().string());
         constexpr std::size_t kMostShown = 40;
         if (name.size() > kMostShown) {
             // Cut at a character's start, so the line shows no broken one.
@@ -127,23 +57,11 @@ private:
             while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
             name = name.substr(0, cut) + "...";
         }
-        return name;
     }
-
-    QEventLoop& loop_;
-    bool showProgress_;
-    bool shown_ = false;
-    std::uint32_t lastShown_ = 0;
-    std::size_t index_ = 0;
-    std::size_t count_ = 0;
-    std::size_t fileIndex_ = 0;
-    int percent_ = 0;
-    bool inFile_ = false;
-    std::size_t encrypted_ = 0;
-    std::size_t decrypted_ = 0;
-    std::size_t failed_ = 0;
-    std::int32_t mib_ = 0;
-};
+    return "\r\x1b[K[" + place + "] " + name + "  Encrypted: " + std::to_string(state.Encrypted) +
+           "  Decrypted: " + std::to_string(state.Decrypted) + "  Failed: " + std::to_string(state.Failed) +
+           "  " + local8(engine::FormatMegabytes(static_cast<std::int32_t>(state.Mib), QLocale::c()));
+}
 
 }  // namespace
 
@@ -160,41 +78,50 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
     return files;
 }
 
-int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder) {
+int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
     if (engine::KeyIsCut(options.Key))
         print(stderr, "velmora-cli: note: the key is cut to its first " +
                           std::to_string(engine::kMaxKeyBytes) + " bytes\n");
 
     QEventLoop loop;
-    JobListener listener(loop, ::isatty(STDERR_FILENO) == 1);
+    jobs::TJobController controller(kProgressLineMs);
     // Ctrl+C and SIGTERM ask the job to stop after the file in hand (part way through a long one).
     // Closing the terminal (SIGHUP) is a stop like Ctrl+C, not a kill in the middle of a file.
     platform::TSignalCatcher catcher({SIGINT, SIGTERM, SIGHUP});
     QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
-
-    engine::TKZVThread job;
-    std::vector<platform::TSearchProblem> unread;
-    job.FileList = ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
-    listener.files = &job.FileList;
-    for (auto& folder : unread) job.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
-    engine::SetUpJob(job, {.Key = options.Key,
-                           .FileType = options.FileType,
-                           .Blocks = options.Blocks.value_or(defaults.Blocks),
-                           .KeepFileTime = defaults.KeepFileTime,
-                           .RemoveThumbnails = defaults.RemoveThumbnails,
-                           .WholeStreams = options.WholeStreams || defaults.WholeStreams,
-                           .JournalFolder = journalFolder,
-                           .NotifyWnd = &listener});
-
-    QObject::connect(&notifier, &QSocketNotifier::activated, &listener, [&] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &controller, [&] {
         if (catcher.Received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
         catcher.Take();
-        job.Terminate();
+        controller.Stop();
     });
 
-    job.Resume();
+    jobs::TJobInput input;
+    std::vector<platform::TSearchProblem> unread;
+    input.Files = ExpandPaths(flags.Paths, options.VideoMask, flags.Recursive, &unread);
+    for (auto& folder : unread) input.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
+    const std::vector<std::string> files = input.Files;  // to name the file in hand
+
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    QString errorText;
+    bool errorFails = false;  // an error, not only a note
+    QObject::connect(&controller, &jobs::TJobController::ProgressChanged, &controller, [&] {
+        if (!showProgress || controller.Progress().Count == 0) return;
+        print(stderr, progressLine(controller.Progress(), files));
+        std::fflush(stderr);
+    });
+    QObject::connect(&controller, &jobs::TJobController::JobError, &controller,
+                     [&](const QString& text, bool failure) {
+                         errorText = text;
+                         errorFails |= failure;
+                     });
+    QObject::connect(&controller, &jobs::TJobController::Finished, &controller, [&] {
+        if (showProgress) print(stderr, "\r\x1b[K");
+        loop.quit();
+    });
+
+    controller.Start(options, std::move(input));
     loop.exec();
-    job.wait();
+    const engine::TKZVThread& job = *controller.Job();
 
     const engine::TJobTexts texts;  // English whatever the language setting: scripts read these lines
     const QLocale c = QLocale::c();
@@ -211,9 +138,9 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
         out += "\n";
     }
     print(stdout, out);
-    if (!listener.errorText.isEmpty())
-        print(stderr, std::string(listener.errorFails ? "velmora-cli: error: " : "velmora-cli: note: ") +
-                          local8(listener.errorText) + "\n");
+    if (!errorText.isEmpty())
+        print(stderr, std::string(errorFails ? "velmora-cli: error: " : "velmora-cli: note: ") +
+                          local8(errorText) + "\n");
 
     if (const int signal = catcher.Received(); signal != 0) {
         if (job.StoppedAt.empty())
@@ -228,15 +155,15 @@ int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
-    return job.FailedList.empty() && !listener.errorFails ? kExitOk : kExitFailed;
+    return job.FailedList.empty() && !errorFails ? kExitOk : kExitFailed;
 }
 
-int RunStatus(const TCliOptions& options, const TCliDefaults& defaults,
+int RunStatus(const TCliOptions& flags, const engine::TJobOptions& options,
               const engine::TPendingEntries& pending) {
     int status = kExitOk;
     std::vector<platform::TSearchProblem> unread;
     const std::vector<std::string> files =
-        ExpandPaths(options.Paths, defaults.VideoMask, options.Recursive, &unread);
+        ExpandPaths(flags.Paths, options.VideoMask, flags.Recursive, &unread);
     for (const auto& folder : unread) {
         print(stdout, "error\t" + EscapedForLine(folder.Path) + "\t" + EscapedForLine(folder.Reason) + "\n");
         status = kExitFailed;

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/CliDefaults.h"
 #include "cli/CommandLine.h"
+#include "engine/JobOptions.h"
 #include "engine/journal/Journal.h"
 #include "platform/FileSearch.h"
 
@@ -22,12 +22,12 @@ inline constexpr int kExitUsage = 2;
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
                                      bool recursive, std::vector<platform::TSearchProblem>* unread = nullptr);
 
-// Runs the job, with its recovery journal in `journalFolder`, and prints its summary. Returns the exit
+// Runs the job over the paths `flags` names, with `options`, and prints its summary. Returns the exit
 // status; a run stopped by a signal ends the process by that signal after the summary.
-int RunJob(const TCliOptions& options, const TCliDefaults& defaults, const std::string& journalFolder);
+int RunJob(const TCliOptions& flags, const engine::TJobOptions& options);
 
 // Prints one line per file: "encrypted", "plain" or "error", a tab, the path (a tab and the message).
-int RunStatus(const TCliOptions& options, const TCliDefaults& defaults,
+int RunStatus(const TCliOptions& flags, const engine::TJobOptions& options,
               const engine::TPendingEntries& pending = {});
 
 // A file name (or a message holding one) fit for a one-line-per-file output: backslash, tab, line

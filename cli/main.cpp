@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliDefaults.h"
+#include "cli/CliJobOptions.h"
 #include "cli/CommandLine.h"
 #include "cli/Companion.h"
 #include "engine/Recovery.h"
@@ -51,10 +51,10 @@ int main(int argc, char* argv[]) {
         for (const auto& problem : recovery.Problems)
             std::fprintf(stderr, "velmora-cli: recovery: %s\n", problem.c_str());
 
-    const cli::TCliDefaults defaults = cli::LoadCliDefaults();
+    const engine::TJobOptions jobOptions = cli::JobOptionsFor(options);
     const int status = options.Action == cli::TCliAction::Status
-                           ? cli::RunStatus(options, defaults, recovery.Pending)
-                           : cli::RunJob(options, defaults, journalFolder);
+                           ? cli::RunStatus(options, jobOptions, recovery.Pending)
+                           : cli::RunJob(options, jobOptions);
     platform::LogObj.reset();
     return cli::FinishOutput(status);
 }

@@ -1,8 +1,9 @@
 # Fails when a source folder includes a header of a folder it must not depend on. The layers:
 #   platform                     (the bottom: OS services and the in-house utilities)
 #   engine, lang, settings       (each on platform only)
-#   ui, app                      (on the three above; never on each other)
-#   cli                          (on engine, settings and platform)
+#   jobs                         (on engine, settings and platform)
+#   ui, app                      (ui on the four above, app on all but jobs; never on each other)
+#   cli                          (on jobs, engine, settings and platform)
 # The executables' main.cpp files are the composition roots and may include anything.
 # Run: cmake -DSOURCE_DIR=<top of the sources> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -10,10 +11,11 @@ set(allowed_platform "")
 set(allowed_engine platform)
 set(allowed_lang platform)
 set(allowed_settings platform)
-set(allowed_ui platform engine lang settings)
+set(allowed_jobs platform engine settings)
+set(allowed_ui platform engine lang settings jobs)
 set(allowed_app platform engine lang settings)
-set(allowed_cli platform engine settings)
-set(layers platform engine lang settings ui app cli)
+set(allowed_cli platform engine settings jobs)
+set(layers platform engine lang settings jobs ui app cli)
 
 set(problems "")
 foreach(layer IN LISTS layers)

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/JobOptions.h"
 #include "engine/KeyPattern.h"
 #include "engine/ScrambledHead.h"
 #include "engine/Trailer.h"
@@ -22,19 +23,10 @@ class QObject;  // the window that hears from the job; the transform never touch
 
 namespace engine {
 
-// Target filter: the index of the window's target drop-down.
-enum TFileType : std::uint8_t { ftBoth = 0, ftOnlyEncrypted = 1, ftOnlyUnencrypted = 2 };
-
-// The job's parameters, complete before the job starts and never changed by it.
-struct TKZVFlag {
-    std::string Key;  // empty: no key; never more than 64 bytes
-    std::uint8_t FileType = ftBoth;
-    std::string Version;      // version text for new trailers, at most 13 characters used
-    std::int32_t Blocks = 8;  // block limit for new encryptions; stream formats take more (ScrambledHead.h)
-    // Scramble MPEG transport and program streams whole (every whole block before the end), not just
-    // their head: no player finds anything of them, even one forced to their format. It takes as long
-    // as reading and writing the file.
-    bool WholeStreams = false;
+// The job's parameters, complete before the job starts and never changed by it: what the user chose
+// (the key never more than 64 bytes), and what the program adds.
+struct TKZVFlag : TJobOptions {
+    std::string Version;  // version text for new trailers, at most 13 characters used
     QObject* NotifyWnd = nullptr;
 };
 

@@ -67,7 +67,7 @@ void TKZVThread::search() {
     std::vector<platform::TSearchProblem> unread;
     for (const auto& folder : SearchFolders) {
         const bool complete =
-            platform::SearchFile3(folder.Path, SearchMask, FileList, folder.Subfolders, &unread,
+            platform::SearchFile3(folder.Path, Params.VideoMask, FileList, folder.Subfolders, &unread,
                                   [this](std::size_t found) { return SearchGoesOn(found); });
         if (!complete) break;
     }
@@ -90,15 +90,15 @@ void TKZVThread::SafeExecute() {
     // stopped ends the job with every file as it was.
     if (!SearchFolders.empty()) search();
     // Params are complete only now, at the resume; one transform then serves every file.
-    TFileTransform transform(Params, KeepFileTime, fileSystem_);
+    TFileTransform transform(Params, Params.KeepFileTime, fileSystem_);
     std::vector<std::string> restored;
     std::vector<std::string> problems;  // those of recovery that no entry waiting for its video carries
     std::vector<std::string> deferred;  // those of entries waiting for their video: told if still waiting
-    if (!journal_ && !JournalFolder.empty()) {
+    if (!journal_ && !Params.JournalFolder.empty()) {
         try {
             // What an earlier job of this process, or a process that died since the start, left
             // unfinished is settled first; what cannot be applied by its path waits for its video.
-            TRecoveryReport report = RecoverJournals(JournalFolder, fileSystem_, TDoneEntries::Keep);
+            TRecoveryReport report = RecoverJournals(Params.JournalFolder, fileSystem_, TDoneEntries::Keep);
             restored = std::move(report.Restored);
             for (const auto& problem : report.Problems)
                 platform::MsgOut(QStringLiteral("Recovery: ") + platform::FromLocal8Bit(problem));
@@ -108,12 +108,12 @@ void TKZVThread::SafeExecute() {
                 for (const auto& entry : entries) pending.insert(entry.Problem);
             for (auto& problem : report.Problems)
                 (pending.contains(problem) ? deferred : problems).push_back(std::move(problem));
-            journal_ = TJournal::Create(JournalFolder, fileSystem_);
+            journal_ = TJournal::Create(Params.JournalFolder, fileSystem_);
             journal_->AdoptPending(std::move(report.Pending));
         } catch (const std::exception& error) {
             platform::MsgOut(QStringLiteral("The recovery journal cannot be opened, no file is changed: ") +
                              QString::fromLocal8Bit(error.what()));
-            transform.JournalUnavailable(JournalFolder, error.what());
+            transform.JournalUnavailable(Params.JournalFolder, error.what());
             problems.insert(problems.end(), deferred.begin(), deferred.end());
         }
     }
@@ -124,7 +124,7 @@ void TKZVThread::SafeExecute() {
                          QStringLiteral(": ") + platform::FromLocal8Bit(folder.Reason));
     FailedList = UnreadFolders;
 
-    const QString thumbnails = RemoveThumbnails ? platform::ThumbnailCacheFolder() : QString();
+    const QString thumbnails = Params.RemoveThumbnails ? platform::ThumbnailCacheFolder() : QString();
     const std::size_t count = FileList.size();
     transform.ProcessFiles(
         FileList, Params.Key, [this] { return Terminated(); },
@@ -138,20 +138,25 @@ void TKZVThread::SafeExecute() {
                     case TProcessOutcome::Encrypted:
                         EncryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
-                        if (RemoveThumbnails) forgetThumbnails(path, platform::TThumbnails::All, thumbnails);
+                        if (Params.RemoveThumbnails)
+                            forgetThumbnails(path, platform::TThumbnails::All, thumbnails);
                         break;
                     case TProcessOutcome::Decrypted:
                         DecryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
                         // A failure note made while the file was scrambled carries the time the file
                         // has again now, and would keep file managers from ever trying again.
-                        if (RemoveThumbnails)
+                        if (Params.RemoveThumbnails)
                             forgetThumbnails(path, platform::TThumbnails::Failures, thumbnails);
                         break;
                     case TProcessOutcome::WrongKey:
+                        platform::MsgOut(QStringLiteral("Failed, scrambled with another key: ") +
+                                         platform::FromLocal8Bit(path));
                         FailedList.push_back({path, kErrorWrongKey});
                         break;
                     case TProcessOutcome::TooSmall:
+                        platform::MsgOut(QStringLiteral("Failed, smaller than one block: ") +
+                                         platform::FromLocal8Bit(path));
                         FailedList.push_back({path, kErrorTooSmall});
                         break;
                     case TProcessOutcome::Stopped:

@@ -2,8 +2,8 @@
 // One batch job: a worker thread that toggles a list of files one after another and tells the window
 // how it goes through posted messages only. After it ends, the object stays as the record of the run.
 //
-// Hand-over in time, no locks: the creator fills FileList or SearchFolders, Params, KeepFileTime (and
-// the journal) before Resume(); the worker writes FileList (when it searches), the result lists,
+// Hand-over in time, no locks: the creator fills FileList or SearchFolders and Params (and the journal)
+// before Resume(); the worker writes FileList (when it searches), the result lists,
 // TotalBytes and Ticks only before it posts WM_JOB_FINISHED; the window reads them only after
 // handling that message.
 
@@ -53,30 +53,26 @@ public:
     ~TKZVThread() override;
 
     // Makes every toggle crash-safe (see TJournal). Before Resume() only. Creators normally set
-    // JournalFolder instead and let the job open its journal there.
+    // Params.JournalFolder instead and let the job open its journal there.
     void UseJournal(std::unique_ptr<TJournal> journal);
 
     QString ErrorText;                  // the last error that escaped the work routine
     std::vector<std::string> FileList;  // input: the paths to process, in order
     // input: folders to search on the worker, before any file is touched, for the files that match
-    // SearchMask; what they hold is appended to FileList, folder by folder. A large tree takes long
+    // Params.VideoMask; what they hold is appended to FileList, folder by folder. A large tree takes long
     // to walk: here it neither holds up the window nor escapes Terminate(), which stops the search
     // between two entries and ends the job as canceled with nothing toggled.
     std::vector<TSearchFolder> SearchFolders;
-    std::string SearchMask;  // input: ";"-separated name patterns (the video mask)
     // input: folders whose files could not all be found (code 1, with the reason); the search of
     // SearchFolders adds its own. They open FailedList and count as failed from the first message on:
     // their videos stay as they are, unnoticed otherwise.
     std::vector<TFailedFile> UnreadFolders;
-    TKZVFlag Params;           // input: key, target filter, version, block limit, window
-    bool KeepFileTime = true;  // input: restore each toggled file's last-write time
-    // input: take the pictures of each file it scrambles out of the desktop's thumbnail cache, and the
-    // failure notes of each file it restores (see platform/Thumbnails.h)
-    bool RemoveThumbnails = true;
-    // input: where the job keeps its recovery journal. When it cannot be opened there, no file is
-    // touched: each one fails with code 1, and Notice says why. Empty: no journal (toggles are then
-    // not crash-safe).
-    std::string JournalFolder;
+    // input: the user's options (SetUpJob fills them), the version for new trailers and the window.
+    // Folders are searched for Params.VideoMask. With RemoveThumbnails the pictures of each file it
+    // scrambles leave the desktop's thumbnail cache, and the failure notes of each file it restores
+    // (see platform/Thumbnails.h). A JournalFolder that cannot be opened fails every file with code 1,
+    // and Notice says why.
+    TKZVFlag Params;
     // What the user must hear once about the journal (it could not be written, a video was restored,
     // refused or not yet restorable because of an interrupted run); a copy is posted with WM_JOB_ERROR
     // just before WM_JOB_FINISHED.

@@ -193,7 +193,7 @@ TEST(TKZVThread, AJobGivenFoldersSearchesThemFirstAndTellsHowManyItFound) {
     TKZVThread job;
     fill(job, window, {});
     job.SearchFolders = {{dir.file("a"), true}, {dir.file("b"), false}, {dir.file("missing"), true}};
-    job.SearchMask = "*.mp4;*.mkv;*.avi";
+    job.Params.VideoMask = "*.mp4;*.mkv;*.avi";
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
 
@@ -232,7 +232,7 @@ TEST(TKZVThread, TerminatedWhileSearchingItEndsCanceledWithNothingToggled) {
     StoppedWhileSearching job(8);  // the top folder's 3 entries, f1's 4: at f2's first entry
     fill(job, window, {});
     job.SearchFolders = {{dir.path().string(), true}};
-    job.SearchMask = "*.mp4";
+    job.Params.VideoMask = "*.mp4";
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
 
@@ -339,7 +339,7 @@ TEST(TKZVThread, AFailureToSettleTheJournalAtTheEndStillCountsTheToggledFiles) {
     {
         TKZVThread job(journalDisk);
         fill(job, window, files, flag("k"));
-        job.JournalFolder = journalFolder;
+        job.Params.JournalFolder = journalFolder;
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
         EXPECT_EQ(job.EncryptedList, files);
@@ -364,7 +364,7 @@ TEST(TKZVThread, AVideoLeftHalfChangedByAnEarlierJobIsRestoredBeforeTheNextJobTo
         Recorder window;
         TKZVThread job(breaksMidway);
         fill(job, window, files, flag("k"));
-        job.JournalFolder = journalFolder;
+        job.Params.JournalFolder = journalFolder;
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
         const std::string io = std::strerror(EIO);
@@ -377,7 +377,7 @@ TEST(TKZVThread, AVideoLeftHalfChangedByAnEarlierJobIsRestoredBeforeTheNextJobTo
     Recorder window;
     TKZVThread job;
     fill(job, window, files, flag("k"));
-    job.JournalFolder = journalFolder;
+    job.Params.JournalFolder = journalFolder;
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
     EXPECT_EQ(job.EncryptedList, files);
@@ -431,7 +431,7 @@ TEST(TKZVThread, AJournalFolderThatCannotBeUsedLeavesEveryFileUntouched) {
     Recorder window;
     TKZVThread job;
     fill(job, window, files);
-    job.JournalFolder = inTheWay + "/journal";
+    job.Params.JournalFolder = inTheWay + "/journal";
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
     // Named by what is in the way.
@@ -457,7 +457,7 @@ TEST(TKZVThread, AJobWithItsJournalFolderLeavesNoEntryBehind) {
     {
         TKZVThread job;
         fill(job, window, files);
-        job.JournalFolder = journalFolder;
+        job.Params.JournalFolder = journalFolder;
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
         EXPECT_EQ(job.EncryptedList, files);
@@ -488,7 +488,7 @@ TEST(TKZVThread, AnEntryThatCannotBeAppliedIsToldToTheUserNotOnlyLogged) {
     Recorder window;
     TKZVThread job;
     fill(job, window, files);
-    job.JournalFolder = journalFolder;
+    job.Params.JournalFolder = journalFolder;
     job.Resume();
     ASSERT_TRUE(window.waitFinished());
     EXPECT_EQ(job.EncryptedList, files);
@@ -519,7 +519,7 @@ TEST(TKZVThread, WhatTheJobSettledOrCompletedIsToldAsANoteNotAFailure) {
         Recorder window;
         TKZVThread job(fs);
         fill(job, window, {dir.file("renamed.mp4")}, failingEnd ? flag("") : flag("", ftOnlyUnencrypted));
-        job.JournalFolder = journalFolder;
+        job.Params.JournalFolder = journalFolder;
         job.Resume();
         ASSERT_TRUE(window.waitFinished());
         for (const auto& f : job.FailedList) ADD_FAILURE() << f.Path << ": " << f.Reason;
@@ -559,7 +559,7 @@ TEST(TKZVThread, ALongToggleTellsHowFarItIsAndACancelLeavesItWholeOrAsItWas) {
     TKZVThread job;
     window.job = &job;
     fill(job, window, {video, next}, flag({}, ftBoth, blocks));
-    job.JournalFolder = dir.file("journal");
+    job.Params.JournalFolder = dir.file("journal");
     job.Resume();
     ASSERT_TRUE(window.waitFinished(120'000));
 
@@ -589,13 +589,15 @@ TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
     const std::string key64 = std::string(63, 'k') + "\xC3";  // a cut may split a character: bytes count
     Recorder window;
     TKZVThread job;
-    SetUpJob(job, {.Key = key64 + "\xA9 tail",
-                   .FileType = ftOnlyUnencrypted,
-                   .Blocks = 9,
-                   .KeepFileTime = false,
-                   .WholeStreams = true,
-                   .JournalFolder = "/journal",
-                   .NotifyWnd = &window});
+    SetUpJob(job,
+             {.Key = key64 + "\xA9 tail",
+              .FileType = ftOnlyUnencrypted,
+              .Blocks = 9,
+              .WholeStreams = true,
+              .KeepFileTime = false,
+              .VideoMask = "*.mp4",
+              .JournalFolder = "/journal"},
+             &window);
     EXPECT_EQ(job.Params.Key, key64);
     EXPECT_TRUE(KeyIsCut(key64 + "x"));
     EXPECT_FALSE(KeyIsCut(key64));
@@ -606,11 +608,11 @@ TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {
     EXPECT_EQ(job.Params.Blocks, 9);
     EXPECT_TRUE(job.Params.WholeStreams);
     EXPECT_EQ(job.Params.NotifyWnd, &window);
-    EXPECT_FALSE(job.KeepFileTime);
-    EXPECT_EQ(job.JournalFolder, "/journal");
+    EXPECT_FALSE(job.Params.KeepFileTime);
+    EXPECT_EQ(job.Params.JournalFolder, "/journal");
 
     TJobOptions whole;
     whole.Key = key64;
-    SetUpJob(job, whole);
+    SetUpJob(job, whole, &window);
     EXPECT_EQ(job.Params.Key, key64) << "64 bytes are used whole";
 }

@@ -13,7 +13,9 @@
 #include <QTimer>
 
 #include "UiTestUtil.h"
+#include "ui/DirectoryPanel.h"
 #include "ui/FileListView.h"
+#include "ui/FilesPanel.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainForm.h"
 #include "ui/OptionForm.h"
@@ -98,7 +100,7 @@ TEST_F(MainFilesTest, StartsInFilesModeWithTheBandClosedAndTheDisplayNameAsTitle
     EXPECT_EQ(Control<TFileListView>(*form, "lvFiles")->header()->sectionSize(0), 20);
     EXPECT_EQ(form->FileList()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("File"));
-    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
+    EXPECT_FALSE(Files()->ListChanged());
 }
 
 TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplicateCheck) {
@@ -109,17 +111,17 @@ TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplic
     AddFiles({plain, encrypted, small, plain});
     EXPECT_EQ(Paths(), QStringList({plain, encrypted, small, plain}));
     EXPECT_EQ(Images(), (std::vector<int>{kImageNone, kImageEncrypted, kImageNone, kImageNone}));
-    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(Files()->ListChanged());
     EXPECT_TRUE(boxes.empty());
     ASSERT_EQ(fileFilters.size(), 1u);
     EXPECT_TRUE(fileFilters[0].startsWith(QStringLiteral("All Video Files (*.asf *.avi *.wm ")));
     EXPECT_TRUE(fileFilters[0].endsWith(QStringLiteral(" *.ogx);;All Files(*.*) (*.*)")));
 
     // A cancelled dialog changes nothing.
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();  // a run takes the list as it is
     Control<TOruButton>(*form, "btnAdd")->click();
     EXPECT_EQ(form->FileList()->Count(), 4);
-    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
+    EXPECT_FALSE(Files()->ListChanged());
 }
 
 TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
@@ -128,15 +130,15 @@ TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
     const QString after = MakeFile("after.mp4", 700'000);
     AddFiles({first, gone, after});
     EXPECT_EQ(Paths(), QStringList{first});
-    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(Files()->ListChanged());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains(gone));
     EXPECT_EQ(boxes[0].buttons, kMbOk);
 
     // Nothing added before the failure: the flag stays as it was.
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();  // a run takes the list as it is
     AddFiles({gone});
-    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
+    EXPECT_FALSE(Files()->ListChanged());
     EXPECT_EQ(form->FileList()->Count(), 1);
 }
 
@@ -162,15 +164,15 @@ TEST_F(MainFilesTest, DropsTakeVideoFilesAndFoldersVideosInDropOrderWithTheirWho
     EXPECT_TRUE(dropAccepted);
     const QStringList expected = QStringList{a, upper} + inFolder + QStringList{longPath};
     EXPECT_EQ(Paths().join('\n').toStdString(), expected.join('\n').toStdString());
-    EXPECT_EQ(TMainFormProbe::DroppedFiles(*form), expected);
+    EXPECT_EQ(Files()->ChosenFiles(), expected);
     EXPECT_TRUE(boxes.empty());
 
     // Nothing acceptable: nothing changes, but the remembered selection is replaced.
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();  // a run takes the list as it is
     Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {text, emptyFolder});
     EXPECT_EQ(form->FileList()->Count(), expected.size());
-    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));
-    EXPECT_TRUE(TMainFormProbe::DroppedFiles(*form).isEmpty());
+    EXPECT_FALSE(Files()->ListChanged());
+    EXPECT_TRUE(Files()->ChosenFiles().isEmpty());
 
     // Only the list takes drops.
     Drop(Control<QWidget>(*form, "pnlEncrypt"), {a});
@@ -224,22 +226,22 @@ TEST_F(MainFilesTest, RemovingSetsTheChangeFlagEvenWhenNothingGoes) {
     const QString c = MakeFile("c.mp4", 600'000);
     const QString d = MakeFile("d.mp4", 600'000);
     AddFiles({a, b, c, d});
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();                               // a run takes the list as it is
     Control<TOruButton>(*form, "btnDelete")->click();  // nothing selected
-    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(Files()->ListChanged());
     EXPECT_EQ(form->FileList()->Count(), 4);
 
     SelectRows({0, 2});
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();  // a run takes the list as it is
     Control<TOruButton>(*form, "btnDelete")->click();
     EXPECT_EQ(Paths(), QStringList({b, d}));
-    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(Files()->ListChanged());
 
     Control<TOruButton>(*form, "btnClear")->click();
     EXPECT_EQ(form->FileList()->Count(), 0);
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();                              // a run takes the list as it is
     Control<TOruButton>(*form, "btnClear")->click();  // already empty
-    EXPECT_TRUE(TMainFormProbe::ListChanged(*form));
+    EXPECT_TRUE(Files()->ListChanged());
 }
 
 TEST_F(MainFilesTest, RemovingManyScatteredRowsKeepsTheOthersInOrder) {
@@ -298,17 +300,17 @@ TEST_F(MainFilesTest, RefreshShowsWhatTheFilesAreNow) {
     AddFiles({a, b});
     Encrypt(b);
     QFile::remove(a);
-    TMainFormProbe::ListChanged(*form) = false;
+    Files()->BeginRun();  // a run takes the list as it is
     Control<TOruButton>(*form, "btnRefresh")->click();
     EXPECT_EQ(Images(), (std::vector<int>{kImageUnreadable, kImageEncrypted}));
-    EXPECT_FALSE(TMainFormProbe::ListChanged(*form));  // a refresh is not a change of the list
+    EXPECT_FALSE(Files()->ListChanged());  // a refresh is not a change of the list
 
     MakeFile("a.mp4", 600'000);
     Encrypt(a);
     Control<TOruButton>(*form, "btnRefresh")->click();
     EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageEncrypted}));
-    TMainFormProbe::RefreshItemState(*form, 2);  // no such row
-    TMainFormProbe::RefreshItemState(*form, -1);
+    Files()->RefreshItemState(2);  // no such row
+    Files()->RefreshItemState(-1);
     EXPECT_EQ(form->FileList()->Count(), 2);
 }
 
@@ -395,7 +397,7 @@ TEST_F(MainFilesTest, DirectoryRowsBrowseLocateAndShareTheirHistory) {
     // The history fills all three lists alike; what is typed stays.
     settings::Settings->AddHistoryPath(QStringLiteral("/h/older"));
     settings::Settings->AddHistoryPath(QStringLiteral("/h/newer"));
-    TMainFormProbe::LoadHistoryPaths(*form);
+    Control<TDirectoryPanel>(*form, "pnlDirectory")->LoadHistoryPaths();
     for (QComboBox* box : {Control<QComboBox>(*form, "cbPath"), Control<QComboBox>(*form, "cbPath2"),
                            Control<QComboBox>(*form, "cbPath3")}) {
         ASSERT_EQ(box->count(), 2);

@@ -144,7 +144,7 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
         EXPECT_FALSE(link->isHidden());
         EXPECT_EQ(link->pos(), QPoint(label->x() + label->width() + 2, label->y()));
     }
-    EXPECT_EQ(form->Job()->JournalFolder, platform::ToLocal8Bit(settings::JournalFolder()));
+    EXPECT_EQ(form->Job()->Params.JournalFolder, platform::ToLocal8Bit(settings::JournalFolder()));
     EXPECT_EQ(form->Job()->Params.Blocks, settings::Settings->Blocks());
     EXPECT_EQ(form->Job()->Params.Version, platform::GetProVersion(true).substr(0, 13));
     // The icons followed the files while the job ran.
@@ -436,7 +436,7 @@ TEST_F(MainRunTest, LiveProgressShowsCountsWholeMegabytesAndTheBar) {
     const auto post = [this](engine::TJobMessage message) {
         platform::TPayloadMessage<engine::TJobMessage> event(engine::MessageNumber(message),
                                                              std::move(message));
-        QApplication::sendEvent(form.get(), &event);
+        QApplication::sendEvent(JobController(), &event);
     };
     // How far along the bar is, in files.
     const auto barFiles = [this] {
@@ -492,7 +492,7 @@ TEST_F(MainRunTest, AnErrorOfTheJobIsShownWithItsText) {
     RunToEnd();
     const QString text = QStringLiteral("The list could not be read");
     platform::TPayloadMessage<engine::TJobMessage> error(engine::WM_JOB_ERROR, engine::TJobError{text});
-    QApplication::sendEvent(form.get(), &error);
+    QApplication::sendEvent(JobController(), &error);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().text, text);
     EXPECT_EQ(boxes.back().icon, kIconJobError);

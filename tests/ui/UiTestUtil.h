@@ -29,21 +29,10 @@
 #include "settings/KZVConfig.h"
 #include "support/TempDir.h"
 #include "ui/FileListView.h"
+#include "ui/FilesPanel.h"
 #include "ui/GuiUtility.h"
 #include "ui/MainForm.h"
 #include "ui/OruButton.h"
-
-namespace ui {
-
-// The job bookkeeping that no control shows.
-struct TMainFormProbe {
-    static bool& ListChanged(TMainForm& form) { return form.FListChanged; }
-    static const QStringList& DroppedFiles(const TMainForm& form) { return form.odFilesList; }
-    static void RefreshItemState(TMainForm& form, int row) { form.RefreshItemState(row); }
-    static void LoadHistoryPaths(TMainForm& form) { form.LoadHistoryPaths(); }
-};
-
-}  // namespace ui
 
 namespace uitest {
 
@@ -187,6 +176,10 @@ protected:
         form.reset();
         UiTest::TearDown();
     }
+
+    ui::TFilesPanel* Files() const { return Control<ui::TFilesPanel>(*form, "pnlFiles"); }
+    // What the job's messages reach.
+    QObject* JobController() const { return Control<QObject>(*form, "jobController"); }
 
     // Adds the files through the open dialog.
     void AddFiles(const QStringList& files) {
