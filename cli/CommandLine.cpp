@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/FileTransform.h"
+#include "engine/JobSetUp.h"
 #include "engine/ScrambledHead.h"
 
 namespace cli {
@@ -77,6 +78,12 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (name == "--key") {
             const auto value = takesValue();
             if (!value) return {std::nullopt, "--key needs a value"};
+            // A longer key would be cut to what the trailer keeps, and a file scrambled with it would
+            // then open with any key that begins the same.
+            if (value->size() > engine::kMaxKeyBytes)
+                return {std::nullopt, "--key is " + std::to_string(value->size()) +
+                                          " bytes long; a key holds at most " +
+                                          std::to_string(engine::kMaxKeyBytes) + " bytes"};
             options.Key = std::string(*value);
         } else if (name == "--target") {
             const auto value = takesValue();
@@ -121,7 +128,7 @@ encrypted, a file with one is decrypted. Only the leading blocks of each file ar
 
 PATH        a file, taken as given, or a folder, whose video files are taken (the extensions
             of the Options dialog); files are processed in the order given.
---key KEY   the encryption key (case sensitive; at most 64 bytes are used). Without it files are
+--key KEY   the encryption key (case sensitive; at most 64 bytes). Without it files are
             encrypted without a key. A file encrypted with a key needs the same key to decrypt.
 --target T  both (default), encrypted (only decrypt) or unencrypted (only encrypt).
 --blocks N  how many 512 KiB blocks of each file to encrypt, 8 to 200000 (default: the setting, 8).

@@ -79,10 +79,6 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, cons
 }
 
 int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
-    if (engine::KeyIsCut(options.Key))
-        print(stderr, "velmora-cli: note: the key is cut to its first " +
-                          std::to_string(engine::kMaxKeyBytes) + " bytes\n");
-
     QEventLoop loop;
     jobs::TJobController controller(kProgressLineMs);
     // Ctrl+C and SIGTERM ask the job to stop after the file in hand (part way through a long one).

@@ -52,6 +52,10 @@ bool TJobController::Silenced() const {
     return job_ && job_->Quiet;
 }
 
+void TJobController::Wait() {
+    if (job_) job_->wait();
+}
+
 std::uint32_t TJobController::Elapsed() const {
     return platform::GetTickCount() - startTicks_;
 }

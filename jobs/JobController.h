@@ -50,6 +50,8 @@ public:
     void StopSilently();
     // StopSilently was asked for this job.
     bool Silenced() const;
+    // Waits for the job's thread to end; its lists are then complete.
+    void Wait();
 
     const TJobProgressState& Progress() const noexcept { return progress_; }
     // Milliseconds since the job started, for the time that runs on while it works.

@@ -75,7 +75,8 @@ TBarPosition BarPosition(const TJobProgressState& state) {
     constexpr std::int64_t kMost = std::numeric_limits<int>::max();
     const std::int64_t maximum = count * stretch;
     if (maximum <= kMost) return {value, maximum};
-    return {static_cast<std::int64_t>(static_cast<double>(value) * kMost / static_cast<double>(maximum)), kMost};
+    return {static_cast<std::int64_t>(static_cast<double>(value) * kMost / static_cast<double>(maximum)),
+            kMost};
 }
 
 }  // namespace jobs

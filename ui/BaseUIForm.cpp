@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWindow>
 
 #include "settings/AppFolders.h"
 #include "ui/Anchors.h"
@@ -121,6 +122,13 @@ void TBaseUIForm::AdjustForDpi() {
 }
 
 int TBaseUIForm::ShowModal() {
+    // A dialog without a parent is a window of its own: tied to the window it belongs to, it sits over
+    // it wherever the desktop places windows itself (Wayland) and goes to the front with it.
+    if (centreOn_ && !parentWidget()) {
+        winId();
+        if (QWindow* owner = centreOn_->window()->windowHandle(); owner && windowHandle())
+            windowHandle()->setTransientParent(owner);
+    }
     return exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QSignalBlocker>
 
@@ -122,8 +123,10 @@ std::vector<engine::TSearchFolder> TDirectoryPanel::Folders() const {
 
 void TDirectoryPanel::AddToHistory() {
     const auto paths = PathBoxes();
+    // A mistyped folder would otherwise be offered again at every start; the run says it is missing.
     for (auto row = paths.rbegin(); row != paths.rend(); ++row)
-        settings::Settings->AddHistoryPath((*row)->currentText());
+        if (const QString folder = (*row)->currentText(); QFileInfo(folder).isDir())
+            settings::Settings->AddHistoryPath(folder);
     LoadHistoryPaths();
 }
 

@@ -32,7 +32,7 @@ public:
     bool AllEmpty() const;
     // The folders to search, in row order, each with whether its subfolders count.
     std::vector<engine::TSearchFolder> Folders() const;
-    // The typed folders join the history, row 1 newest, and the lists show it.
+    // The typed folders that exist join the history, row 1 newest, and the lists show it.
     void AddToHistory();
 
     // The labels of the window's label column (and whether each is measured) and the fields of its

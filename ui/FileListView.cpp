@@ -39,11 +39,14 @@ int TFileListModel::columnCount(const QModelIndex& parent) const {
 QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count()) return {};
     const TFileRow& row = rows_[static_cast<std::size_t>(index.row())];
+    // A failed file's row says why in its tool tip, over both columns.
+    if (role == Qt::ToolTipRole)
+        return row.Problem.isEmpty() ? row.Path : row.Path + QLatin1Char('\n') + row.Problem;
     if (index.column() == ColumnIndex(Column::State)) {
         if (role != Qt::DecorationRole) return {};
         return row.Image == kImageEncrypted || row.Image == kImageUnreadable ? images_[row.Image] : blank_;
     }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return row.Path;
+    if (role == Qt::DisplayRole) return row.Path;
     return {};
 }
 
@@ -110,12 +113,21 @@ void TFileListModel::Clear() {
 }
 
 void TFileListModel::SetImage(int row, int image) {
+    SetState(row, image, {});
+}
+
+void TFileListModel::SetFailure(int row, const QString& problem) {
+    SetState(row, kImageUnreadable, problem);
+}
+
+void TFileListModel::SetState(int row, int image, const QString& problem) {
     if (row < 0 || row >= Count()) return;
     TFileRow& target = rows_[static_cast<std::size_t>(row)];
-    if (target.Image == image) return;
+    if (target.Image == image && target.Problem == problem) return;
     target.Image = image;
-    const QModelIndex cell = index(row, ColumnIndex(Column::State));
-    emit dataChanged(cell, cell, {Qt::DecorationRole});
+    target.Problem = problem;
+    emit dataChanged(index(row, 0), index(row, ColumnIndex(Column::Count) - 1),
+                     {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void TFileListModel::SetColumnCaption(const QString& caption) {

@@ -32,6 +32,7 @@ constexpr int ColumnIndex(Column column) noexcept {
 struct TFileRow {
     QString Path;
     int Image = kImageNone;
+    QString Problem = {};  // why the last run failed on the file; empty when it did not
 };
 
 class TFileListModel : public QAbstractTableModel {
@@ -54,13 +55,19 @@ public:
 
     const QString& Path(int row) const { return rows_.at(static_cast<std::size_t>(row)).Path; }
     int Image(int row) const { return rows_.at(static_cast<std::size_t>(row)).Image; }
+    // The row's state image; a failure it showed goes.
     void SetImage(int row, int image);
+    // The failure mark, and `problem` in the row's tool tip.
+    void SetFailure(int row, const QString& problem);
+    const QString& Problem(int row) const { return rows_.at(static_cast<std::size_t>(row)).Problem; }
     int Count() const noexcept { return static_cast<int>(rows_.size()); }
 
     void SetColumnCaption(const QString& caption);
     const QString& ColumnCaption() const noexcept { return columnCaption_; }
 
 private:
+    void SetState(int row, int image, const QString& problem);
+
     std::vector<TFileRow> rows_;
     QPixmap images_[2];
     QPixmap blank_;

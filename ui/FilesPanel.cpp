@@ -139,6 +139,10 @@ void TFilesPanel::btnAddClick(QObject* sender) {
     rows.reserve(static_cast<std::size_t>(odFilesList.size()));
     QString failure;
     for (const QString& path : odFilesList) {
+        if (running_) {
+            rows.push_back({path});  // tested when the run has ended
+            continue;
+        }
         try {
             const bool encrypted = engine::IsEncryptedFile(platform::ToLocal8Bit(path));
             rows.push_back({path, encrypted ? kImageEncrypted : kImageNone});
@@ -259,8 +263,14 @@ std::vector<std::string> TFilesPanel::BeginRun() {
         laterAgain_[static_cast<std::size_t>(row)] = last.value(model_->Path(row)) != row;
     refreshAtEnd_.clear();
     FListChanged = false;
+    running_ = true;
     runOverList_ = true;
     return files;
+}
+
+void TFilesPanel::BeginFolderRun() {
+    running_ = true;
+    runOverList_ = false;
 }
 
 bool TFilesPanel::RowsAreTheJobs(std::size_t count) const {
@@ -275,12 +285,20 @@ void TFilesPanel::FileHandled(std::size_t index, std::size_t count) {
         RefreshItemState(static_cast<int>(index));
 }
 
-void TFilesPanel::RunEnded(std::size_t count) {
-    if (RowsAreTheJobs(count))
-        for (int row : refreshAtEnd_) RefreshItemState(row);
+void TFilesPanel::RunEnded(const std::vector<engine::TFailedFile>& failed) {
+    running_ = false;
+    runOverList_ = false;
     refreshAtEnd_.clear();
     laterAgain_.clear();
-    runOverList_ = false;
+    // Rows added or removed during the run, and files listed twice, are only now what they show.
+    btnRefreshClick();
+    if (failed.empty()) return;
+    QHash<QString, QString> why;
+    for (const engine::TFailedFile& file : failed)
+        why.insert(platform::FromLocal8Bit(file.Path), texts_.FailureReason(file));
+    for (int row = 0; row < model_->Count(); ++row)
+        if (const auto found = why.constFind(model_->Path(row)); found != why.cend())
+            model_->SetFailure(row, *found);
 }
 
 QStringList VideosAmong(const QStringList& paths) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/KZVThread.h"
+
 class QAction;
 class QMenu;
 
@@ -43,14 +45,18 @@ public:
     // The language changed: the empty list's hint and the filter follow.
     void ApplyTexts();
 
-    // --- a run over the list ---
+    // --- a run ---
     // The list's paths, in order, for a job; from here on the rows follow the job.
     std::vector<std::string> BeginRun();
+    // A job over folders starts. Rows added while any job runs are tested only once it has ended: a
+    // file the job is still to open must not be held open by the window then.
+    void BeginFolderRun();
     // The job is done with file `index` of `count`: its row shows what the file is now, unless the job
     // lists the same file again further on, or the list is no longer the job's.
     void FileHandled(std::size_t index, std::size_t count);
-    // The job over `count` files ended: the rows held back show what their files are now.
-    void RunEnded(std::size_t count);
+    // The job ended: every row shows what its file is now, and the rows of files in `failed` the
+    // failure mark, with why in their tool tips.
+    void RunEnded(const std::vector<engine::TFailedFile>& failed);
 
 private:
     // With `sender` btnAdd the open dialog asks first; without, odFilesList is added as it is.
@@ -83,7 +89,8 @@ private:
     QString fileFilter_;
     QStringList odFilesList;  // the open dialog's chosen files; a drop fills it too
     bool FListChanged = false;
-    bool runOverList_ = false;  // a run started over this list and has not ended
+    bool running_ = false;      // a run has started and not ended
+    bool runOverList_ = false;  // ... over this list
     // Rows whose file the running job lists again further on: re-tested only at the end, so that the
     // window never holds a file the job is still to open.
     std::vector<bool> laterAgain_;

@@ -336,10 +336,12 @@ void TMainForm::StartRun() {
     jobs::TJobInput input;
     // In Directories mode the job searches the folders itself: a large tree or a slow disk takes
     // minutes to walk, which here would freeze the window with no way to stop it.
-    if (filesMode)
+    if (filesMode) {
         input.Files = pnlFiles->BeginRun();
-    else
+    } else {
         input.Folders = pnlDirectory->Folders();
+        pnlFiles->BeginFolderRun();
+    }
     pnlEncrypt->JobStarted(!filesMode);
     pnlDirectory->AddToHistory();
     controller_->Start(options, std::move(input));
@@ -369,7 +371,7 @@ void TMainForm::OnJobError(const QString& text) {
 
 void TMainForm::OnJobFinished(bool canceled) {
     const engine::TKZVThread& job = *controller_->Job();
-    pnlFiles->RunEnded(job.FileList.size());
+    pnlFiles->RunEnded(job.FailedList);
     pnlEncrypt->JobEnded();
     if (closeQuestionOpen_ || controller_->Silenced()) {
         // The user is closing the window: the question whether to stop no longer applies, and no end
@@ -387,6 +389,9 @@ void TMainForm::OnJobFinished(bool canceled) {
     } else if (failed > 0) {
         status = texts_.FinishedFailed;
         status.replace(QStringLiteral("%d"), QString::number(failed));
+        // When every failure has one cause, the user reads it here rather than in Failed.txt.
+        if (const QString cause = texts_.CommonCause(job.FailedList); !cause.isEmpty())
+            status += QLatin1Char(' ') + cause;
         icon = kIconFailure;
     }
     const engine::TJobTexts jobTexts = texts_.JobTexts(GetLanguageId() == QStringLiteral("Chinese"));
@@ -402,12 +407,50 @@ bool TMainForm::FormCloseQuery() {
     closeQuestionOpen_ = false;
     // The job ended while the question was open: nothing is left to stop, and the window closes as the
     // user asked.
-    if (jobEndedDuringQuestion_) return true;
+    if (jobEndedDuringQuestion_) {
+        TellRunOnClose(texts_.EndedOnClose);
+        return true;
+    }
     if (answer != kIdYes) return false;
-    // The job finishes or puts back the file in hand and says nothing more; destroying the window
-    // waits for it.
+    // The job finishes or puts back the file in hand and says nothing more.
     controller_->StopSilently();
+    controller_->Wait();
+    TellRunOnClose(texts_.StoppedOnClose);
     return true;
+}
+
+void TMainForm::TellRunOnClose(const QString& firstLine) {
+    const engine::TKZVThread* job = controller_->Job();
+    if (!job) return;
+    const auto count = [](const QString& prefix, std::size_t n) { return prefix + QString::number(n); };
+    QStringList lines{firstLine, QString(), count(texts_.Encrypted, job->EncryptedList.size()),
+                      count(texts_.Decrypted, job->DecryptedList.size()),
+                      count(texts_.Failed, job->FailedList.size())};
+    platform::MsgOut(QStringLiteral("The window closed on a run: %1 encrypted, %2 decrypted, %3 failed")
+                         .arg(job->EncryptedList.size())
+                         .arg(job->DecryptedList.size())
+                         .arg(job->FailedList.size()));
+    if (!job->StoppedAt.empty()) {
+        const QString inHand = platform::FromLocal8Bit(job->StoppedAt);
+        lines << QString(job->StoppedPutBack ? texts_.InHandPutBack : texts_.InHandFinished)
+                     .replace(QStringLiteral("%s"), inHand);
+    }
+    if (!job->FailedList.empty()) {
+        // The window and its "(details)" links go: the list stays where the user can read it.
+        try {
+            const QString list =
+                controller_->WriteDetailFile(jobs::TDetailList::Failed, settings::AppDataFolder(),
+                                             texts_.JobTexts(GetLanguageId() == QStringLiteral("Chinese")));
+            lines << QString(texts_.FailedListAt).replace(QStringLiteral("%s"), list);
+        } catch (const std::exception& e) {
+            platform::MsgOut(platform::FromLocal8Bit(e.what()));
+        }
+        if (platform::LogObj)
+            lines << QString(texts_.LogIsAt)
+                         .replace(QStringLiteral("%s"),
+                                  platform::FromLocal8Bit(platform::LogObj->FileName()));
+    }
+    MsgBox(lines.join(QLatin1Char('\n')), kMbOk, job->FailedList.empty() ? kIconInfo : kIconFailure);
 }
 
 // ---------------------------------------------------------------------------------------------

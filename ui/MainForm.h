@@ -134,6 +134,9 @@ private:
     void OpenKeyBand(bool open);
     // The close query: false keeps the window open.
     bool FormCloseQuery();
+    // The window closes on a run that has ended: what it did, the file in hand, and where its failures
+    // are listed, told once before the window goes.
+    void TellRunOnClose(const QString& firstLine);
 
     void ShowRecoveredNow();
     void OpenPathsNow();

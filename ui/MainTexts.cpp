@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "platform/FileIo.h"
+#include "platform/Utility.h"
+
 namespace ui {
 
 namespace {
@@ -80,6 +83,38 @@ const std::array kRows{
              "These videos were left half-changed by an interrupted run and could not be restored yet. They "
              "are left as they are; every start tries again, and no run changes them until then:",
              None, "", 0, &T::NotRecovered},
+    // Why a row's file failed in the last run, in its tool tip; a failure of the system gives its own
+    // words instead.
+    TTextRow{"RUI_TMainForm_RowWrongKey", "Scrambled with another key", None, "", 0, &T::RowWrongKey},
+    TTextRow{"RUI_TMainForm_RowTooSmall", "Too small to scramble (under 512 KiB)", None, "", 0,
+             &T::RowTooSmall},
+    TTextRow{"RUI_TMainForm_RowInUse", "In use by another program", None, "", 0, &T::RowInUse},
+    // The end message's second line when every failure has the same cause.
+    TTextRow{"RUI_TMainForm_AllWrongKey", "Every one of them was scrambled with another key.", None, "", 0,
+             &T::AllWrongKey},
+    TTextRow{"RUI_TMainForm_AllTooSmall", "Every one of them is too small to scramble (under 512 KiB).", None,
+             "", 0, &T::AllTooSmall},
+    TTextRow{"RUI_TMainForm_AllInUse", "Every one of them is in use by another program.", None, "", 0,
+             &T::AllInUse},
+    TTextRow{"RUI_TMainForm_AllSame", "Every one of them failed for the same reason: %s", None, "", 0,
+             &T::AllSame},
+    // What the user is told when the window closes on a run: first line, then the counts, the file in
+    // hand and where the lists are.
+    TTextRow{"RUI_TMainForm_StoppedOnClose", "The run was stopped before the window closed.", None, "", 0,
+             &T::StoppedOnClose},
+    TTextRow{"RUI_TMainForm_EndedOnClose", "The run ended while the window was closing.", None, "", 0,
+             &T::EndedOnClose},
+    TTextRow{"RUI_TMainForm_InHandFinished", "The file in hand was finished: %s", None, "", 0,
+             &T::InHandFinished},
+    TTextRow{"RUI_TMainForm_InHandPutBack", "The file in hand was put back as it was: %s", None, "", 0,
+             &T::InHandPutBack},
+    TTextRow{"RUI_TMainForm_FailedListAt", "The failed files are listed in %s", None, "", 0,
+             &T::FailedListAt},
+    TTextRow{"RUI_TMainForm_LogIsAt", "Every file that failed is also in the log: %s", None, "", 0,
+             &T::LogIsAt},
+    // "(details)" could not show a list: where it is.
+    TTextRow{"RUI_TMainForm_ListIsAt", "No program opened the list. It is here: %s", None, "", 0,
+             &T::ListIsAt},
     TTextRow{"RUI_TMainForm_HideKey", "Hide the key", None, "", 0, &T::HideKey},
     TTextRow{"RUI_TMainForm_ShowKey", "Show the key", None, "", 0, &T::ShowKey},
 };
@@ -101,6 +136,29 @@ engine::TJobTexts TMainTexts::JobTexts(bool chinese) const {
     texts.UnknownErr = UnknownErr;
     texts.ChineseDurations = chinese;
     return texts;
+}
+
+QString TMainTexts::FailureReason(const engine::TFailedFile& failed) const {
+    switch (failed.Code) {
+        case engine::kErrorWrongKey:
+            return RowWrongKey;
+        case engine::kErrorTooSmall:
+            return RowTooSmall;
+        default:
+            if (failed.Reason == platform::kFileInUseText) return RowInUse;
+            return failed.Reason.empty() ? FailedRead : platform::FromLocal8Bit(failed.Reason);
+    }
+}
+
+QString TMainTexts::CommonCause(const std::vector<engine::TFailedFile>& failed) const {
+    if (failed.empty()) return {};
+    const QString first = FailureReason(failed.front());
+    for (const engine::TFailedFile& other : failed)
+        if (FailureReason(other) != first) return {};
+    if (first == RowWrongKey) return AllWrongKey;
+    if (first == RowTooSmall) return AllTooSmall;
+    if (first == RowInUse) return AllInUse;
+    return QString(AllSame).replace(QStringLiteral("%s"), first);
 }
 
 std::span<const TTextRow> MainFormTexts() {

@@ -5,8 +5,10 @@
 #include <QString>
 
 #include <span>
+#include <vector>
 
 #include "engine/JobFormat.h"
+#include "engine/KZVThread.h"
 #include "ui/WindowTexts.h"
 
 namespace ui {
@@ -45,12 +47,32 @@ struct TMainTexts {
     QString Recovered;
     // ... and the one for those it could not put back yet.
     QString NotRecovered;
+    // Why a row's file failed, and the end message's line when all failures share their cause.
+    QString RowWrongKey;
+    QString RowTooSmall;
+    QString RowInUse;
+    QString AllWrongKey;
+    QString AllTooSmall;
+    QString AllInUse;
+    QString AllSame;  // "%s": the system's reason
+    // The notice when the window closes on a run.
+    QString StoppedOnClose;
+    QString EndedOnClose;
+    QString InHandFinished;  // "%s": the path
+    QString InHandPutBack;
+    QString FailedListAt;
+    QString LogIsAt;
+    QString ListIsAt;  // "(details)" found no program to open the list
     // The key field's eye: what a click on it does.
     QString HideKey;
     QString ShowKey;
 
     // The rules of job results in these texts; `chinese` when the language's identity is "Chinese".
     engine::TJobTexts JobTexts(bool chinese) const;
+    // Why `failed` failed, as its row's tool tip tells: the cause in these texts, or the system's words.
+    QString FailureReason(const engine::TFailedFile& failed) const;
+    // The end message's line when every one of `failed` failed for the same cause; empty otherwise.
+    QString CommonCause(const std::vector<engine::TFailedFile>& failed) const;
 };
 
 // Every text of the main window, in the order a language is applied.

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QValidator>
 
 #include <algorithm>
 #include <array>
@@ -47,6 +48,16 @@ QIcon eyeIcon(bool struck) {
     return QIcon(picture);
 }
 
+// The key field takes no more than the trailer keeps, counted in the bytes that are stored: a longer
+// key would be cut, and the file would then open with any key that begins the same.
+class TKeyValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        return engine::KeyIsCut(platform::ToLocal8Bit(input)) ? Invalid : Acceptable;
+    }
+};
+
 engine::TJobTexts jobTexts(const TMainTexts& texts) {
     return texts.JobTexts(lang::Language->GetLanguageId() == QStringLiteral("Chinese"));
 }
@@ -60,6 +71,7 @@ TRunPanel::TRunPanel(const TMainTexts& texts, jobs::TJobController& controller, 
     cbxKey = Place(new QCheckBox(this), "cbxKey", {84, 10, 300, 20}, kLeftTop);
     edtKey = Place(new QLineEdit(this), "edtKey", {84, 34, 280, 24}, kLeftTop);
     edtKey->setMaxLength(static_cast<int>(engine::kMaxKeyBytes));
+    edtKey->setValidator(new TKeyValidator(edtKey));
     // Shown by default; hidden from someone looking at the screen on demand, for this session.
     actShowKey = edtKey->addAction(eyeIcon(false), QLineEdit::TrailingPosition);
     actShowKey->setObjectName(QStringLiteral("actShowKey"));
@@ -276,7 +288,9 @@ void TRunPanel::OpenDetailFile(jobs::TDetailList which) const {
         MsgBox(platform::FromLocal8Bit(e.what()), kMbOk, kIconFailure);
         return;
     }
-    if (!path.isEmpty()) RunFile(path);
+    // Without a program for text files the click would do nothing at all: say where the list is.
+    if (!path.isEmpty() && !RunFile(path))
+        MsgBox(QString(texts_.ListIsAt).replace(QStringLiteral("%s"), path), kMbOk, kIconInfo);
 }
 
 }  // namespace ui

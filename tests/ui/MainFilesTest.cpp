@@ -118,7 +118,7 @@ TEST_F(MainFilesTest, TheDialogAddsEveryChosenFileInOrderWithItsStateAndNoDuplic
     EXPECT_TRUE(fileFilters[0].endsWith(QStringLiteral(" *.ogx);;All Files(*.*) (*.*)")));
 
     // A cancelled dialog changes nothing.
-    Files()->BeginRun();  // a run takes the list as it is
+    ListTakenByARun();
     Control<TOruButton>(*form, "btnAdd")->click();
     EXPECT_EQ(form->FileList()->Count(), 4);
     EXPECT_FALSE(Files()->ListChanged());
@@ -136,7 +136,7 @@ TEST_F(MainFilesTest, AFileThatCannotBeOpenedStopsTheBatchWithAnErrorNamingIt) {
     EXPECT_EQ(boxes[0].buttons, kMbOk);
 
     // Nothing added before the failure: the flag stays as it was.
-    Files()->BeginRun();  // a run takes the list as it is
+    ListTakenByARun();
     AddFiles({gone});
     EXPECT_FALSE(Files()->ListChanged());
     EXPECT_EQ(form->FileList()->Count(), 1);
@@ -168,7 +168,7 @@ TEST_F(MainFilesTest, DropsTakeVideoFilesAndFoldersVideosInDropOrderWithTheirWho
     EXPECT_TRUE(boxes.empty());
 
     // Nothing acceptable: nothing changes, but the remembered selection is replaced.
-    Files()->BeginRun();  // a run takes the list as it is
+    ListTakenByARun();
     Drop(Control<TFileListView>(*form, "lvFiles")->viewport(), {text, emptyFolder});
     EXPECT_EQ(form->FileList()->Count(), expected.size());
     EXPECT_FALSE(Files()->ListChanged());
@@ -232,7 +232,7 @@ TEST_F(MainFilesTest, RemovingSetsTheChangeFlagEvenWhenNothingGoes) {
     EXPECT_EQ(form->FileList()->Count(), 4);
 
     SelectRows({0, 2});
-    Files()->BeginRun();  // a run takes the list as it is
+    ListTakenByARun();
     Control<TOruButton>(*form, "btnDelete")->click();
     EXPECT_EQ(Paths(), QStringList({b, d}));
     EXPECT_TRUE(Files()->ListChanged());
@@ -300,7 +300,7 @@ TEST_F(MainFilesTest, RefreshShowsWhatTheFilesAreNow) {
     AddFiles({a, b});
     Encrypt(b);
     QFile::remove(a);
-    Files()->BeginRun();  // a run takes the list as it is
+    ListTakenByARun();
     Control<TOruButton>(*form, "btnRefresh")->click();
     EXPECT_EQ(Images(), (std::vector<int>{kImageUnreadable, kImageEncrypted}));
     EXPECT_FALSE(Files()->ListChanged());  // a refresh is not a change of the list

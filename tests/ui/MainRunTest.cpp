@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -147,9 +148,16 @@ TEST_F(MainRunTest, AWholeJobFillsTheSummaryTheIconsAndTheDetailFiles) {
     EXPECT_EQ(form->Job()->Params.JournalFolder, platform::ToLocal8Bit(settings::JournalFolder()));
     EXPECT_EQ(form->Job()->Params.Blocks, settings::Settings->Blocks());
     EXPECT_EQ(form->Job()->Params.Version, platform::GetProVersion(true).substr(0, 13));
-    // The icons followed the files while the job ran.
-    EXPECT_EQ(Images(),
-              (std::vector<int>{kImageEncrypted, kImageNone, kImageNone, kImageEncrypted, kImageUnreadable}));
+    // The icons show what each file is now, and each failed row the failure mark with why.
+    EXPECT_EQ(Images(), (std::vector<int>{kImageEncrypted, kImageNone, kImageUnreadable, kImageUnreadable,
+                                          kImageUnreadable}));
+    const auto tip = [this](int row) {
+        return form->FileList()->data(form->FileList()->index(row, 1), Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(tip(0), plain);
+    EXPECT_EQ(tip(2), small + QStringLiteral("\nToo small to scramble (under 512 KiB)"));
+    EXPECT_EQ(tip(3), keyed + QStringLiteral("\nScrambled with another key"));
+    EXPECT_EQ(tip(4), gone + QStringLiteral("\nNo such file or directory"));
 
     const QString folder = settings::AppDataFolder();
     Control<TLinkLabel>(*form, "lblDetail3")->clicked();
@@ -236,7 +244,7 @@ TEST_F(MainRunTest, TheRunButtonNamesTheTargetAndReadsCancelWhileAJobRuns) {
     EXPECT_EQ(form->Job()->Params.FileType, 0);  // the new choice applies to the next job
 }
 
-TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndCutTo64Bytes) {
+TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndHoldsAt64Bytes) {
     const QString a = MakeFile("a.mp4", 600'000);
     const QString b = MakeFile("b.mp4", 600'000);
     AddFiles({a});
@@ -245,9 +253,11 @@ TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndCutTo64Bytes) {
     RunToEnd();
     EXPECT_EQ(TrailerKey(a), "Secret");
 
-    // Unticked, the typed key is not used: the file cannot be decrypted.
+    // Unticked, the typed key is not used: the file cannot be decrypted, and the end box says why.
     Control<QCheckBox>(*form, "cbxKey")->setChecked(false);
-    RunToEnd();
+    EXPECT_EQ(RunToEnd().section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral(
+                  "Finished, but 1 of the files failed. Every one of them was scrambled with another key."));
     EXPECT_EQ(Control<QLabel>(*form, "lblFailed")->text(), QStringLiteral("Failed: 1 "));
     EXPECT_EQ(form->Job()->FailedList.front().Code, engine::kErrorWrongKey);
 
@@ -259,13 +269,17 @@ TEST_F(MainRunTest, TheKeyIsUsedWhenTickedAndCutTo64Bytes) {
     RunToEnd();
     EXPECT_EQ(TrailerKey(b), "");
 
-    // 40 two-byte characters are 80 bytes: the first 64 bytes are the key.
+    // The field takes what the trailer keeps, counted in stored bytes: 32 two-byte letters of 40 typed.
     Control<TOruButton>(*form, "btnClear")->click();
     const QString c = MakeFile("c.mp4", 600'000);
     AddFiles({c});
-    Control<QLineEdit>(*form, "edtKey")->setText(QString(40, QChar(0x00E9)));
+    for (int typed = 0; typed < 40; ++typed) {
+        QKeyEvent letter(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x0436)));
+        QApplication::sendEvent(Control<QLineEdit>(*form, "edtKey"), &letter);
+    }
+    EXPECT_EQ(Control<QLineEdit>(*form, "edtKey")->text(), QString(32, QChar(0x0436)));
     RunToEnd();
-    EXPECT_EQ(TrailerKey(c), platform::ToLocal8Bit(QString(32, QChar(0x00E9))));
+    EXPECT_EQ(TrailerKey(c), platform::ToLocal8Bit(QString(32, QChar(0x0436))));
 }
 
 TEST_F(MainRunTest, DirectoriesAreSearchedInRowOrderAndRecordedInTheHistory) {
@@ -391,6 +405,23 @@ TEST_F(MainRunTest, ClosingDuringAJobAsksAndNoKeepsItGoing) {
     EXPECT_EQ(form->Job()->EncryptedList.size(), 40u);
 }
 
+// Rows added while a run goes are not the run's: once it has ended, every row still shows what its file
+// is, those the run changed and those added alike.
+TEST_F(MainRunTest, RowsAddedDuringARunLeaveEveryIconTrueOnceItEnds) {
+    const QStringList many = ManyFiles(30);
+    AddFiles(many);
+    const QString late = MakeFile("late.mp4", 600'000);
+    Encrypt(late);
+    Control<TOruButton>(*form, "btnEncrypt")->click();
+    AddFiles({late, many[0]});  // before the job's first message can be heard
+    ASSERT_TRUE(WaitFor([&] { return !form->IsJobRunning() && EndBox(0) != nullptr; }, 30000));
+    ASSERT_EQ(form->FileList()->Count(), 32);
+    for (int row = 0; row < form->FileList()->Count(); ++row) {
+        const bool encrypted = engine::IsEncryptedFile(platform::ToLocal8Bit(form->FileList()->Path(row)));
+        EXPECT_EQ(form->FileList()->Image(row), encrypted ? kImageEncrypted : kImageNone) << row;
+    }
+}
+
 TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -402,9 +433,19 @@ TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
     const engine::TKZVThread* job = form->Job();
     EXPECT_TRUE(job->Quiet);
     EXPECT_TRUE(job->Terminated());
-    form.reset();  // waits for the file in hand
-    QTest::qWait(50);
-    ASSERT_EQ(boxes.size(), 1u);  // only the question: no end box
+    EXPECT_FALSE(form->IsJobRunning()) << "the file in hand was done before the window went";
+    // No end box; the notice before the window goes tells what the run did and where the file in hand
+    // stands.
+    ASSERT_EQ(boxes.size(), 2u);
+    const QStringList notice = boxes[1].text.split(QLatin1Char('\n'));
+    ASSERT_GE(notice.size(), 5);
+    EXPECT_EQ(notice[0], QStringLiteral("The run was stopped before the window closed."));
+    EXPECT_EQ(notice[2], QStringLiteral("Encrypted: %1").arg(job->EncryptedList.size()));
+    if (!job->StoppedAt.empty()) {
+        EXPECT_TRUE(notice[5].endsWith(QString::fromStdString(job->StoppedAt))) << notice[5].toStdString();
+    }
+    const std::size_t told = job->EncryptedList.size();
+    form.reset();
     // Every file is whole: either untouched or completely encrypted.
     int encrypted = 0;
     for (int i = 0; i < 40; ++i) {
@@ -412,10 +453,11 @@ TEST_F(MainRunTest, ClosingDuringAJobAndAnsweringYesStopsItQuietly) {
         encrypted += engine::IsEncryptedFile(platform::ToLocal8Bit(path)) ? 1 : 0;
     }
     EXPECT_LT(encrypted, 40);
+    EXPECT_EQ(static_cast<std::size_t>(encrypted), told) << "the notice counted true";
 }
 
 // The user closes the window during a job and leaves the question open until the job has ended: the
-// question no longer applies, so it goes, no end box follows, and the window closes as asked.
+// question no longer applies, so it goes, and the window closes as asked, telling what the run did.
 TEST_F(MainRunTest, AJobEndingWhileTheCloseQuestionIsOpenClosesTheQuestionAndTheWindow) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -427,8 +469,11 @@ TEST_F(MainRunTest, AJobEndingWhileTheCloseQuestionIsOpenClosesTheQuestionAndThe
     EXPECT_EQ(dismissedBoxes, 1);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->IsJobRunning());
-    ASSERT_EQ(boxes.size(), 1u) << "no end box after the question";
+    ASSERT_EQ(boxes.size(), 2u) << "no end box after the question, only the notice";
     EXPECT_EQ(boxes[0].text, QStringLiteral("Stop encryption/decryption now?"));
+    EXPECT_TRUE(boxes[1].text.startsWith(
+        QStringLiteral("The run ended while the window was closing.\n\nEncrypted: 20\n")))
+        << boxes[1].text.toStdString();
     EXPECT_EQ(form->Job()->EncryptedList.size(), 20u);
 }
 

@@ -178,6 +178,11 @@ protected:
     }
 
     ui::TFilesPanel* Files() const { return Control<ui::TFilesPanel>(*form, "pnlFiles"); }
+    // The list as a run that has ended took it: unchanged since.
+    void ListTakenByARun() const {
+        Files()->BeginRun();
+        Files()->RunEnded({});
+    }
     // What the job's messages reach.
     QObject* JobController() const { return Control<QObject>(*form, "jobController"); }
 
