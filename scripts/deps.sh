@@ -9,6 +9,8 @@ velmora_packages=(
   qt6-base-dev qt6-base-dev-tools
   libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-microhei
+  # Qt's own file and folder dialogs in the user's language
+  qt6-translations-l10n
   libxcb1-dev
   xvfb xauth imagemagick xdotool
   # the desktop tests: a real window manager, X11 tools, a headless Wayland compositor and Qt's plugin

@@ -31,6 +31,7 @@
 #include "ui/MainLook.h"
 #include "ui/OptionForm.h"
 #include "ui/OruButton.h"
+#include "ui/QtDialogTexts.h"
 #include "ui/RiskWarnForm.h"
 #include "ui/RunPanel.h"
 #include "ui/SkinImage.h"
@@ -206,6 +207,7 @@ void TMainForm::FormCreate() {
     pnlFiles->TakeDrops();
     lblSIBP->setVisible(settings::Settings->ShowSIBP());
     BuildLanguageMenu(pmiLanguageMenu);
+    UseQtDialogTexts(GetLanguageId());
     // Without any language file to offer, the item stays hidden.
     pmiLanguage->setVisible(!pmiLanguageMenu->isEmpty());
 }
@@ -538,6 +540,7 @@ void TMainForm::LanguageMenuClick(QAction* item) {
 
 void TMainForm::WMLangChanged() {
     ApplyLanguage();
+    UseQtDialogTexts(GetLanguageId());
     pnlFiles->ApplyTexts();
     pnlEncrypt->LanguageChanged();
 }

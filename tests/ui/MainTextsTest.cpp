@@ -281,4 +281,17 @@ TEST_F(MainTextsTest, TheLanguagesMenuSwitchesTheWindowAndWhatDerivesFromItsText
     EXPECT_TRUE(WaitFor([&] { return !form->IsJobRunning() && !boxes.empty(); }, 30000));
 }
 
+// Qt's own file and folder dialogs speak the program's language, and follow a switch.
+TEST_F(MainTextsTest, QtsDialogsFollowTheLanguage) {
+    WriteLanguage(QStringLiteral("German"), QStringLiteral("G:"));
+    WriteLanguage(QStringLiteral("Beta"), QStringLiteral("B:"));
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    Create("German");
+    EXPECT_EQ(lookIn(), QStringLiteral("Suchen in:"));
+
+    LanguageItem(QStringLiteral("Beta"))->trigger();
+    ASSERT_TRUE(WaitFor([&] { return lookIn() == QStringLiteral("Look in:"); }))
+        << "a language Qt has no translation for leaves its English";
+}
+
 }  // namespace
