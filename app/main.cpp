@@ -4,10 +4,12 @@
 #include <QApplication>
 
 #include "app/Program.h"
+#include "ui/Accessibility.h"
 #include "ui/MainForm.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    ui::InstallAccessibility();
     return app::RunProgram([](const app::TStartup& startup) -> app::TMainWindow {
         std::unique_ptr<ui::TMainForm> window = ui::CreateMainForm(startup.Recovered, startup.NotRecovered);
         window->OpenPaths(startup.Paths, {}, startup.Unusable);

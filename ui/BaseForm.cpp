@@ -14,6 +14,7 @@
 #include "platform/WindowSystem.h"
 #include "ui/Anchors.h"
 #include "ui/SkinImage.h"
+#include "ui/WindowTexts.h"
 
 namespace ui {
 
@@ -103,8 +104,15 @@ void TBaseForm::FormCreate() {
         AdjustForDpi();
     }
     SetFormFonts(lang::GetSystemDefaultLangID());
+    ApplyFrameTexts();
     ApplyLanguage();
     AfterLanguage();
+}
+
+void TBaseForm::ApplyFrameTexts() {
+    ApplyTextRows(*this, FrameTexts(), [this](const TTextRow& row) {
+        return IsLanguageLoaded() ? Translate(QLatin1String(row.Key)) : EnglishText(row);
+    });
 }
 
 bool TBaseForm::GetResizeBorders(TResizeBorders& /*borders*/) const {

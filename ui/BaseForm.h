@@ -78,6 +78,8 @@ public:
 
     // Puts the current language's texts on the window.
     virtual void ApplyLanguage() {}
+    // The names of the window buttons (FrameTexts) in the loaded language, or English.
+    void ApplyFrameTexts();
     // Runs right after ApplyLanguage.
     virtual void AfterLanguage() {}
     // Puts fixed-size frame parts back in place after the window has been scaled.

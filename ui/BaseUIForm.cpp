@@ -1,6 +1,7 @@
 #include "ui/BaseUIForm.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -122,9 +123,11 @@ void TBaseUIForm::AdjustForDpi() {
 }
 
 int TBaseUIForm::ShowModal() {
-    // A dialog without a parent is a window of its own: tied to the window it belongs to, it sits over
-    // it wherever the desktop places windows itself (Wayland) and goes to the front with it.
-    if (centreOn_ && !parentWidget()) {
+    // A dialog without a parent is a window of its own. Wayland lets no program place its windows:
+    // tied to the window it belongs to, the dialog sits over that one. X11 window managers take our
+    // placement, and some move a transient dialog on their own terms, so there it stays as it was.
+    if (centreOn_ && !parentWidget() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         winId();
         if (QWindow* owner = centreOn_->window()->windowHandle(); owner && windowHandle())
             windowHandle()->setTransientParent(owner);
@@ -178,9 +181,11 @@ void TBaseUIForm::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    // Enter presses the focused image button, as it would a push button.
+    // Return presses the focused image button, as it would a push button; elsewhere it confirms.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<TOruButton*>(focusWidget()); button && button->isVisible()) {
+        TOruButton* button = qobject_cast<TOruButton*>(focusWidget());
+        if (button == nullptr || !button->isVisible()) button = DefaultButton();
+        if (button != nullptr && button->isVisible() && button->isEnabled()) {
             button->click();
             event->accept();
             return;
@@ -192,6 +197,8 @@ void TBaseUIForm::keyPressEvent(QKeyEvent* event) {
 void TBaseUIForm::showEvent(QShowEvent* event) {
     setWindowTitle(lblCaption->text());
     TBaseForm::showEvent(event);
+    // The dialog opens on its confirmation, not on the title bar's close button that comes first.
+    if (TOruButton* button = DefaultButton(); button != nullptr && button->isVisible()) button->setFocus();
 }
 
 void TBaseUIForm::resizeEvent(QResizeEvent* event) {

@@ -53,6 +53,8 @@ protected:
     void btnOkMeClick();
     void btnCancelMeClick();
     void FormKeyDown(QKeyEvent* event);
+    // What Return presses when the focus is not on a button: the dialog's confirmation.
+    virtual TOruButton* DefaultButton() const { return btnOkMe; }
 
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -74,6 +75,15 @@ void TDirectoryPanel::PlaceSubBoxes(int scaledGap, int scaledBoxRoom) {
         std::max(scaledBoxRoom + fontMetrics().horizontalAdvance(cbxSub->text()), cbxSub->sizeHint().width());
     const int subLeft = cbPath->x() + cbPath->width() + scaledGap - subWidth;
     for (QCheckBox* sub : SubBoxes()) sub->setGeometry(subLeft, sub->y(), subWidth, sub->height());
+}
+
+void TDirectoryPanel::NameFields() {
+    const std::array<QLabel*, 3> labels{Label2, Label4, Label6};
+    const auto boxes = PathBoxes();
+    for (std::size_t row = 0; row < boxes.size(); ++row) {
+        boxes[row]->setAccessibleName(labels[row]->text());
+        boxes[row]->lineEdit()->setAccessibleName(labels[row]->text());  // where the folder is typed
+    }
 }
 
 void TDirectoryPanel::btnPathClick(int row) {

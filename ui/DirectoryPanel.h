@@ -42,6 +42,8 @@ public:
     // The subdirectory boxes, fitted to their text, right-aligned under the drop-downs' right end.
     void PlaceSubBoxes(int scaledGap, int scaledBoxRoom);
     void PlaceSubBoxesByHint();
+    // Each folder field is read by its row's label ("Directory 1" ...).
+    void NameFields();
 
 private:
     void btnPathClick(int row);

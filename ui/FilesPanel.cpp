@@ -162,6 +162,10 @@ void TFilesPanel::btnAddClick(QObject* sender) {
     if (!failure.isEmpty()) MsgBox(failure, kMbOk, kIconFailure);
 }
 
+void TFilesPanel::AskForFiles() {
+    btnAddClick(btnAdd);
+}
+
 void TFilesPanel::btnDeleteClick() {
     std::vector<int> rows;
     for (const QModelIndex& index : lvFiles->selectionModel()->selectedRows()) rows.push_back(index.row());

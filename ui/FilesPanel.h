@@ -42,6 +42,11 @@ public:
     bool ListChanged() const noexcept { return FListChanged; }
     // Re-tests row `index` and sets its state image; nothing when there is no such row.
     void RefreshItemState(int index);
+    // What the tool buttons do, for the window's shortcuts: the open dialog, removing the selected
+    // rows, re-testing every row.
+    void AskForFiles();
+    void RemoveSelected() { btnDeleteClick(); }
+    void RefreshRows() { btnRefreshClick(); }
     // The language changed: the empty list's hint and the filter follow.
     void ApplyTexts();
 

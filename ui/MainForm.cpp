@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 
@@ -50,6 +51,16 @@ constexpr std::uint32_t kLivePaintMs = 40;
 constexpr int kMaxRecoveredShown = 20;
 constexpr int kMinLabelLeft = 8;       // the least room left of the labels before the panels' edge
 constexpr int kRunButtonPadding = 14;  // room at each end of the run button's caption
+// The platform's keys, known only once the application runs.
+QKeySequence addFilesKeys() {
+    return QKeySequence(QKeySequence::Open);
+}
+QKeySequence refreshKeys() {
+    return QKeySequence(QKeySequence::Refresh);
+}
+QKeySequence closeKeys() {
+    return QKeySequence(QKeySequence::Quit);
+}
 
 }  // namespace
 
@@ -210,6 +221,67 @@ void TMainForm::FormCreate() {
     UseQtDialogTexts(GetLanguageId());
     // Without any language file to offer, the item stays hidden.
     pmiLanguage->setVisible(!pmiLanguageMenu->isEmpty());
+    BuildKeyboard();
+    NameByTexts();
+    // The window opens on its list, not on the title bar's first button.
+    findChild<QWidget*>(QStringLiteral("lvFiles"))->setFocus();
+}
+
+// Tab goes through the window as it reads: the modes, the panel shown, the run panel, then the title
+// bar; the usual shortcuts work from anywhere in it.
+void TMainForm::BuildKeyboard() {
+    const std::vector<const char*> chain{
+        "btnFiles",   "btnDirectory", "lvFiles", "btnAdd",     "btnDelete",  "btnClear",
+        "btnRefresh", "cbPath",       "btnPath", "btnLocate",  "cbxSub",     "cbPath2",
+        "btnPath2",   "btnLocate2",   "cbxSub2", "cbPath3",    "btnPath3",   "btnLocate3",
+        "cbxSub3",    "cbxKey",       "edtKey",  "cbFileType", "lblDetail1", "lblDetail2",
+        "lblDetail3", "btnEncrypt",   "btnHelp", "lblSIBP",    "btnMin",     "btnClose"};
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(findChild<QWidget*>(QLatin1String(chain[i])),
+                    findChild<QWidget*>(QLatin1String(chain[i + 1])));
+
+    const auto shortcut = [this](const QKeySequence& keys, auto handler) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    shortcut(addFilesKeys(), [this] {
+        btnFilesClick();
+        pnlFiles->AskForFiles();
+    });
+    shortcut(refreshKeys(), [this] {
+        if (FilesMode()) pnlFiles->RefreshRows();
+    });
+    shortcut(QKeySequence(Qt::Key_F1), [this] { btnHelpClick(btnHelp); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_H), [this] { btnHelpClick(btnHelp); });
+    shortcut(closeKeys(), [this] { close(); });
+    // Delete belongs to the list: in a text field it deletes a character.
+    auto* remove = new QShortcut(QKeySequence::Delete, findChild<QWidget*>(QStringLiteral("lvFiles")));
+    remove->setContext(Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, pnlFiles, &TFilesPanel::RemoveSelected);
+}
+
+// What follows the texts: the names a screen reader reads, and the shortcuts in the tool tips.
+void TMainForm::NameByTexts() {
+    pnlDirectory->NameFields();
+    pnlEncrypt->PlaceLinks();
+    const auto withKeys = [](QWidget* control, const QString& tip, const QKeySequence& keys) {
+        control->setAccessibleName(tip);
+        const QString named = keys.toString(QKeySequence::NativeText);
+        control->setToolTip(tip.isEmpty() ? named : QStringLiteral("%1 (%2)").arg(tip, named));
+    };
+    const auto control = [this](const char* name) { return findChild<QWidget*>(QLatin1String(name)); };
+    for (const auto& [name, keys] :
+         {std::pair{"btnAdd", addFilesKeys()}, std::pair{"btnRefresh", refreshKeys()},
+          std::pair{"btnDelete", QKeySequence(QKeySequence::Delete)}}) {
+        // The tool tip as the language gave it, without the keys put after it before.
+        QWidget* button = control(name);
+        const QString tip =
+            button->accessibleName().isEmpty() || !button->toolTip().startsWith(button->accessibleName())
+                ? button->toolTip()
+                : button->accessibleName();
+        withKeys(button, tip, keys);
+    }
+    withKeys(btnHelp, btnHelp->text(), QKeySequence(Qt::Key_F1));
+    withKeys(btnClose, btnClose->accessibleName(), closeKeys());
 }
 
 void TMainForm::AdjustForDpi() {
@@ -539,8 +611,10 @@ void TMainForm::LanguageMenuClick(QAction* item) {
 }
 
 void TMainForm::WMLangChanged() {
+    ApplyFrameTexts();
     ApplyLanguage();
     UseQtDialogTexts(GetLanguageId());
+    NameByTexts();
     pnlFiles->ApplyTexts();
     pnlEncrypt->LanguageChanged();
 }

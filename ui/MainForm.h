@@ -96,6 +96,8 @@ private:
     void BuildMenus();
     // Places what is laid out by the width of its text, once the English texts are in place.
     void PlaceByTexts();
+    void BuildKeyboard();
+    void NameByTexts();
 
     // --- modes, help menu and title bar ---
     void btnFilesClick();

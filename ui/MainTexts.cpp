@@ -49,6 +49,10 @@ const std::array kRows{
     TTextRow{"CUI_TMainForm_lvFilesColumn", "File", Column, "lvFiles"},
     TTextRow{"CUI_TMainForm_btnPath", "Select", ToolTip, "btnPath btnPath2 btnPath3"},
     TTextRow{"CUI_TMainForm_btnLocate", "Locate", ToolTip, "btnLocate btnLocate2 btnLocate3"},
+    // What a screen reader calls the controls that show no text of their own.
+    TTextRow{"CUI_TMainForm_lvFiles_Name", "Files to process", Name, "lvFiles"},
+    TTextRow{"CUI_TMainForm_ProgressBar1_Name", "Progress", Name, "ProgressBar1"},
+    TTextRow{"CUI_TMainForm_edtKey_Name", "Encryption key", Name, "edtKey"},
     TTextRow{"RUI_TMainForm_DragFile", "Drag and drop your files here", None, "", 0, &T::DragFile},
     TTextRow{"RUI_TMainForm_SelectDir", "Select a directory", None, "", 0, &T::SelectDir},
     TTextRow{"RUI_TMainForm_Decrypt", "Decrypt", None, "", 0, &T::Decrypt},

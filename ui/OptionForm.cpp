@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -40,6 +42,16 @@ constexpr int kNextGroupBelowRow = 42;
 constexpr int kBoxHeight = 17;
 constexpr int kPanelWidth = 441;
 
+// The rows under the extension list, in design pixels: where each starts at the least, and the room
+// kept when a text of more lines pushes the rows below it down.
+constexpr int kFieldAfterLabel = 13;
+constexpr int kNoteAfterField = 8;
+constexpr int kNoteTop = 368;
+constexpr int kFirstOptionTop = 400;
+constexpr int kOptionStep = 24;
+constexpr int kBelowText = 10;     // from a text's last line to the row under it
+constexpr int kAboveButtons = 14;  // from the last check box to OK and Cancel
+
 // The group boxes' control names, a group per kind of media in the settings' order; the last group
 // collects the stored extensions that none of the others carries.
 constexpr std::array<const char*, settings::kExtensionKinds.size() + 1> kGroupNames{
@@ -54,6 +66,8 @@ const std::array kTexts{
     TTextRow{"CUI_TRiskWarnForm_btnCancelMe", "Cancel", Text, "btnCancelMe"},
     TTextRow{"CUI_TOptionForm_Label1", "File extensions:", FittedText, "Label1"},
     TTextRow{"CUI_TOptionForm_Label2", "Encryption blocks:", FittedText, "Label2"},
+    // The two numbers are the smallest and the largest count, in this order.
+    TTextRow{"CUI_TOptionForm_lblBlockRange", "from %d to %d"},
     TTextRow{"CUI_TOptionForm_Label3",
              "* Encrypted data blocks within a file, more blocks will take more time", FittedText, "Label3"},
     TTextRow{"CUI_TOptionForm_cbxWin", "Windows Media", Text, "cbxWin"},
@@ -80,6 +94,26 @@ const std::array kTexts{
              ToolTip, "cbxWholeStreams"},
     TTextRow{"CUI_TOptionForm_cbxSIBP", "Show Orrelguard on title", Text, "cbxSIBP"},
     TTextRow{"CUI_TOptionForm_cbxSelectAll", "Select all", Text, "cbxSelectAll"},
+    TTextRow{"CUI_TOptionForm_cbxRiskWarn", "Warn me to back up before files are changed", Text,
+             "cbxRiskWarn"},
+};
+constexpr std::string_view kRangeKey = "CUI_TOptionForm_lblBlockRange";
+
+const TTextRow& rangeRow() {
+    return *std::find_if(kTexts.begin(), kTexts.end(),
+                         [](const TTextRow& row) { return row.Key == kRangeKey; });
+}
+
+// A group's box. A click ticks the whole group, or unticks it when it was wholly ticked; only the
+// extensions' boxes can leave it partly ticked, never a click on it.
+class TGroupCheckBox final : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override {
+        setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
 };
 
 QLabel* label(QWidget* parent, const char* name, QPoint at) {
@@ -89,8 +123,9 @@ QLabel* label(QWidget* parent, const char* name, QPoint at) {
     return control;
 }
 
-QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& text, const QRect& bounds) {
-    auto* box = new QCheckBox(text, parent);
+template <class TBox = QCheckBox>
+TBox* checkBox(QWidget* parent, const QString& name, const QString& text, const QRect& bounds) {
+    auto* box = new TBox(text, parent);
     box->setObjectName(name);
     box->setGeometry(bounds);
     return box;
@@ -138,7 +173,12 @@ private:
 // The block count field
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {
-    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    // Whatever the toolkit would put back in place of a text that is no count, it is the last valid one.
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    // The value follows the text when a count is confirmed (the field left, Enter, an arrow, OK), not
+    // digit by digit, so the first digits of a number out of range never stand as the count.
+    setKeyboardTracking(false);
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit TextChecked(HasValidText()); });
 }
 
 QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
@@ -147,15 +187,52 @@ QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') ||
                c == QLatin1Char('-') || decimal.contains(c);
     });
-    // Every text made of these is taken: its value is read, or the minimum, and kept in range.
-    return allowed ? QValidator::Acceptable : QValidator::Invalid;
+    if (!allowed) return QValidator::Invalid;
+    // Any other text may be on its way to a count (a "2" before "20"): it is kept, and only a whole
+    // number within the range counts.
+    bool isInteger = false;
+    const qlonglong typed = input.toLongLong(&isInteger);
+    return isInteger && typed >= minimum() && typed <= maximum() ? QValidator::Acceptable
+                                                                 : QValidator::Intermediate;
 }
 
 int TSpinEdit::valueFromText(const QString& text) const {
     bool isInteger = false;
-    const qlonglong value = text.toLongLong(&isInteger);
-    if (!isInteger) return minimum();
-    return static_cast<int>(std::clamp<qlonglong>(value, minimum(), maximum()));
+    const qlonglong typed = text.toLongLong(&isInteger);
+    return isInteger && typed >= minimum() && typed <= maximum() ? static_cast<int>(typed) : value();
+}
+
+void TSpinEdit::stepBy(int steps) {
+    bool isInteger = false;
+    const qlonglong typed = cleanText().toLongLong(&isInteger);
+    if (isInteger && !HasValidText()) {
+        // The user asks for a change from the number in view, not from the last valid one.
+        setValue(static_cast<int>(std::clamp<qlonglong>(typed, minimum(), maximum())));
+        selectAll();
+        return;
+    }
+    QSpinBox::stepBy(steps);
+}
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
+    return HasValidText() ? QSpinBox::stepEnabled() : (StepUpEnabled | StepDownEnabled);
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+    const bool valid = HasValidText();
+    const QString typed = lineEdit()->text();
+    QSpinBox::focusOutEvent(event);
+    // The toolkit has put the last valid count back; the text the user typed returns, still marked.
+    if (!valid && lineEdit()->text() != typed) lineEdit()->setText(typed);
+}
+
+void TSpinEdit::keyPressEvent(QKeyEvent* event) {
+    // Enter would put the last valid count in place of a text that is none; the text stays instead.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !HasValidText()) {
+        event->ignore();
+        return;
+    }
+    QSpinBox::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -163,7 +240,7 @@ int TSpinEdit::valueFromText(const QString& text) const {
 
 TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setObjectName(QStringLiteral("TOptionForm"));
-    SetClientSize(this, 529, 527);
+    SetClientSize(this, 529, 547);
 
     Label1 = label(this, "Label1", {32, 42});
     cbxSelectAll = checkBox(this, QStringLiteral("cbxSelectAll"), QString(), {424, 42, 77, kBoxHeight});
@@ -195,8 +272,9 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     int top = kFirstGroupTop;
     for (int group = 1; group <= kOtherGroup; ++group) {
         // Sized to its caption once that is in place.
-        auto* groupBox = checkBox(pnlExts, QLatin1String(kGroupNames[group - 1]), QString(),
-                                  {kGroupLeft, top, 200, kBoxHeight});
+        auto* groupBox = checkBox<TGroupCheckBox>(pnlExts, QLatin1String(kGroupNames[group - 1]), QString(),
+                                                  {kGroupLeft, top, 200, kBoxHeight});
+        groupBox->setTristate(true);
         extBoxes_.push_back({groupBox, group, false});
         connect(groupBox, &QCheckBox::clicked, this, [this, groupBox] { cbxWinClick(groupBox); });
         const QStringList members = group == kOtherGroup
@@ -208,7 +286,9 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
             lastRowTop = top + kFirstRowBelowGroup + (i / kMembersPerRow) * kRowStep;
             const QRect bounds(kMemberLeft + (i % kMembersPerRow) * kMemberStep, lastRowTop, kMemberWidth,
                                kBoxHeight);
-            extBoxes_.push_back({checkBox(pnlExts, members[i], members[i], bounds), group, true});
+            QCheckBox* member = checkBox(pnlExts, members[i], members[i], bounds);
+            connect(member, &QCheckBox::toggled, this, [this, group] { ShowGroupState(group); });
+            extBoxes_.push_back({member, group, true});
         }
         if (group < kOtherGroup) top = lastRowTop + kNextGroupBelowRow;
     }
@@ -224,6 +304,8 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     edtBlock->setGeometry(144, 333, 73, 24);
     edtBlock->setRange(kMinBlocks, kMaxBlocks);
     edtBlock->setValue(kMinBlocks);
+    lblBlockRange = label(this, "lblBlockRange", {225, 336});
+    connect(edtBlock, &TSpinEdit::TextChecked, this, &TOptionForm::ShowBlockCheck);
 
     Label3 = label(this, "Label3", {32, 368});
     {
@@ -238,7 +320,11 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     cbxWholeStreams =
         checkBox(this, QStringLiteral("cbxWholeStreams"), QString(), {32, 424, 193, kBoxHeight});
     cbxSIBP = checkBox(this, QStringLiteral("cbxSIBP"), QString(), {32, 448, 193, kBoxHeight});
+    cbxRiskWarn = checkBox(this, QStringLiteral("cbxRiskWarn"), QString(), {32, 472, 193, kBoxHeight});
+    blockPalette_ = edtBlock->palette();
+    rangePalette_ = lblBlockRange->palette();
     ApplyTextRows(*this, OptionFormTexts(), EnglishText);
+    ApplyComposedTexts(EnglishText(rangeRow()));
     for (const TExtBox& ext : extBoxes_)
         if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), kBoxHeight);
 
@@ -247,7 +333,8 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     setTabOrder(edtBlock, cbxThumbnails);
     setTabOrder(cbxThumbnails, cbxWholeStreams);
     setTabOrder(cbxWholeStreams, cbxSIBP);
-    setTabOrder(cbxSIBP, btnCancelMe);
+    setTabOrder(cbxSIBP, cbxRiskWarn);
+    setTabOrder(cbxRiskWarn, btnCancelMe);
     setTabOrder(btnCancelMe, btnOkMe);
 
     connect(cbxSelectAll, &QCheckBox::clicked, this, &TOptionForm::cbxSelectAllClick);
@@ -255,6 +342,12 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     disconnect(btnOkMe, &TOruButton::clicked, this, nullptr);
     connect(btnOkMe, &TOruButton::clicked, this, &TOptionForm::btnOkMeClick);
     new TWheelHook(this, [this](int delta) { WheelOverDialog(delta); });
+}
+
+TOptionForm::~TOptionForm() {
+    // The block field loses the focus while the dialog's widgets are torn down, and its text check
+    // must not reach this dialog, whose own part is gone by then.
+    disconnect(edtBlock, nullptr, this, nullptr);
 }
 
 void TOptionForm::FormCreate() {
@@ -265,22 +358,88 @@ void TOptionForm::FormCreate() {
     fitCaption(cbxThumbnails, false);
     fitCaption(cbxWholeStreams, false);
     fitCaption(cbxSIBP, false);
-    const int room = ScrollBox1->x() + ScrollBox1->width() - Label3->x();
-    if (Label3->width() > room) {
-        // Two lines fit between the block field and the check box below.
-        Label3->setWordWrap(true);
-        Label3->resize(room, Label3->heightForWidth(room));
-    }
+    fitCaption(cbxRiskWarn, false);
+    LayOutLowerRows();
     for (const TExtBox& ext : extBoxes_)
         if (!ext.Extension) ext.Box->resize(ext.Box->sizeHint().width(), ext.Box->height());
+}
+
+void TOptionForm::LayOutLowerRows() {
+    const int right = ScrollBox1->x() + ScrollBox1->width();
+    const auto wrapTo = [](QLabel* text, int room) {
+        text->setWordWrap(true);
+        text->resize(room, text->heightForWidth(room));
+    };
+
+    // The range follows the block field when the row has room for it, and takes a row of its own
+    // under the field otherwise.
+    int below = edtBlock->y() + edtBlock->height();
+    const int rangeLeft = edtBlock->x() + edtBlock->width() + ScaleValue(kNoteAfterField);
+    if (rangeLeft + lblBlockRange->width() <= right) {
+        lblBlockRange->move(rangeLeft, Label2->y());
+    } else {
+        lblBlockRange->move(Label2->x(), below + ScaleValue(kBelowText) / 2);
+        wrapTo(lblBlockRange, right - Label2->x());
+        below = lblBlockRange->y() + lblBlockRange->height();
+    }
+
+    // The note takes as many lines as it needs, and the check boxes keep their distance from its last
+    // one, so that no language crowds them.
+    Label3->move(Label3->x(), std::max(ScaleValue(kNoteTop), below + ScaleValue(kBelowText)));
+    if (Label3->width() > right - Label3->x()) wrapTo(Label3, right - Label3->x());
+    int top = std::max(ScaleValue(kFirstOptionTop), Label3->y() + Label3->height() + ScaleValue(kBelowText));
+    for (QCheckBox* box : {cbxThumbnails, cbxWholeStreams, cbxSIBP, cbxRiskWarn}) {
+        box->move(box->x(), top);
+        top += ScaleValue(kOptionStep);
+    }
+
+    // The dialog grows by what the rows need beyond its design height; OK and Cancel move down with
+    // its bottom edge.
+    const int lacking = cbxRiskWarn->y() + cbxRiskWarn->height() + ScaleValue(kAboveButtons) - btnOkMe->y();
+    if (lacking > 0) SetClientSize(this, width(), height() + lacking);
 }
 
 void TOptionForm::ApplyLanguage() {
     if (!IsLanguageLoaded()) return;
     ApplyTextRows(*this, OptionFormTexts(),
                   [this](const TTextRow& row) { return Translate(QLatin1String(row.Key)); });
+    // A language file without the range keeps the English one: the note is what explains a marked field.
+    const QString range = Translate(QLatin1String(rangeRow().Key));
+    ApplyComposedTexts(range.isEmpty() ? EnglishText(rangeRow()) : range);
     // The field follows its label; the gap stays 13 pixels at every resolution.
-    edtBlock->move(Label2->x() + Label2->width() + 13, edtBlock->y());
+    edtBlock->move(Label2->x() + Label2->width() + kFieldAfterLabel, edtBlock->y());
+}
+
+void TOptionForm::ApplyComposedTexts(const QString& rangePattern) {
+    QString note = rangePattern;
+    for (const int bound : {kMinBlocks, kMaxBlocks}) {
+        const qsizetype at = note.indexOf(QStringLiteral("%d"));
+        if (at >= 0) note.replace(at, 2, QString::number(bound));
+    }
+    lblBlockRange->setText(note);
+    lblBlockRange->adjustSize();
+    lblBlockRange->setAccessibleName(note);
+    edtBlock->setAccessibleDescription(note);
+    // The field is read by its label, without the colon.
+    QString blocks = Label2->text().trimmed();
+    if (blocks.endsWith(QLatin1Char(':')) || blocks.endsWith(QChar(0xFF1A))) blocks.chop(1);
+    edtBlock->setAccessibleName(blocks);
+    cbxRiskWarn->setAccessibleName(cbxRiskWarn->text());
+}
+
+void TOptionForm::ShowBlockCheck(bool valid) {
+    if (valid) {
+        edtBlock->setPalette(blockPalette_);
+        lblBlockRange->setPalette(rangePalette_);
+        return;
+    }
+    QPalette field = blockPalette_;
+    field.setColor(QPalette::Base, QColor(255, 226, 226));
+    field.setColor(QPalette::Text, QColor(160, 0, 0));
+    edtBlock->setPalette(field);
+    QPalette note = rangePalette_;
+    note.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    lblBlockRange->setPalette(note);
 }
 
 QCheckBox* TOptionForm::GroupBox(int group) const {
@@ -294,6 +453,24 @@ std::vector<QCheckBox*> TOptionForm::MemberBoxes(int group) const {
     for (const TExtBox& ext : extBoxes_)
         if (ext.Group == group && ext.Extension) members.push_back(ext.Box);
     return members;
+}
+
+void TOptionForm::ShowGroupState(int group) {
+    int ticked = 0;
+    int members = 0;
+    for (const TExtBox& ext : extBoxes_) {
+        if (ext.Group != group || !ext.Extension) continue;
+        ++members;
+        if (ext.Box->isChecked()) ++ticked;
+    }
+    const Qt::CheckState state = ticked == 0         ? Qt::Unchecked
+                                 : ticked == members ? Qt::Checked
+                                                     : Qt::PartiallyChecked;
+    GroupBox(group)->setCheckState(state);
+}
+
+void TOptionForm::ShowAllGroupStates() {
+    for (int group = 1; group <= kOtherGroup; ++group) ShowGroupState(group);
 }
 
 void TOptionForm::LoadOptions() {
@@ -330,6 +507,7 @@ void TOptionForm::LoadOptions() {
                            ScaleValue(kMemberWidth), cbxOther->height());
         QCheckBox* box = checkBox(pnlExts, extension, extension, bounds);
         box->setChecked(true);
+        connect(box, &QCheckBox::toggled, this, [this] { ShowGroupState(kOtherGroup); });
         box->show();
         extBoxes_.push_back({box, kOtherGroup, true});
     }
@@ -339,15 +517,19 @@ void TOptionForm::LoadOptions() {
                         pnlExts->height() + ScaleValue(rows * kRowStep + kFirstRowBelowGroup));
     }
     cbxOther->setVisible(extraBoxes_ > 0);
+    ShowAllGroupStates();
 
-    edtBlock->setValue(settings::Settings->Blocks());  // brought into range
+    // A stored count out of range (a hand-edited file) shows as the nearest count the program can use.
+    edtBlock->setValue(settings::Settings->Blocks());
     cbxThumbnails->setChecked(settings::Settings->RemoveThumbnails());
     cbxWholeStreams->setChecked(settings::Settings->WholeStreams());
     cbxSIBP->setChecked(settings::Settings->ShowSIBP());
+    cbxRiskWarn->setChecked(settings::Settings->ShowRiskWarn());
 }
 
-void TOptionForm::SaveOptions() {
-    // A text still being typed counts as if the field had been left.
+bool TOptionForm::SaveOptions() {
+    if (!edtBlock->HasValidText()) return false;
+    // A count still being typed counts as if the field had been left.
     edtBlock->interpretText();
     QString text;
     for (const TExtBox& ext : extBoxes_)
@@ -357,6 +539,8 @@ void TOptionForm::SaveOptions() {
     settings::Settings->SetRemoveThumbnails(cbxThumbnails->isChecked());
     settings::Settings->SetWholeStreams(cbxWholeStreams->isChecked());
     settings::Settings->SetShowSIBP(cbxSIBP->isChecked());
+    settings::Settings->SetShowRiskWarn(cbxRiskWarn->isChecked());
+    return true;
 }
 
 void TOptionForm::cbxWinClick(QCheckBox* sender) {
@@ -366,12 +550,15 @@ void TOptionForm::cbxWinClick(QCheckBox* sender) {
     const int group = self->Group;
     const bool checked = sender->isChecked();
     for (const TExtBox& ext : extBoxes_)
-        if (ext.Group == group && ext.Box != sender) ext.Box->setChecked(checked);
+        if (ext.Group == group && ext.Extension) ext.Box->setChecked(checked);
+    ShowGroupState(group);  // also for a group without extensions, which has nothing to tick
 }
 
 void TOptionForm::cbxSelectAllClick() {
     const bool checked = cbxSelectAll->isChecked();
-    for (const TExtBox& ext : extBoxes_) NoChangeSet(ext.Box, checked);
+    for (const TExtBox& ext : extBoxes_)
+        if (ext.Extension) NoChangeSet(ext.Box, checked);
+    ShowAllGroupStates();
 }
 
 void TOptionForm::FormMouseWheelDown() {
@@ -398,7 +585,12 @@ void TOptionForm::WheelOverDialog(int angleDelta) {
 }
 
 void TOptionForm::btnOkMeClick() {
-    SaveOptions();
+    if (!SaveOptions()) {
+        // The field is marked and its note gives the range: the user puts the count right from there.
+        edtBlock->setFocus(Qt::OtherFocusReason);
+        edtBlock->selectAll();
+        return;
+    }
     TBaseUIForm::btnOkMeClick();
 }
 

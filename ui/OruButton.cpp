@@ -1,8 +1,7 @@
 #include "ui/OruButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -11,7 +10,8 @@
 namespace ui {
 
 TOruButton::TOruButton(QWidget* parent) : QAbstractButton(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    // Every image button is reached with Tab and pressed with Space or Return.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
 }
 
@@ -128,12 +128,27 @@ void TOruButton::paintEvent(QPaintEvent* /*event*/) {
         const int sink = FaceState() == TFaceState::Down && !isCheckable() ? 1 : 0;
         painter.drawText(rect().translated(offX_, sink), Qt::AlignCenter | Qt::TextSingleLine, text());
     }
-    if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(3, 3, -3, -3);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    if (hasFocus()) DrawFocusMark(painter, rect());
+}
+
+void TOruButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        click();
+        event->accept();
+        return;
     }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void DrawFocusMark(QPainter& painter, const QRect& area) {
+    // The skin's faces are dark blue, light grey and white: amber stands out on every one of them.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(255, 176, 0), 2));
+    painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
+    painter.restore();
 }
 
 void TOruButton::enterEvent(QEnterEvent* event) {

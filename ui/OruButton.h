@@ -54,6 +54,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -71,5 +72,8 @@ private:
 // the middle (and the whole height). Shared by the button and the tests of what it draws.
 void DrawStretchedFace(QPainter& painter, const QRect& target, const QPixmap& face, int keepLeft,
                        int keepRight);
+
+// The mark of the control that has the keyboard focus, drawn over it, the same on every skinned control.
+void DrawFocusMark(QPainter& painter, const QRect& area);
 
 }  // namespace ui

@@ -27,6 +27,7 @@ public:
 
 protected:
     void btnOKClick();
+    TOruButton* DefaultButton() const override { return btnOK; }
 
 private:
     void FitNote();

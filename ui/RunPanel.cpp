@@ -182,6 +182,7 @@ void TRunPanel::ShowKeyAsChosen() {
     edtKey->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
     actShowKey->setIcon(eyeIcon(!shown));
     actShowKey->setToolTip(shown ? texts_.HideKey : texts_.ShowKey);
+    actShowKey->setText(actShowKey->toolTip());  // what a screen reader calls the eye
 }
 
 void TRunPanel::ApplyTexts() {
@@ -206,8 +207,12 @@ QString TRunPanel::RunCaption() const {
 
 void TRunPanel::PlaceLinks() {
     for (auto [link, of] : {std::pair{lblDetail1, lblEncrypted}, std::pair{lblDetail2, lblDecrypted},
-                            std::pair{lblDetail3, lblFailed}})
+                            std::pair{lblDetail3, lblFailed}}) {
         link->move(of->x() + of->width() + 2, of->y());
+        // Three links read "(details)": a screen reader tells them apart by their line.
+        link->setAccessibleName(of->text().trimmed() + QLatin1Char(' ') + link->text());
+    }
+    cbFileType->setAccessibleName(Label3->text());
 }
 
 void TRunPanel::FitRunButton(int padding) {

@@ -7,6 +7,8 @@
 #include <QSignalBlocker>
 #include <QWidget>
 
+#include <array>
+
 #include "ui/FileListView.h"
 #include "ui/MainTexts.h"
 
@@ -54,6 +56,9 @@ void applyTo(QObject* control, const TTextRow& row, const QString& text) {
                 box->setCurrentIndex(chosen);
             }
             break;
+        case TTextTarget::Name:
+            if (auto* widget = qobject_cast<QWidget*>(control)) widget->setAccessibleName(text);
+            break;
         case TTextTarget::Column:
             if (auto* view = qobject_cast<TFileListView*>(control))
                 if (auto* model = qobject_cast<TFileListModel*>(view->model())) model->SetColumnCaption(text);
@@ -78,6 +83,15 @@ void ApplyTextRows(QWidget& window, std::span<const TTextRow> rows,
 
 QString EnglishText(const TTextRow& row) {
     return QString::fromUtf8(row.English);
+}
+
+std::span<const TTextRow> FrameTexts() {
+    static const std::array rows{
+        TTextRow{"CUI_Frame_btnMin", "Minimise", TTextTarget::Name, "btnMin"},
+        TTextRow{"CUI_Frame_btnMax", "Maximise", TTextTarget::Name, "btnMax"},
+        TTextRow{"CUI_Frame_btnClose", "Close", TTextTarget::Name, "btnClose btnCloseMe"},
+    };
+    return rows;
 }
 
 }  // namespace ui

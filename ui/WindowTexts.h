@@ -24,6 +24,7 @@ enum class TTextTarget {
     ToolTip,
     Item,    // one item of a drop-down list, by `Item`
     Column,  // the caption of a list's file column
+    Name,    // what a screen reader calls a control that shows no text of its own
 };
 
 struct TTextRow {
@@ -44,5 +45,9 @@ void ApplyTextRows(QWidget& window, std::span<const TTextRow> rows,
 
 // The row's English text, as the window shows it before any language is applied.
 QString EnglishText(const TTextRow& row);
+
+// The names of the window buttons every window may have (minimise, maximise, close), for screen readers
+// and tool tips.
+std::span<const TTextRow> FrameTexts();
 
 }  // namespace ui

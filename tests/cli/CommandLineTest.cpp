@@ -27,11 +27,16 @@ TEST(ParseCommandLine, OptionsInBothFormsAndPathsInOrder) {
     EXPECT_FALSE(defaults.Options->WholeStreams) << "the setting decides";
 }
 
-TEST(ParseCommandLine, TheKeyIsTakenWholeForTheJobToCut) {
-    const std::string key65(65, 'k');
-    auto parsed = ParseCommandLine(Args{"--key", key65, "a"});
+TEST(ParseCommandLine, TheKeyIsTakenWholeUpToWhatTheTrailerKeeps) {
+    const std::string key64(64, 'k');
+    auto parsed = ParseCommandLine(Args{"--key", key64, "a"});
     ASSERT_TRUE(parsed.Options);
-    EXPECT_EQ(parsed.Options->Key, key65) << "the job set-up cuts it, as for the window";
+    EXPECT_EQ(parsed.Options->Key, key64);
+
+    // One byte more would be cut, and a key that only begins the same would open the file.
+    parsed = ParseCommandLine(Args{"--key=" + key64 + "k", "a"});
+    EXPECT_FALSE(parsed.Options);
+    EXPECT_EQ(parsed.Error, "--key is 65 bytes long; a key holds at most 64 bytes");
 
     parsed = ParseCommandLine(Args{"--key=", "a"});
     ASSERT_TRUE(parsed.Options);

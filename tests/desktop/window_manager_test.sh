@@ -45,12 +45,12 @@ options=""
 for attempt in $(seq 1 50); do
   for id in $(other_windows "$main" "$menu"); do
     read -r _ _ ow oh <<<"$(geometry "$id")"
-    [ "$ow" -eq 529 ] && [ "$oh" -eq 527 ] && options=$id
+    [ "$ow" -eq 529 ] && [ "$oh" -eq 547 ] && options=$id
   done
   [ -n "$options" ] && break
   sleep 0.1
 done
-[ -n "$options" ] || fail "the Options dialog (529 × 527) did not open"
+[ -n "$options" ] || fail "the Options dialog (529 × 547) did not open"
 
 read -r ox oy ow oh <<<"$(settled_geometry "$options")"
 expect_near "$((ox + ow / 2)) $((oy + oh / 2))" "$((x + w / 2)) $((y + h / 2))" 1 \

@@ -22,8 +22,8 @@ const QString kFolder = QStringLiteral(VELMORA_LANGUAGES_DIR);
 const std::map<QString, QString>& EnglishTexts() {
     static const std::map<QString, QString> texts = [] {
         std::map<QString, QString> all;
-        for (const auto table :
-             {ui::MainFormTexts(), ui::OptionFormTexts(), ui::RiskWarnFormTexts(), ui::MsgBoxFormTexts()}) {
+        for (const auto table : {ui::MainFormTexts(), ui::OptionFormTexts(), ui::RiskWarnFormTexts(),
+                                 ui::MsgBoxFormTexts(), ui::FrameTexts()}) {
             for (const ui::TTextRow& row : table) {
                 const auto [at, added] = all.emplace(QLatin1String(row.Key), ui::EnglishText(row));
                 // A key that two windows show must mean the same text in both.

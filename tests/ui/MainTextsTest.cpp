@@ -85,7 +85,9 @@ TEST_F(MainTextsTest, WithoutALanguageTheWindowKeepsItsDesignTextsAndPlaces) {
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), QStringLiteral("Encrypt / Decrypt"));
     EXPECT_EQ(Control<QComboBox>(*form, "cbFileType")->itemText(2),
               QStringLiteral("Only process unencrypted files"));
-    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QStringLiteral("Refresh"));
+    // A tool tip names the button's shortcut after its text.
+    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QStringLiteral("Refresh (F5)"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->accessibleName(), QStringLiteral("Refresh"));
     EXPECT_EQ(form->Texts().DragFile, QStringLiteral("Drag and drop your files here"));
     EXPECT_EQ(Control<QCheckBox>(*form, "cbxSub")->x() + Control<QCheckBox>(*form, "cbxSub")->width(),
               Control<QComboBox>(*form, "cbPath")->x() + Control<QComboBox>(*form, "cbPath")->width() + 4);
@@ -105,9 +107,10 @@ TEST_F(MainTextsTest, ALanguageGivesEveryTextAndAMissingKeyAnEmptyOne) {
     for (QCheckBox* sub : {Control<QCheckBox>(*form, "cbxSub"), Control<QCheckBox>(*form, "cbxSub2"),
                            Control<QCheckBox>(*form, "cbxSub3")})
         EXPECT_EQ(sub->text(), t("CUI_TMainForm_cbxSub"));
-    EXPECT_EQ(Control<TOruButton>(*form, "btnAdd")->toolTip(), t("CUI_TMainForm_btnAdd"));
+    EXPECT_EQ(Control<TOruButton>(*form, "btnAdd")->toolTip(),
+              t("CUI_TMainForm_btnAdd") + QStringLiteral(" (Ctrl+O)"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnClear")->toolTip(), t("CUI_TMainForm_btnClear"));
-    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QString());
+    EXPECT_EQ(Control<TOruButton>(*form, "btnRefresh")->toolTip(), QStringLiteral("F5")) << "the keys alone";
     EXPECT_EQ(Control<TOruButton>(*form, "btnDirectory")->Caption(), t("CUI_TMainForm_btnDirectory"));
     EXPECT_EQ(Control<QLabel>(*form, "lblKey")->text(), t("CUI_TMainForm_lblKey"));
     EXPECT_EQ(Control<TOruButton>(*form, "btnEncrypt")->Caption(), t("CUI_TMainForm_btnEncrypt"));

@@ -1,5 +1,6 @@
 // The options dialog as the user meets it: the stored extensions on their boxes and back, extra
-// extensions, group and "Select all" clicks, the block field, the wheel, its texts, OK and Cancel.
+// extensions, group and "Select all" clicks, the block field and its range, the backup warning, the
+// wheel, its texts and their room, OK and Cancel.
 #include <QCheckBox>
 #include <QFile>
 #include <QFocusEvent>
@@ -9,7 +10,9 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include <QScrollArea>
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "UiTestUtil.h"
 #include "ui/OptionForm.h"
@@ -34,10 +37,11 @@ protected:
         return uitest::ShowModalAndDo<TOptionForm>([] { return ShowOptionsDialog(); }, act);
     }
 
+    // The ticked extensions (a group's box, ticked or partly ticked, is none).
     static QStringList Checked(const TOptionForm& form) {
         QStringList checked;
         for (const auto& ext : form.ExtBoxes())
-            if (ext.Box->isChecked()) checked << ext.Box->text();
+            if (ext.Extension && ext.Box->isChecked()) checked << ext.Box->text();
         return checked;
     }
 
@@ -67,7 +71,8 @@ TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnch
         for (int group = 1; group <= 9; ++group)
             for (QCheckBox* member : form.MemberBoxes(group)) EXPECT_TRUE(member->isChecked()) << group;
         for (QCheckBox* audio : form.MemberBoxes(10)) EXPECT_FALSE(audio->isChecked());
-        for (int group = 1; group <= 11; ++group) EXPECT_FALSE(form.GroupBox(group)->isChecked());
+        for (int group = 1; group <= 11; ++group)
+            EXPECT_EQ(form.GroupBox(group)->checkState(), group <= 9 ? Qt::Checked : Qt::Unchecked) << group;
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxSelectAll")->isChecked());
         EXPECT_TRUE(Control<QCheckBox>(form, "cbxOther")->isHidden());
         EXPECT_TRUE(form.MemberBoxes(11).empty());
@@ -78,8 +83,10 @@ TEST_F(OptionFormTest, DefaultSettingsCheckTheVideoGroupsAndOkWritesThemBackUnch
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxSIBP")->isChecked());
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxThumbnails")->isChecked());
         EXPECT_FALSE(Control<QCheckBox>(form, "cbxWholeStreams")->isChecked());
+        EXPECT_TRUE(Control<QCheckBox>(form, "cbxRiskWarn")->isChecked());
         form.btnOkMe->click();
     }));
+    EXPECT_TRUE(settings::Settings->ShowRiskWarn());
     EXPECT_FALSE(settings::Settings->RemoveThumbnails());
     EXPECT_FALSE(settings::Settings->WholeStreams());
     EXPECT_EQ(settings::Settings->VideoExts(), settings::DefaultVideoExts());
@@ -132,25 +139,34 @@ TEST_F(OptionFormTest, AGroupBoxSetsItsGroupAndSelectAllSetsEverything) {
 
     real->click();
     for (QCheckBox* member : form->MemberBoxes(2)) EXPECT_TRUE(member->isChecked());
-    EXPECT_EQ(Checked(*form).size(), 1 + 1 + 8);  // .asf, the group box, its members
-    form->MemberBoxes(2)[0]->click();             // a member leaves the group box as it is
-    EXPECT_TRUE(real->isChecked());
+    EXPECT_EQ(Checked(*form).size(), 1 + 8);  // .asf, the group's members
+    form->MemberBoxes(2)[0]->click();         // the group is partly ticked now; a click ticks it whole
+    real->click();
+    EXPECT_EQ(Checked(*form).size(), 1 + 8);
     real->click();
     EXPECT_EQ(Checked(*form), QStringList{".asf"});
 
     Control<QCheckBox>(*form, "cbxSelectAll")->click();
-    EXPECT_EQ(Checked(*form).size(), static_cast<qsizetype>(form->ExtBoxes().size()));
+    const auto extensions = std::count_if(form->ExtBoxes().begin(), form->ExtBoxes().end(),
+                                          [](const TOptionForm::TExtBox& ext) { return ext.Extension; });
+    EXPECT_EQ(Checked(*form).size(), extensions);
     Control<QCheckBox>(*form, "cbxSelectAll")->click();
     EXPECT_TRUE(Checked(*form).isEmpty());
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->VideoExts(), QByteArray());
 }
 
-TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
+TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndLeavesThoseOutOfRangeAsTyped) {
     auto form = Open();
     TypeBlocks(*form, QStringLiteral("3"), true);
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("3"));
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 8) << "the last valid count";
+    QTest::keyClick(Control<TSpinEdit>(*form, "edtBlock"), Qt::Key_Up);  // from 3 to the smallest count
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("8"));
     TypeBlocks(*form, QStringLiteral("2x5z0000"), true);  // letters are refused
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("250000"));
+    EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 8);
+    QTest::keyClick(Control<TSpinEdit>(*form, "edtBlock"), Qt::Key_Down);  // to the largest
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 200000);
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->text(), QStringLiteral("200000"));
     TypeBlocks(*form, QStringLiteral("16"), true);
@@ -158,14 +174,15 @@ TEST_F(OptionFormTest, TheBlockFieldTakesNumbersOnlyAndKeepsThemInRange) {
     QTest::keyClick(Control<TSpinEdit>(*form, "edtBlock"), Qt::Key_Up);
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->value(), 17);
 
-    // OK takes what is typed, even before the field is left; an empty field counts as 8.
+    // OK takes what is typed, even before the field is left; an empty field is no count.
     TypeBlocks(*form, QStringLiteral("40"), false);
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->Blocks(), 40);
     form = Open();
     TypeBlocks(*form, QString(), false);
     form->btnOkMe->click();
-    EXPECT_EQ(settings::Settings->Blocks(), 8);
+    EXPECT_NE(form->result(), mrOk);
+    EXPECT_EQ(settings::Settings->Blocks(), 40);
 
     // A stored count out of range shows, and is stored, as the nearest bound.
     settings::Settings->SetBlocks(1'000'000);
@@ -197,6 +214,14 @@ TEST_F(OptionFormTest, CancelAndTheCloseButtonLeaveTheSettingsAsTheyWere) {
         change(form);
         form.btnCloseMe->click();
     }));
+    // Also after OK refused a count out of range, put the focus on it, and the dialog went while still on
+    // screen (the sanitizers watch this one).
+    auto form = Open();
+    form->show();
+    TypeBlocks(*form, QStringLiteral("5"), false);
+    form->btnOkMe->click();
+    ASSERT_TRUE(WaitFor([&form] { return Control<TSpinEdit>(*form, "edtBlock")->hasFocus(); }));
+    form.reset();
     EXPECT_EQ(settings::Settings->VideoExts(), QByteArray(".avi;.zzz;"));
     EXPECT_EQ(settings::Settings->Blocks(), 20);
     EXPECT_TRUE(settings::Settings->ShowSIBP());
@@ -233,7 +258,9 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
         "<CUI_TOptionForm_cbxOther>Sonstige Formate</CUI_TOptionForm_cbxOther>\n"
         "<CUI_TOptionForm_Label3>* Anzahl der verschlüsselten Datenblöcke je Datei; mehr Blöcke brauchen "
         "deutlich mehr Zeit</CUI_TOptionForm_Label3>\n"
-        "<CUI_TOptionForm_cbxSIBP>Orrelguard in der Titelleiste anzeigen</CUI_TOptionForm_cbxSIBP>\n");
+        "<CUI_TOptionForm_cbxSIBP>Orrelguard in der Titelleiste anzeigen</CUI_TOptionForm_cbxSIBP>\n"
+        "<CUI_TOptionForm_cbxRiskWarn>Vor dem Ändern an eine Sicherung "
+        "erinnern</CUI_TOptionForm_cbxRiskWarn>\n");
     settings::Settings->SetVideoExts(".xyz;");
 
     auto form = Open();
@@ -248,6 +275,10 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
     EXPECT_EQ(Control<QCheckBox>(*form, "cbxWin")->text(), QString());
     EXPECT_EQ(form->MemberBoxes(2)[0]->text(), QStringLiteral(".ram"));
     EXPECT_EQ(form->MemberBoxes(11)[0]->text(), QStringLiteral(".xyz"));
+    EXPECT_EQ(Control<QCheckBox>(*form, "cbxRiskWarn")->accessibleName(),
+              QStringLiteral("Vor dem Ändern an eine Sicherung erinnern"));
+    // Without a range in the file the English one stands, with the real bounds.
+    EXPECT_EQ(Control<QLabel>(*form, "lblBlockRange")->text(), QStringLiteral("from 8 to 200000"));
     // The field follows its longer label; a longer caption is shown whole.
     EXPECT_EQ(Control<TSpinEdit>(*form, "edtBlock")->x(),
               Control<QLabel>(*form, "Label2")->x() + Control<QLabel>(*form, "Label2")->width() + 13);
@@ -262,6 +293,135 @@ TEST_F(OptionFormTest, ALanguageGivesTheCaptionsButNotTheExtensions) {
     // Only the extensions reach the settings, whatever the group boxes say.
     form->btnOkMe->click();
     EXPECT_EQ(settings::Settings->VideoExts(), QByteArray(".xyz;"));
+}
+
+TEST_F(OptionFormTest, AGroupBoxShowsAllSomeOrNoneTickedAndAClickNeverLeavesItPartly) {
+    // Real Media (group 2) has .ram .rm .rmvb .rp .rpm .rt .smil .scm; group 11 the unknown ones.
+    using Act = std::function<void(TOptionForm&)>;
+    const auto group = [](int g) -> Act { return [g](TOptionForm& f) { f.GroupBox(g)->click(); }; };
+    const auto member = [](int g, std::size_t i) -> Act {
+        return [=](TOptionForm& f) { f.MemberBoxes(g)[i]->click(); };
+    };
+    const Act selectAll = [](TOptionForm& f) { Control<QCheckBox>(f, "cbxSelectAll")->click(); };
+    const QByteArray all = ".ram;.rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;";
+    const struct {
+        QByteArray stored;
+        int group;
+        std::vector<Act> clicks;
+        Qt::CheckState state;
+        int ticked;
+    } cases[] = {
+        {"", 2, {}, Qt::Unchecked, 0},
+        {".rm;.rt;", 2, {}, Qt::PartiallyChecked, 2},
+        {all, 2, {}, Qt::Checked, 8},
+        {"", 2, {group(2)}, Qt::Checked, 8},
+        {".rm;.rt;", 2, {group(2)}, Qt::Checked, 8},
+        {all, 2, {group(2)}, Qt::Unchecked, 0},
+        {all, 2, {member(2, 0)}, Qt::PartiallyChecked, 7},
+        {".rm;.rmvb;.rp;.rpm;.rt;.smil;.scm;", 2, {member(2, 0)}, Qt::Checked, 8},
+        {".rp;", 2, {member(2, 3)}, Qt::Unchecked, 0},
+        {".rm;", 2, {selectAll}, Qt::Checked, 8},
+        {".xyz;.abc;", 11, {member(11, 1)}, Qt::PartiallyChecked, 1},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        settings::Settings->SetVideoExts(cases[i].stored);
+        auto form = Open();
+        for (const Act& click : cases[i].clicks) click(*form);
+        EXPECT_EQ(form->GroupBox(cases[i].group)->checkState(), cases[i].state);
+        const auto members = form->MemberBoxes(cases[i].group);
+        EXPECT_EQ(std::count_if(members.begin(), members.end(), [](QCheckBox* b) { return b->isChecked(); }),
+                  cases[i].ticked);
+    }
+}
+
+TEST_F(OptionFormTest, ABlockCountThatIsNoneInRangeIsMarkedAndOkNeitherSavesNorCloses) {
+    enum class Then { Stay, Leave, Enter };
+    const struct {
+        const char* typed;
+        Then then;
+        int fixed;  // what the user then types, a valid count
+    } cases[] = {{"7", Then::Stay, 8},
+                 {"200001", Then::Leave, 200000},
+                 {"0", Then::Enter, 9},
+                 {"", Then::Leave, 16},
+                 {"12.5", Then::Stay, 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        settings::Settings->SetBlocks(20);
+        settings::Settings->SetShowSIBP(false);
+        auto form = Open();
+        auto* field = Control<TSpinEdit>(*form, "edtBlock");
+        auto* range = Control<QLabel>(*form, "lblBlockRange");
+        const QColor noteColour = range->palette().color(QPalette::WindowText);
+        const QColor fieldColour = field->palette().color(QPalette::Base);
+
+        TypeBlocks(*form, QString::fromLatin1(c.typed), c.then == Then::Leave);
+        if (c.then == Then::Enter) QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_NE(range->palette().color(QPalette::WindowText), noteColour);
+        EXPECT_NE(field->palette().color(QPalette::Base), fieldColour);
+        Control<QCheckBox>(*form, "cbxSIBP")->click();
+        form->btnOkMe->click();
+        EXPECT_NE(form->result(), mrOk);
+        EXPECT_EQ(settings::Settings->Blocks(), 20);
+        EXPECT_FALSE(settings::Settings->ShowSIBP()) << "nothing is written";
+        EXPECT_EQ(field->text(), QString::fromLatin1(c.typed)) << "the text stays as typed";
+        EXPECT_EQ(field->value(), 20) << "the last valid count stays";
+
+        // Put right, the marks go and OK saves.
+        TypeBlocks(*form, QString::number(c.fixed), false);
+        EXPECT_EQ(range->palette().color(QPalette::WindowText), noteColour);
+        EXPECT_EQ(field->palette().color(QPalette::Base), fieldColour);
+        form->btnOkMe->click();
+        EXPECT_EQ(form->result(), mrOk);
+        EXPECT_EQ(settings::Settings->Blocks(), c.fixed);
+    }
+}
+
+TEST_F(OptionFormTest, TheBackupWarningBoxShowsTheSettingAndOnlyOkWritesIt) {
+    const struct {
+        bool stored, click, ok, expected;
+    } cases[] = {{false, true, true, true},
+                 {true, true, true, false},
+                 {false, true, false, false},
+                 {true, false, true, true}};
+    for (const auto& [stored, click, ok, expected] : cases) {
+        settings::Settings->SetShowRiskWarn(stored);
+        auto form = Open();
+        auto* box = Control<QCheckBox>(*form, "cbxRiskWarn");
+        EXPECT_EQ(box->isChecked(), stored);
+        if (click) box->click();
+        (ok ? form->btnOkMe : form->btnCancelMe)->click();
+        EXPECT_EQ(settings::Settings->ShowRiskWarn(), expected) << stored << click << ok;
+    }
+}
+
+TEST_F(OptionFormTest, LongerTextsPushTheRowsBelowDownAndTheDialogGrowsForThem) {
+    const QByteArray note = "* " + QByteArray("blocks take longer ").repeated(12);
+    const struct {
+        QByteArray label, range, note;
+    } cases[] = {{"Blocks:", "from %d to %d", "* Short"},
+                 {"Blocks:", "from %d to %d", note.left(130)},  // two lines
+                 {"A label as long as a label could ever be:", "whole numbers from %d up to %d only", note}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.note.size());
+        LoadGermanLanguage("<CUI_TOptionForm_Label2>" + c.label + "</CUI_TOptionForm_Label2>" +
+                           "<CUI_TOptionForm_lblBlockRange>" + c.range + "</CUI_TOptionForm_lblBlockRange>" +
+                           "<CUI_TOptionForm_Label3>" + c.note + "</CUI_TOptionForm_Label3>");
+        auto form = Open();
+        std::vector<QWidget*> rows{Control<TSpinEdit>(*form, "edtBlock")};
+        auto* range = Control<QLabel>(*form, "lblBlockRange");
+        if (range->x() < rows[0]->x()) rows.push_back(range);  // under the field, for want of room
+        for (const char* name : {"Label3", "cbxThumbnails", "cbxWholeStreams", "cbxSIBP", "cbxRiskWarn"})
+            rows.push_back(Control<QWidget>(*form, name));
+        rows.push_back(form->btnOkMe);
+        // Each row starts clear of the one above, with a little air where a text ends.
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            EXPECT_GE(rows[i]->y(), rows[i - 1]->geometry().bottom() + 5)
+                << rows[i]->objectName().toStdString();
+        EXPECT_LE(range->geometry().right(), Control<QWidget>(*form, "ScrollBox1")->geometry().right());
+        EXPECT_LE(form->btnOkMe->geometry().bottom(), form->height() - 5);
+    }
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 
 #include <QApplication>
 
+#include "ui/Accessibility.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    ui::InstallAccessibility();
     return RUN_ALL_TESTS();
 }
