@@ -41,6 +41,7 @@ TDirectoryPanel::TDirectoryPanel(const TMainTexts& texts, QWidget* parent) : QWi
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setMaxVisibleItems(settings::kMaxHistoryPaths);
+        (*labels[row])->setBuddy(box);  // what a screen reader names the field by
         *browse[row] =
             ImageButton(this, browseNames[row], QStringLiteral("path_browse"), {589, top, 24, 24}, kTopRight);
         *locate[row] =

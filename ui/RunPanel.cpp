@@ -83,6 +83,8 @@ TRunPanel::TRunPanel(const TMainTexts& texts, jobs::TJobController& controller, 
     Label3 = Place(new QLabel(this), "Label3", {16, 98, 60, 16}, kLeftBottom);
     cbFileType = Place(new QComboBox(this), "cbFileType", {84, 94, 280, 24}, kLeftBottom);
     cbFileType->addItems({QString(), QString(), QString()});  // both, only encrypted, only unencrypted
+    // On Linux a screen reader names a drop-down by the label it is labelled by.
+    Label3->setBuddy(cbFileType);
     cbFileType->setCurrentIndex(0);
 
     Label1 = Place(new QLabel(this), "Label1", {16, 132, 60, 16}, kLeftBottom);
