@@ -8,6 +8,7 @@
 #include "engine/journal/Recover.h"
 #include "platform/FileSearch.h"
 #include "platform/Log.h"
+#include "platform/RecentFiles.h"
 #include "platform/Utility.h"
 
 namespace engine {
@@ -84,6 +85,14 @@ void TKZVThread::forgetThumbnails(const std::string& path, platform::TThumbnails
         platform::MsgOut(QStringLiteral("A thumbnail could not be removed: ") + problem);
 }
 
+void TKZVThread::forgetRecentFile(const std::string& path, const QString& dataFolder) {
+    // The desktop's lists of recent files would go on showing the name and offer to open the video;
+    // like a picture, an entry that stays is worth a log line, never the file's failure.
+    for (const QString& problem :
+         platform::RemoveRecentEntries(platform::FromLocal8Bit(path), dataFolder).Problems)
+        platform::MsgOut(QStringLiteral("A recent-file entry could not be removed: ") + problem);
+}
+
 void TKZVThread::SafeExecute() {
     Ticks = platform::GetTickCount();
     // Before anything else: the files are known only once the search is done, and a search that was
@@ -125,6 +134,7 @@ void TKZVThread::SafeExecute() {
     FailedList = UnreadFolders;
 
     const QString thumbnails = Params.RemoveThumbnails ? platform::ThumbnailCacheFolder() : QString();
+    const QString recentFiles = Params.RemoveThumbnails ? platform::RecentFilesDataFolder() : QString();
     const std::size_t count = FileList.size();
     transform.ProcessFiles(
         FileList, Params.Key, [this] { return Terminated(); },
@@ -138,8 +148,10 @@ void TKZVThread::SafeExecute() {
                     case TProcessOutcome::Encrypted:
                         EncryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
-                        if (Params.RemoveThumbnails)
+                        if (Params.RemoveThumbnails) {
                             forgetThumbnails(path, platform::TThumbnails::All, thumbnails);
+                            forgetRecentFile(path, recentFiles);
+                        }
                         break;
                     case TProcessOutcome::Decrypted:
                         DecryptedList.push_back(path);

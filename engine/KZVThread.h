@@ -69,8 +69,9 @@ public:
     std::vector<TFailedFile> UnreadFolders;
     // input: the user's options (SetUpJob fills them), the version for new trailers and the window.
     // Folders are searched for Params.VideoMask. With RemoveThumbnails the pictures of each file it
-    // scrambles leave the desktop's thumbnail cache, and the failure notes of each file it restores
-    // (see platform/Thumbnails.h). A JournalFolder that cannot be opened fails every file with code 1,
+    // scrambles leave the desktop's thumbnail cache, and its entries the desktop's lists of recent
+    // files; the failure notes of each file it restores leave the cache (see platform/Thumbnails.h and
+    // platform/RecentFiles.h). A JournalFolder that cannot be opened fails every file with code 1,
     // and Notice says why.
     TKZVFlag Params;
     // What the user must hear once about the journal (it could not be written, a video was restored,
@@ -107,6 +108,7 @@ private:
     void search();
     void finish();
     void forgetThumbnails(const std::string& path, platform::TThumbnails which, const QString& cacheFolder);
+    void forgetRecentFile(const std::string& path, const QString& dataFolder);
 
     platform::FileSystem& fileSystem_;
     std::unique_ptr<TJournal> journal_;

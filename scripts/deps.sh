@@ -17,6 +17,8 @@ velmora_packages=(
   openbox x11-utils weston qt6-wayland
   # the package test: building the .deb, checking its metadata, watching the program find its files
   dpkg-dev file appstream desktop-file-utils strace
+  # GTK's own reader of its recent-files list, for the test that a scrambled video leaves it
+  python3-gi gir1.2-gtk-3.0
 )
 
 velmora_install_deps() {
