@@ -290,12 +290,17 @@ void TFilesPanel::FileHandled(std::size_t index, std::size_t count) {
 }
 
 void TFilesPanel::RunEnded(const std::vector<engine::TFailedFile>& failed) {
+    // Rows that followed the job file by file need only the files it listed twice; after a change of
+    // the list during the run, or a run over folders, every row is tested again.
+    if (RowsAreTheJobs(laterAgain_.size())) {
+        for (int row : refreshAtEnd_) RefreshItemState(row);
+    } else {
+        btnRefreshClick();
+    }
     running_ = false;
     runOverList_ = false;
     refreshAtEnd_.clear();
     laterAgain_.clear();
-    // Rows added or removed during the run, and files listed twice, are only now what they show.
-    btnRefreshClick();
     if (failed.empty()) return;
     QHash<QString, QString> why;
     for (const engine::TFailedFile& file : failed)
