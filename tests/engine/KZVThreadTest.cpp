@@ -17,7 +17,6 @@
 #include "engine/JobSetUp.h"
 #include "engine/KZVThread.h"
 #include "engine/journal/Recover.h"
-#include "platform/Log.h"
 #include "platform/Utility.h"
 #include "support/FaultyFileSystem.h"
 
@@ -584,43 +583,6 @@ TEST(TKZVThread, ALongToggleTellsHowFarItIsAndACancelLeavesItWholeOrAsItWas) {
     }
     const auto report = RecoverJournals(dir.file("journal"));
     EXPECT_TRUE(report.Restored.empty() && report.Problems.empty());
-}
-
-// A scrambled video leaves the desktop's recent-file lists; a list that cannot be rewritten is a line
-// in the log, never the file's failure.
-TEST(TKZVThread, ScramblingTakesTheVideoOutOfTheRecentListsAndAListThatCannotBeRewrittenIsOnlyLogged) {
-    TempDir dir;
-    const std::string video = makeFile(dir, "videos/clip.mp4", kBlock);
-    const std::string kdeLink = makeFile(dir, "data/RecentDocuments/clip.mp4.desktop", 0);
-    const std::string link = "[Desktop Entry]\nType=Link\nURL[$e]=file://" + video + "\n";
-    writeFile(kdeLink, std::vector<std::uint8_t>(link.begin(), link.end()));
-    // Broken off where a GTK program crashed while saving it.
-    const std::string list = dir.file("data/recently-used.xbel");
-    const std::string broken =
-        "<?xml version=\"1.0\"?>\n<xbel version=\"1.0\">\n  <bookmark href=\"file://" + video;
-    writeFile(list, std::vector<std::uint8_t>(broken.begin(), broken.end()));
-
-    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
-    ASSERT_TRUE(qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.file("data"))));
-    platform::LogObj = std::make_unique<platform::TLog>(dir.file("Log.txt"), "MX_Test_RecentFilesLog");
-    Recorder window;
-    TKZVThread job;
-    fill(job, window, {video});
-    job.Resume();
-    const bool finishedInTime = window.waitFinished();
-    platform::LogObj.reset();
-    qputenv("XDG_DATA_HOME", savedDataHome);  // the test run always sets it
-    ASSERT_TRUE(finishedInTime);
-
-    EXPECT_EQ(job.EncryptedList, std::vector<std::string>{video});
-    EXPECT_TRUE(job.FailedList.empty());
-    EXPECT_TRUE(job.Notice.isEmpty()) << job.Notice.toStdString();
-    EXPECT_FALSE(std::filesystem::exists(kdeLink));
-    EXPECT_EQ(readFile(list), std::vector<std::uint8_t>(broken.begin(), broken.end()));
-    const auto log = readFile(dir.file("Log.txt"));
-    EXPECT_NE(std::string(log.begin(), log.end())
-                  .find("A recent-file entry could not be removed: " + list + ": does not parse"),
-              std::string::npos);
 }
 
 TEST(SetUpJob, TheKeyIsCutToItsFirst64BytesAndTheVersionToItsField) {

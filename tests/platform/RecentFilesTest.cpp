@@ -182,12 +182,6 @@ TEST_F(RecentFilesTest, AListThatCannotBeRewrittenSafelyStaysAsItIs) {
     }
 }
 
-TEST_F(RecentFilesTest, NoListAndNoLinksAreNoProblem) {
-    const auto removal = RemoveRecentEntries(video, root + QStringLiteral("/no/data"));
-    EXPECT_EQ(removal.Removed, 0);
-    EXPECT_TRUE(removal.Problems.isEmpty()) << removal.Problems.join('\n').toStdString();
-}
-
 TEST_F(RecentFilesTest, KdeLinksToTheVideoGoAndNothingElseInTheFolder) {
     const QString folder = root + QStringLiteral("/data/RecentDocuments");
     const QByteArray path = QFile::encodeName(video);

@@ -100,11 +100,16 @@ TEST_F(KeyboardAndReaderTest, AWholeRunByTheKeyboardAlone) {
     };
     const TShellCallsScope realDialogs(std::move(calls));
 
-    // Ctrl+O: the open dialog, whose answer is the file.
+    // Ctrl+O: the open dialog, whose answer is the files; Delete on the list removes the selected row.
     const QString a = MakeFile("a.mp4", 600'000);
-    fileAnswers.push_back(QStringList{a});
+    fileAnswers.push_back(QStringList{a, MakeFile("b.mp4", 600'000)});
     QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    auto* list = Control<QAbstractItemView>(*form, "lvFiles");
+    list->setFocus();
+    list->setCurrentIndex(form->FileList()->index(1, 0));
+    QTest::keyClick(list, Qt::Key_Delete);
     ASSERT_EQ(form->FileList()->Count(), 1);
+    EXPECT_EQ(form->FileList()->Path(0), a);
 
     // F1 opens Help; Up wraps to "Options..."; Return opens it, and Escape closes it unsaved.
     QTest::keyClick(form.get(), Qt::Key_F1);
@@ -165,25 +170,6 @@ TEST_F(KeyboardAndReaderTest, TabVisitsEveryControlOfTheWindowOnce) {
     EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>(*form, "btnDirectory"));
 }
 
-TEST_F(KeyboardAndReaderTest, DeleteRemovesTheSelectedRowsAndF5ReTestsThem) {
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    const QString a = MakeFile("a.mp4", 600'000);
-    const QString b = MakeFile("b.mp4", 600'000);
-    AddFiles({a, b});
-    Encrypt(b);
-    QTest::keyClick(form.get(), Qt::Key_F5);
-    EXPECT_EQ(form->FileList()->Image(1), kImageEncrypted);
-
-    auto* list = Control<QAbstractItemView>(*form, "lvFiles");
-    list->setFocus();
-    list->setCurrentIndex(form->FileList()->index(1, 0));  // the last row, selected
-    QTest::keyClick(list, Qt::Key_Delete);
-    ASSERT_EQ(form->FileList()->Count(), 1);
-    EXPECT_EQ(form->FileList()->Path(0), a);
-}
-
 TEST_F(KeyboardAndReaderTest, AScreenReaderHearsEveryControlByNameAndRole) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -218,18 +204,6 @@ TEST_F(KeyboardAndReaderTest, AScreenReaderHearsEveryControlByNameAndRole) {
     auto box = CreateForm<TMsgBoxForm>(QStringLiteral("Stop?"), kMbYesNo, kIconQuestion);
     box->show();
     ExpectNamedAndRoled(*box, {{"btnOkMe", QAccessible::Button}, {"btnCancelMe", QAccessible::Button}});
-}
-
-// Return confirms and Escape cancels, wherever the focus is in the dialog.
-TEST_F(KeyboardAndReaderTest, ReturnConfirmsAndEscapeCancelsTheBackupWarning) {
-    for (const auto& [key, confirmed] : {std::pair{Qt::Key_Return, true}, std::pair{Qt::Key_Escape, false}}) {
-        EXPECT_EQ(uitest::ShowModalAndDo<TRiskWarnForm>([] { return ShowRiskWarning(); },
-                                                        [key](TRiskWarnForm& dialog) {
-                                                            dialog.cbxStop->setFocus();
-                                                            QTest::keyClick(&dialog, key);
-                                                        }),
-                  confirmed);
-    }
 }
 
 }  // namespace
