@@ -11,12 +11,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include <cerrno>
 #include <charconv>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include "lang/Language.h"
@@ -32,7 +29,6 @@ std::unique_ptr<TApp> App;
 
 namespace {
 
-constexpr const char* kInstanceMutex = "MX_KZV_EXE";
 constexpr const char* kLogMutex = "MX_KZV_Log";
 constexpr int kHandOverTimeoutMs = 1000;
 // How long a second start waits for a running instance that is still starting (recovering) to listen.
@@ -103,22 +99,11 @@ QString TApp::InstanceServerName() {
 
 bool TApp::IsFirstInstance() {
     if (instanceLock_ >= 0) return true;
-    const QString folder = platform::RuntimeFolder(&runtimeProblem_);
-    if (folder.isEmpty()) return true;
-    const QByteArray path = (folder + QLatin1String(kInstanceMutex)).toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return true;
-    int locked = 0;
-    do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const bool heldByAnother = errno == EWOULDBLOCK;
-        ::close(fd);
-        return !heldByAnother;
-    }
-    instanceLock_ = fd;
-    return true;
+    const QString path = settings::InstanceLockPath(&runtimeProblem_);
+    if (path.isEmpty()) return true;
+    bool heldByAnother = false;
+    instanceLock_ = platform::TryLockFile(path, &heldByAnother);
+    return !heldByAnother;
 }
 
 bool TApp::NotifyRunningInstance(const QStringList& paths, const QString& activationToken,

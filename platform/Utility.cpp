@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,21 @@ QString RuntimeFolder(QString* problem) {
         return refuse(QStringLiteral("may be changed by other accounts (its mode is %1, not 700)")
                           .arg(st.st_mode & 07777, 0, 8));
     return folder + QLatin1Char('/');
+}
+
+int TryLockFile(const QString& path, bool* heldByAnother) {
+    *heldByAnother = false;
+    const QByteArray local = path.toLocal8Bit();
+    const int fd = ::open(local.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    int locked = 0;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked == 0) return fd;
+    *heldByAnother = errno == EWOULDBLOCK;
+    ::close(fd);
+    return -1;
 }
 
 std::string GetAppDataPath() {

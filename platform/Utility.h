@@ -35,6 +35,11 @@ std::string GetAppDataPath();
 // `problem` (when given) says why; callers go on without the lock or the socket.
 QString RuntimeFolder(QString* problem = nullptr);
 
+// Takes the advisory lock on `path` (made with mode 0600 when missing, never through a link), which
+// the system drops when its holder ends. Returns the open descriptor that holds it, or -1: then
+// `heldByAnother` says whether a live process holds it, or whether the file could not be locked at all.
+int TryLockFile(const QString& path, bool* heldByAnother);
+
 // How file names compare: by letter case on the file systems of Linux, without it on Windows' and
 // macOS's.
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)

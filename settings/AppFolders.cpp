@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <unistd.h>
+
 #include "platform/Utility.h"
 
 namespace settings {
@@ -30,6 +32,20 @@ QString JournalFolder() {
 
 QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+QString InstanceLockPath(QString* problem) {
+    const QString folder = platform::RuntimeFolder(problem);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("MX_KZV_EXE");
+}
+
+bool WindowIsOpen() {
+    const QString path = InstanceLockPath();
+    if (path.isEmpty()) return false;
+    bool heldByAnother = false;
+    // Taken for a moment only: a window starting meanwhile finds it free again when it retries.
+    if (const int fd = platform::TryLockFile(path, &heldByAnother); fd >= 0) ::close(fd);
+    return heldByAnother;
 }
 
 }  // namespace settings

@@ -21,5 +21,10 @@ QString AppDataFolder();
 QString JournalFolder();
 // The folder of the running executable (symlinks resolved). Needs the Qt application object.
 QString ProgramFolder();
+// The file whose lock a running window holds: "MX_KZV_EXE" in the per-user runtime folder. Empty, with
+// `problem` saying why, when there is no safe runtime folder.
+QString InstanceLockPath(QString* problem = nullptr);
+// Whether a window of this user's runs now (it holds the instance lock).
+bool WindowIsOpen();
 
 }  // namespace settings
