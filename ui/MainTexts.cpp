@@ -2,8 +2,7 @@
 
 #include <array>
 
-#include "platform/FileIo.h"
-#include "platform/Utility.h"
+#include "jobs/FailureReason.h"
 
 namespace ui {
 
@@ -142,27 +141,21 @@ engine::TJobTexts TMainTexts::JobTexts(bool chinese) const {
     return texts;
 }
 
+jobs::TFailureWords TMainTexts::FailureWords() const {
+    return {RowWrongKey, RowTooSmall, RowInUse, FailedRead};
+}
+
 QString TMainTexts::FailureReason(const engine::TFailedFile& failed) const {
-    switch (failed.Code) {
-        case engine::kErrorWrongKey:
-            return RowWrongKey;
-        case engine::kErrorTooSmall:
-            return RowTooSmall;
-        default:
-            if (failed.Reason == platform::kFileInUseText) return RowInUse;
-            return failed.Reason.empty() ? FailedRead : platform::FromLocal8Bit(failed.Reason);
-    }
+    return jobs::FailureReason(failed, FailureWords());
 }
 
 QString TMainTexts::CommonCause(const std::vector<engine::TFailedFile>& failed) const {
-    if (failed.empty()) return {};
-    const QString first = FailureReason(failed.front());
-    for (const engine::TFailedFile& other : failed)
-        if (FailureReason(other) != first) return {};
-    if (first == RowWrongKey) return AllWrongKey;
-    if (first == RowTooSmall) return AllTooSmall;
-    if (first == RowInUse) return AllInUse;
-    return QString(AllSame).replace(QStringLiteral("%s"), first);
+    const QString shared = jobs::SharedFailureReason(failed, FailureWords());
+    if (shared.isEmpty()) return {};
+    if (shared == RowWrongKey) return AllWrongKey;
+    if (shared == RowTooSmall) return AllTooSmall;
+    if (shared == RowInUse) return AllInUse;
+    return QString(AllSame).replace(QStringLiteral("%s"), shared);
 }
 
 std::span<const TTextRow> MainFormTexts() {

@@ -9,6 +9,7 @@
 
 #include "engine/JobFormat.h"
 #include "engine/KZVThread.h"
+#include "jobs/FailureReason.h"
 #include "ui/WindowTexts.h"
 
 namespace ui {
@@ -69,6 +70,7 @@ struct TMainTexts {
 
     // The rules of job results in these texts; `chinese` when the language's identity is "Chinese".
     engine::TJobTexts JobTexts(bool chinese) const;
+    jobs::TFailureWords FailureWords() const;
     // Why `failed` failed, as its row's tool tip tells: the cause in these texts, or the system's words.
     QString FailureReason(const engine::TFailedFile& failed) const;
     // The end message's line when every one of `failed` failed for the same cause; empty otherwise.
