@@ -72,6 +72,12 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (name == "--recursive") {
             if (!flagOnly()) return {std::nullopt, "--recursive takes no value"};
             options.Recursive = true;
+        } else if (name == "--notify") {
+            if (!flagOnly()) return {std::nullopt, "--notify takes no value"};
+            options.Notify = true;
+        } else if (name == "--file-manager") {
+            if (!flagOnly()) return {std::nullopt, "--file-manager takes no value"};
+            options.FromFileManager = options.Notify = options.Recursive = true;
         } else if (name == "--whole-streams") {
             if (!flagOnly()) return {std::nullopt, "--whole-streams takes no value"};
             options.WholeStreams = true;
@@ -106,6 +112,8 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
 
+    if (options.FromFileManager && status)
+        return {std::nullopt, "--file-manager runs the toggle; it does not go with --status"};
     if (help) {
         options.Action = TCliAction::Help;
     } else if (version) {
@@ -119,7 +127,8 @@ TParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string HelpText() {
     return R"(Usage: velmora-cli [--key KEY] [--target both|encrypted|unencrypted] [--blocks N] [--whole-streams]
-                   [--recursive] PATH...
+                   [--recursive] [--notify] PATH...
+       velmora-cli --file-manager PATH...
        velmora-cli --status [--recursive] PATH...
        velmora-cli --version | --help
 
@@ -142,6 +151,13 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
             under 512 KiB), so that not even a player forced to their format finds a frame. As slow
             as copying the file. Also on when the Options dialog says so.
 --recursive search folders given as PATH in their subfolders too.
+--notify    also tell the outcome as a desktop notification ("3 videos scrambled"), in the
+            window's language; a run of more than a second shows that it runs, with a Stop button.
+            When files failed, a button opens them in the window, and velmora-cli waits until the
+            notification is answered or closed (at most two minutes) so that the button works.
+            Without a notification server the outcome goes to standard error.
+--file-manager  what the file managers' menu runs: the paths go to the open Velmora window when
+            there is one; otherwise they are toggled as with --recursive --notify.
 --status    only report each file: "encrypted", "plain" or "error", a tab, the path (and for an
             error a tab and the message). Nothing is changed.
 --version   print the version and end.

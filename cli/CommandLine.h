@@ -19,7 +19,9 @@ struct TCliOptions {
     std::uint8_t FileType = 0;           // 0 both, 1 only encrypted, 2 only unencrypted
     std::optional<std::int32_t> Blocks;  // the setting when not given
     bool Recursive = false;
-    bool WholeStreams = false;  // on whatever the setting says; off: the setting decides
+    bool WholeStreams = false;     // on whatever the setting says; off: the setting decides
+    bool Notify = false;           // tell the outcome as a desktop notification too
+    bool FromFileManager = false;  // hand the paths to an open window, or run with Notify and Recursive
     std::vector<std::string> Paths;
 };
 

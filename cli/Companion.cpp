@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <system_error>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "cli/RunNotices.h"
 #include "engine/JobFormat.h"
 #include "engine/JobMessages.h"
 #include "engine/JobSetUp.h"
@@ -23,6 +25,7 @@
 #include "platform/FileSearch.h"
 #include "platform/SignalCatcher.h"
 #include "platform/Utility.h"
+#include "settings/AppFolders.h"
 
 namespace cli {
 
@@ -85,9 +88,15 @@ int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
     // Closing the terminal (SIGHUP) is a stop like Ctrl+C, not a kill in the middle of a file.
     platform::TSignalCatcher catcher({SIGINT, SIGTERM, SIGHUP});
     QSocketNotifier notifier(catcher.ReadFd(), QSocketNotifier::Read);
+    std::unique_ptr<TRunNotices> notices;
     QObject::connect(&notifier, &QSocketNotifier::activated, &controller, [&] {
-        if (catcher.Received() == 0) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
+        const bool first = catcher.Received() == 0;
         catcher.Take();
+        if (!controller.Running()) {  // the run is over: only the wait for the notification's answer ends
+            if (notices) notices->StopWaiting();
+            return;
+        }
+        if (first) print(stderr, "\nvelmora-cli: stopping after the file in hand\n");
         controller.Stop();
     });
 
@@ -96,6 +105,8 @@ int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
     input.Files = ExpandPaths(flags.Paths, options.VideoMask, flags.Recursive, &unread);
     for (auto& folder : unread) input.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
     const std::vector<std::string> files = input.Files;  // to name the file in hand
+    if (flags.Notify)
+        notices = std::make_unique<TRunNotices>(controller, files, settings::ProgramFolder() + "velmora");
 
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
     QString errorText;
@@ -138,20 +149,32 @@ int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
         print(stderr, std::string(errorFails ? "velmora-cli: error: " : "velmora-cli: note: ") +
                           local8(errorText) + "\n");
 
-    if (const int signal = catcher.Received(); signal != 0) {
+    const int signal = catcher.Received();
+    const bool stoppedByUser = notices && notices->StoppedByUser();
+    if (signal != 0 || stoppedByUser) {
         if (job.StoppedAt.empty())
             print(stderr, "velmora-cli: stopped between two files\n");
         else
             print(stderr, "velmora-cli: stopped; the file in hand was " +
                               std::string(job.StoppedPutBack ? "left as it was: " : "finished: ") +
                               job.StoppedAt + "\n");
+    }
+    bool answerAwaited = false;
+    if (notices)
+        answerAwaited = notices->Tell({job.EncryptedList.size(), job.DecryptedList.size(), job.FailedList,
+                                       signal != 0 || stoppedByUser, errorFails ? errorText : QString()});
+    if (signal != 0) {
         // Ended as interrupted, so that a calling shell script stops too instead of going on.
         FinishOutput(kExitFailed);
         std::fflush(stderr);
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
-    return job.FailedList.empty() && !errorFails ? kExitOk : kExitFailed;
+    if (answerAwaited) {
+        std::fflush(stdout);  // the summary is not held back while the button is kept working
+        notices->WaitForAnswer(TRunNotices::kAnswerWaitMs);
+    }
+    return job.FailedList.empty() && !errorFails && !stoppedByUser ? kExitOk : kExitFailed;
 }
 
 int RunStatus(const TCliOptions& flags, const engine::TJobOptions& options,

@@ -3,7 +3,7 @@
 #   engine, lang, settings       (each on platform only)
 #   jobs                         (on engine, settings and platform)
 #   ui, app                      (ui on the four above, app on all but jobs; never on each other)
-#   cli                          (on jobs, engine, settings and platform)
+#   cli                          (on jobs, engine, lang, settings and platform)
 # The executables' main.cpp files are the composition roots and may include anything.
 # Run: cmake -DSOURCE_DIR=<top of the sources> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -14,7 +14,7 @@ set(allowed_settings platform)
 set(allowed_jobs platform engine settings)
 set(allowed_ui platform engine lang settings jobs)
 set(allowed_app platform engine lang settings)
-set(allowed_cli platform engine settings jobs)
+set(allowed_cli platform engine lang settings jobs)
 set(layers platform engine lang settings jobs ui app cli)
 
 set(problems "")

@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include "cli/RunNotices.h"
 #include "lang/Language.h"
 #include "ui/MainTexts.h"
 #include "ui/MsgBoxForm.h"
@@ -18,7 +19,8 @@ namespace {
 
 const QString kFolder = QStringLiteral(VELMORA_LANGUAGES_DIR);
 
-// Every key the windows look up, with its built-in English text, from the windows' own tables.
+// Every key the program looks up, with its built-in English text, from the windows' own tables and
+// the notification's.
 const std::map<QString, QString>& EnglishTexts() {
     static const std::map<QString, QString> texts = [] {
         std::map<QString, QString> all;
@@ -30,6 +32,9 @@ const std::map<QString, QString>& EnglishTexts() {
                 EXPECT_EQ(at->second, ui::EnglishText(row)) << row.Key;
             }
         }
+        // What velmora-cli's desktop notification says.
+        for (const auto& [key, english] : cli::NoticeTextKeys())
+            EXPECT_TRUE(all.emplace(key, english).second) << key.toStdString();
         return all;
     }();
     return texts;
