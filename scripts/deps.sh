@@ -19,6 +19,8 @@ velmora_packages=(
   dpkg-dev file appstream desktop-file-utils strace
   # GTK's own reader of its recent-files list, for the test that a scrambled video leaves it
   python3-gi gir1.2-gtk-3.0
+  # the real Nautilus bindings, for the test of the GNOME Files menu item
+  python3-nautilus
 )
 
 velmora_install_deps() {

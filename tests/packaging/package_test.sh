@@ -90,6 +90,30 @@ metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the AppStream release is not $version"
 appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the installed tree"
 
+# --- The file managers' menu items: each where its file manager looks, for the desktop entry's types.
+servicemenu=$root/usr/share/kio/servicemenus/$app_id.desktop
+nemo_action=$root/usr/share/nemo/actions/$app_id.nemo_action
+nautilus_extension=$root/usr/share/nautilus-python/extensions/velmora_nautilus.py
+for file in "$servicemenu" "$nemo_action" "$nautilus_extension"; do
+  [ -f "$file" ] || fail "no ${file#"$root"} in the package"
+done
+listed_types() { sed -n "s/^$1=//p" "$2" | tr ';' '\n' | sed '/^$/d' | sort; }
+for menu in "MimeType:$servicemenu" "Mimetypes:$nemo_action"; do
+  key=${menu%%:*} file=${menu#*:}
+  [ "$(listed_types "$key" "$file")" = "$(listed_types MimeType "$desktop")" ] ||
+    fail "${file#"$root"} offers other types than the desktop entry"
+  grep -qxF "Exec=velmora-cli --file-manager -- %F" "$file" || fail "${file#"$root"} starts another command"
+done
+# desktop-file-validate knows Type=Service as KDE's, but holds MimeType and Actions to be keys of
+# applications only, and KIO needs both. Anything else it says counts.
+validation=$(desktop-file-validate "$servicemenu" 2>&1 || true)
+validation=$(grep -v -e 'key "MimeType" is present in group "Desktop Entry", but the type is "Service" while' \
+  -e 'key "Actions" is present in group "Desktop Entry", but the type is "Service" while' <<<"$validation" || true)
+[ -z "$validation" ] || fail "desktop-file-validate rejects the service menu: $validation"
+status=0  # 77: skipped without python3-nautilus
+/usr/bin/python3 -B "$source_dir/tests/packaging/nautilus_extension_test.py" "$nautilus_extension" "$desktop" || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "the installed GNOME Files extension fails its test"
+
 # --- velmora-cli, started through its link on the PATH.
 cli_version=$("$root/usr/bin/velmora-cli" --version) || fail "velmora-cli --version failed"
 [ "$cli_version" = "$version" ] || fail "velmora-cli --version says '$cli_version'"
