@@ -21,6 +21,8 @@ velmora_packages=(
   python3-gi gir1.2-gtk-3.0
   # the real Nautilus bindings, for the test of the GNOME Files menu item
   python3-nautilus
+  # a private session bus for the test of velmora-cli's desktop notifications
+  dbus-bin dbus-daemon dbus-session-bus-common
 )
 
 velmora_install_deps() {
