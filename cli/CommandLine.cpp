@@ -157,7 +157,8 @@ PATH        a file, taken as given, or a folder, whose video files are taken (th
             notification is answered or closed (at most two minutes) so that the button works.
             Without a notification server the outcome goes to standard error.
 --file-manager  what the file managers' menu runs: the paths go to the open Velmora window when
-            there is one; otherwise they are toggled as with --recursive --notify.
+            there is one; otherwise they are toggled as with --recursive --notify, each file
+            once however often it is named.
 --status    only report each file: "encrypted", "plain" or "error", a tab, the path (and for an
             error a tab and the message). Nothing is changed.
 --version   print the version and end.

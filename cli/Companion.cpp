@@ -12,6 +12,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <unordered_set>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -66,6 +67,18 @@ std::string progressLine(const jobs::TJobProgressState& state, const std::vector
            "  " + local8(engine::FormatMegabytes(static_cast<std::int32_t>(state.Mib), QLocale::c()));
 }
 
+// Each file once, in the order first named. A file chosen both by itself and through its folder
+// would otherwise be scrambled and then restored, and look hidden while it is not.
+std::vector<std::string> OncePerFile(std::vector<std::string> files) {
+    std::unordered_set<std::string> seen;
+    std::erase_if(files, [&seen](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+        return !seen.insert(error ? path : real.string()).second;
+    });
+    return files;
+}
+
 }  // namespace
 
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, const std::string& videoMask,
@@ -103,6 +116,7 @@ int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
     jobs::TJobInput input;
     std::vector<platform::TSearchProblem> unread;
     input.Files = ExpandPaths(flags.Paths, options.VideoMask, flags.Recursive, &unread);
+    if (flags.FromFileManager) input.Files = OncePerFile(std::move(input.Files));
     for (auto& folder : unread) input.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
     const std::vector<std::string> files = input.Files;  // to name the file in hand
     if (flags.Notify)

@@ -170,7 +170,10 @@ bool TRunNotices::Tell(const TRunOutcome& outcome) {
     platform::TNotification notice;
     notice.Summary = summary;
     notice.Body = details;
-    if (!failedPaths_.empty()) notice.Actions = {{kShowFailedAction, texts_.ShowFailed}};
+    if (!failedPaths_.empty()) {
+        notice.Actions = {{kShowFailedAction, texts_.ShowFailed}};
+        notice.TimeoutMs = kAnswerWaitMs;  // on screen, where the server allows, as long as the button works
+    }
     if (notifier_.Show(notice)) return !notice.Actions.empty() && notifier_.Offers(QStringLiteral("actions"));
 
     const QString problem = notifier_.Problem();

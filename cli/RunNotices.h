@@ -90,8 +90,8 @@ public:
     // How long a run goes before it shows that it runs, and how often that notification changes.
     static constexpr std::uint32_t kShowRunningAfterMs = 1000;
     static constexpr std::uint32_t kUpdateEveryMs = 1000;
-    // How long the outcome's button is kept working. A server that keeps notifications in a tray may
-    // show it longer; by then it does nothing, which is all a stale button may do.
+    // How long the outcome's button is kept working, and the notification asked to stay. A server that
+    // keeps notifications in a tray may show it longer; by then the button does nothing.
     static constexpr int kAnswerWaitMs = 2 * 60 * 1000;
 
 signals:

@@ -201,6 +201,10 @@ def test(built_cli, scratch):
     check(window_arguments() == ["--", other, videos], "the window gets the paths as given")
     check(open(other, "rb").read() == plain, "a handed-over file is left to the window")
 
+    # 6. A file chosen by itself and through its folder is toggled once, not scrambled and restored.
+    status, out, err, _ = run(cli, ["--file-manager", "--", other, videos], env)
+    check(out.startswith("Encrypted: 2\nDecrypted: 0\nFailed: 1\n"), "each file once: " + out)
+
     if failures:
         print("%d check(s) failed" % len(failures), file=sys.stderr)
         return 1
