@@ -85,11 +85,13 @@ void TKZVThread::forgetThumbnails(const std::string& path, platform::TThumbnails
         platform::MsgOut(QStringLiteral("A thumbnail could not be removed: ") + problem);
 }
 
-void TKZVThread::forgetRecentFile(const std::string& path, const QString& dataFolder) {
-    // The desktop's lists of recent files would go on showing the name and offer to open the video;
-    // like a picture, an entry that stays is worth a log line, never the file's failure.
-    for (const QString& problem :
-         platform::RemoveRecentEntries(platform::FromLocal8Bit(path), dataFolder).Problems)
+void TKZVThread::forgetRecentFiles(const std::vector<std::string>& paths, const QString& dataFolder) {
+    // The desktop's lists of recent files would go on showing the names and offer to open the videos;
+    // like a picture, an entry that stays is worth a log line, never a file's failure. Once for the
+    // whole job: a list may be a megabyte, read and rewritten whole.
+    QStringList files;
+    for (const std::string& path : paths) files << platform::FromLocal8Bit(path);
+    for (const QString& problem : platform::RemoveRecentEntries(files, dataFolder).Problems)
         platform::MsgOut(QStringLiteral("A recent-file entry could not be removed: ") + problem);
 }
 
@@ -148,10 +150,8 @@ void TKZVThread::SafeExecute() {
                     case TProcessOutcome::Encrypted:
                         EncryptedList.push_back(path);
                         TotalBytes += outcome.Result->SizeAfter;
-                        if (Params.RemoveThumbnails) {
+                        if (Params.RemoveThumbnails)
                             forgetThumbnails(path, platform::TThumbnails::All, thumbnails);
-                            forgetRecentFile(path, recentFiles);
-                        }
                         break;
                     case TProcessOutcome::Decrypted:
                         DecryptedList.push_back(path);
@@ -194,6 +194,7 @@ void TKZVThread::SafeExecute() {
         [this](std::size_t i, std::int64_t done, std::int64_t total) { FileGoesOn(i, done, total); });
     transform.FinishJournal();
     for (const auto& problem : transform.PendingProblems()) problems.push_back(problem);
+    if (Params.RemoveThumbnails) forgetRecentFiles(EncryptedList, recentFiles);
 
     // Told once, at the end: the window shows it as a message, velmora-cli on standard error.
     QStringList notice;

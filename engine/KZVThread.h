@@ -108,7 +108,7 @@ private:
     void search();
     void finish();
     void forgetThumbnails(const std::string& path, platform::TThumbnails which, const QString& cacheFolder);
-    void forgetRecentFile(const std::string& path, const QString& dataFolder);
+    void forgetRecentFiles(const std::vector<std::string>& paths, const QString& dataFolder);
 
     platform::FileSystem& fileSystem_;
     std::unique_ptr<TJournal> journal_;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <pugixml.hpp>
@@ -61,22 +63,31 @@ QByteArray CleanPathBytes(const QByteArray& path) {
     return clean.isEmpty() ? QByteArray("/") : clean;
 }
 
-// How an entry may name the file: by the path it was given (made absolute) or its real one, or by
-// any other path that links resolve to the real one (a folder the user opened through a link).
+// How an entry may name one of the files: by the path it was given (made absolute) or its real one,
+// or by any other path that links resolve to the real one (a folder the user opened through a link).
 struct TFileNames {
-    QList<QByteArray> Paths;
-    QByteArray Canonical;  // empty when the file is gone
-    QByteArray Name;       // the last part of its path, which every such path shares
+    QSet<QByteArray> Paths;
+    // The real paths of the files that exist, by the last part of the path given and of the real one:
+    // a path that links resolve to the file ends in one of them, unless the file is itself a link.
+    QMultiHash<QByteArray, QByteArray> CanonicalByName;
 };
 
-TFileNames NamesOf(const QString& path) {
-    const QFileInfo info(path);
+QByteArray LastPart(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+TFileNames NamesOf(const QStringList& paths) {
     TFileNames names;
-    names.Paths << CleanPathBytes(QFile::encodeName(QDir::cleanPath(info.absoluteFilePath())));
-    names.Name = names.Paths.front().mid(names.Paths.front().lastIndexOf('/') + 1);
-    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty()) {
-        names.Canonical = QFile::encodeName(canonical);
-        if (!names.Paths.contains(names.Canonical)) names.Paths << names.Canonical;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        const QByteArray given = CleanPathBytes(QFile::encodeName(QDir::cleanPath(info.absoluteFilePath())));
+        names.Paths << given;
+        if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty()) {
+            const QByteArray real = QFile::encodeName(canonical);
+            names.Paths << real;
+            names.CanonicalByName.insert(LastPart(given), real);
+            if (LastPart(real) != LastPart(given)) names.CanonicalByName.insert(LastPart(real), real);
+        }
     }
     return names;
 }
@@ -84,10 +95,11 @@ TFileNames NamesOf(const QString& path) {
 bool IsPathOf(const QByteArray& local, const TFileNames& names) {
     const QByteArray clean = CleanPathBytes(local);
     if (names.Paths.contains(clean)) return true;
-    // Resolving links costs a look at the disk: only for a path that ends in the file's own name.
-    if (names.Canonical.isEmpty() || !clean.endsWith('/' + names.Name)) return false;
+    // Resolving links costs a look at the disk: only for a path that ends in one of the files' names.
+    const QList<QByteArray> candidates = names.CanonicalByName.values(LastPart(clean));
+    if (candidates.isEmpty()) return false;
     char* real = ::realpath(clean.constData(), nullptr);
-    const bool same = real != nullptr && names.Canonical == real;
+    const bool same = real != nullptr && candidates.contains(QByteArray(real));
     std::free(real);
     return same;
 }
@@ -431,7 +443,7 @@ QString RecentFilesDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
-TRecentRemoval RemoveFromRecentList(const QString& path, const QString& listFile,
+TRecentRemoval RemoveFromRecentList(const QStringList& files, const QString& listFile,
                                     const std::function<void()>& beforeReplace) {
     TRecentRemoval removal;
     const auto report = [&](const QString& target, const QString& what) {
@@ -451,7 +463,7 @@ TRecentRemoval RemoveFromRecentList(const QString& path, const QString& listFile
     QString problem;
     const std::optional<TReadFile> read = ReadWhole(fd.get(), kListLimit, problem);
     if (!read) return report(target, problem);
-    const TFileNames paths = NamesOf(path);
+    const TFileNames paths = NamesOf(files);
 
     TParsedList list;
     if (!ParseList(read->Content, paths, list, problem)) return report(target, problem);
@@ -470,7 +482,7 @@ TRecentRemoval RemoveFromRecentList(const QString& path, const QString& listFile
     return removal;
 }
 
-TRecentRemoval RemoveRecentDocuments(const QString& path, const QString& folder) {
+TRecentRemoval RemoveRecentDocuments(const QStringList& files, const QString& folder) {
     TRecentRemoval removal;
     const QByteArray folderName = QFile::encodeName(folder);
     const int dirFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -485,7 +497,7 @@ TRecentRemoval RemoveRecentDocuments(const QString& path, const QString& folder)
         ::close(dirFd);
         return removal;
     }
-    const TFileNames paths = NamesOf(path);
+    const TFileNames paths = NamesOf(files);
     QList<QByteArray> names;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
@@ -509,9 +521,11 @@ TRecentRemoval RemoveRecentDocuments(const QString& path, const QString& folder)
     return removal;
 }
 
-TRecentRemoval RemoveRecentEntries(const QString& path, const QString& dataFolder) {
-    TRecentRemoval removal = RemoveFromRecentList(path, dataFolder + QStringLiteral("/recently-used.xbel"));
-    const TRecentRemoval links = RemoveRecentDocuments(path, dataFolder + QStringLiteral("/RecentDocuments"));
+TRecentRemoval RemoveRecentEntries(const QStringList& files, const QString& dataFolder) {
+    if (files.isEmpty()) return {};
+    TRecentRemoval removal = RemoveFromRecentList(files, dataFolder + QStringLiteral("/recently-used.xbel"));
+    const TRecentRemoval links =
+        RemoveRecentDocuments(files, dataFolder + QStringLiteral("/RecentDocuments"));
     removal.Removed += links.Removed;
     removal.Problems += links.Problems;
     return removal;

@@ -115,6 +115,7 @@ TEST_F(RecentFilesTest, EveryEntryOfTheVideoGoesAndEveryOtherStaysByteForByte) {
              "</bookmark>  <!-- kept -->\n",
          false},
         {"a folder's entry", Bookmark(rootUri + "/real"), false},
+        {"another video of the same job", Bookmark(rootUri + "/real/second.mkv"), true},
     };
     QByteArray before = kHead;
     QByteArray expected = kHead;
@@ -130,7 +131,9 @@ TEST_F(RecentFilesTest, EveryEntryOfTheVideoGoesAndEveryOtherStaysByteForByte) {
     ASSERT_EQ(::chmod(QFile::encodeName(list).constData(), 0640), 0);
     ASSERT_EQ(::chown(QFile::encodeName(list).constData(), 4321, 8765), 0) << "the tests run as root";
 
-    const auto removal = RemoveFromRecentList(root + QStringLiteral("/link/Film; [1] & Zoë.mp4"), list);
+    const auto removal = RemoveFromRecentList(
+        {root + QStringLiteral("/link/Film; [1] & Zoë.mp4"), root + QStringLiteral("/real/second.mkv")},
+        list);
     EXPECT_TRUE(removal.Problems.isEmpty()) << removal.Problems.join('\n').toStdString();
     EXPECT_EQ(removal.Removed, going);
     const QByteArray after = Read(list);
@@ -164,7 +167,7 @@ TEST_F(RecentFilesTest, AListThatCannotBeRewrittenSafelyStaysAsItIs) {
         SCOPED_TRACE(c.what);
         Write(list, c.content);
         const struct stat before = Stat(list);
-        const auto removal = RemoveFromRecentList(video, list, [&] {
+        const auto removal = RemoveFromRecentList({video}, list, [&] {
             if (!c.changedTo.isEmpty()) Write(list, c.changedTo);
         });
         EXPECT_EQ(removal.Removed, 0);
@@ -217,7 +220,7 @@ TEST_F(RecentFilesTest, KdeLinksToTheVideoGoAndNothingElseInTheFolder) {
     ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/leads out.desktop")));
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/a folder.desktop")));
 
-    const auto removal = RemoveRecentDocuments(video, folder);
+    const auto removal = RemoveRecentDocuments({video}, folder);
     if (home.isNull()) {
         ::unsetenv("HOME");
     } else {
