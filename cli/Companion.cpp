@@ -119,8 +119,7 @@ int RunJob(const TCliOptions& flags, const engine::TJobOptions& options) {
     if (flags.FromFileManager) input.Files = OncePerFile(std::move(input.Files));
     for (auto& folder : unread) input.UnreadFolders.push_back({folder.Path, engine::kErrorIo, folder.Reason});
     const std::vector<std::string> files = input.Files;  // to name the file in hand
-    if (flags.Notify)
-        notices = std::make_unique<TRunNotices>(controller, files, settings::ProgramFolder() + "velmora");
+    if (flags.Notify) notices = std::make_unique<TRunNotices>(controller, files, settings::WindowProgram());
 
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
     QString errorText;

@@ -20,6 +20,8 @@ namespace {
 constexpr std::size_t kMostNamed = 5;  // failed files named in the notification
 const QString kStopAction = QStringLiteral("stop");
 const QString kShowFailedAction = QStringLiteral("show-failed");
+// The icon's and the desktop entry's name.
+const QString kAppId = QStringLiteral("com.brindlework.velmora");
 
 QString Counted(std::size_t count, const QString& one, const QString& many) {
     return count == 1 ? one : QString(many).replace(QStringLiteral("%1"), QString::number(count));
@@ -28,8 +30,6 @@ QString Counted(std::size_t count, const QString& one, const QString& many) {
 QString FileName(const std::string& path) {
     return platform::FromLocal8Bit(std::filesystem::path(path).filename().string());
 }
-
-}  // namespace
 
 // The language files' keys of the texts.
 constexpr std::pair<const char*, QString TNoticeTexts::*> kKeys[] = {
@@ -54,6 +54,8 @@ constexpr std::pair<const char*, QString TNoticeTexts::*> kKeys[] = {
     {"RUI_Notice_InUse", &TNoticeTexts::InUse},
     {"RUI_Notice_Unknown", &TNoticeTexts::Unknown},
 };
+
+}  // namespace
 
 TNoticeTexts TNoticeTexts::FromLanguage() {
     TNoticeTexts texts;
@@ -119,8 +121,7 @@ TRunNotices::TRunNotices(jobs::TJobController& controller, std::vector<std::stri
       files_(std::move(files)),
       windowProgram_(std::move(windowProgram)),
       texts_(TNoticeTexts::FromLanguage()),
-      notifier_(settings::DisplayName(), QStringLiteral("com.brindlework.velmora"),
-                QStringLiteral("com.brindlework.velmora")) {
+      notifier_(settings::DisplayName(), kAppId, kAppId) {
     notifier_.Ask();  // the run starts at once; the server's answer is taken when it comes
     connect(&controller_, &jobs::TJobController::ProgressChanged, this, &TRunNotices::showRunning);
     connect(&notifier_, &platform::TDesktopNotifier::ActionInvoked, this, [this](const QString& key) {

@@ -26,7 +26,7 @@ namespace {
 // goes on there. Returns only when the window program cannot be started, with why; the paths are then
 // toggled here.
 QString HandToTheWindow(const std::vector<std::string>& paths) {
-    const QByteArray program = (settings::ProgramFolder() + QStringLiteral("velmora")).toLocal8Bit();
+    const QByteArray program = settings::WindowProgram().toLocal8Bit();
     std::vector<char*> arguments{const_cast<char*>(program.constData()), const_cast<char*>("--")};
     for (const std::string& path : paths) arguments.push_back(const_cast<char*>(path.c_str()));
     arguments.push_back(nullptr);

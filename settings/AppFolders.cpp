@@ -34,6 +34,10 @@ QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
 }
 
+QString WindowProgram() {
+    return ProgramFolder() + QStringLiteral("velmora");
+}
+
 QString InstanceLockPath(QString* problem) {
     const QString folder = platform::RuntimeFolder(problem);
     return folder.isEmpty() ? QString() : folder + QStringLiteral("MX_KZV_EXE");

@@ -21,6 +21,8 @@ QString AppDataFolder();
 QString JournalFolder();
 // The folder of the running executable (symlinks resolved). Needs the Qt application object.
 QString ProgramFolder();
+// The window program beside velmora-cli in that folder.
+QString WindowProgram();
 // The file whose lock a running window holds: "MX_KZV_EXE" in the per-user runtime folder. Empty, with
 // `problem` saying why, when there is no safe runtime folder.
 QString InstanceLockPath(QString* problem = nullptr);
